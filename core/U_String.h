@@ -1,0 +1,60 @@
+// Line tokenizers for the 3DO loader, and a small trimming helper for formatted numbers.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+bool IsSpace(char c);
+
+// S without its leading spaces (32 only), at most 999 characters long.
+std::string TrimLeadingSpaces(std::string_view s);
+
+// Item 0 is the whole line; items 1.. are the maximal runs of non-blank characters.
+// Reading an item that does not exist throws EListError.
+class TStringParser
+{
+public:
+    explicit TStringParser(std::string_view line);
+    int Count() const { return static_cast<int>(FItems.size()); }
+    const std::string& Strings(int index) const;
+    const std::string& operator[](int index) const { return Strings(index); }
+
+private:
+    std::vector<std::string> FItems;
+};
+
+// As TStringParser, but a comma also ends a field (see SplitFieldsWithComma).
+class TStringParserWithComma
+{
+public:
+    explicit TStringParserWithComma(std::string_view line);
+    int Count() const { return static_cast<int>(FItems.size()); }
+    const std::string& Strings(int index) const;
+    const std::string& operator[](int index) const { return Strings(index); }
+
+private:
+    std::vector<std::string> FItems;
+};
+
+// Allocation-free splitting with exactly the rules of the two parser classes, for the
+// loader's hot path. Fields are views into the line; at most kMaxFields are kept, and
+// TotalCount() tells how many the line really has.
+class TFieldSplitter
+{
+public:
+    static constexpr int kMaxFields = 1024;
+
+    void Split(std::string_view line);          // TStringParser rules
+    void SplitWithComma(std::string_view line); // TStringParserWithComma rules
+
+    // Field n counted as in the parsers: 1 is the first field. Throws EListError when absent.
+    std::string_view Field(int n) const;
+    int FieldCount() const { return FTotal; }
+
+private:
+    void Push(std::string_view field);
+    std::string_view FFields[kMaxFields];
+    int FTotal = 0;
+};

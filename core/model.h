@@ -1,0 +1,267 @@
+// The in-memory 3DO model (geometry sets, meshes, vertices, faces, hierarchy nodes), the
+// process-wide current model, and the loader that fills it from a .3do file.
+#pragma once
+
+#include "errors.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+inline constexpr std::size_t kMaxNameLength = 30;
+inline constexpr int kMaxFaceVertices = 256;
+
+inline constexpr const char* kInvalidIntegerFormat = "'%s' is not a valid integer value";
+inline constexpr const char* kFaceTooManyVertices = "Face has more than 256 vertices";
+inline constexpr const char* kParentChainCycle = "Hierarchy node parent chain has a cycle";
+inline constexpr const char* kMismatchCaption = "3DO Import Error";
+inline constexpr const char* kLoadCaption = "Loading Jedi Knight 3DO";
+inline constexpr const char* kLoadingGeometry = "Loading GEOMETRY...";
+inline constexpr const char* kLoadingHierarchy = "Loading HIERARCHY...";
+inline constexpr const char* kLearningAbout3DO = "Learning About 3DO...";
+inline constexpr const char* kOutOfMemory = "Out of memory";
+
+// An index-addressed list of owned items. Every access outside 0 .. Count-1 throws
+// EListError and changes nothing.
+template <class T> class TObjectList
+{
+public:
+    int Count() const { return static_cast<int>(FItems.size()); }
+    T& Get(int index)
+    {
+        Check(index);
+        return FItems[static_cast<std::size_t>(index)];
+    }
+    const T& Get(int index) const
+    {
+        Check(index);
+        return FItems[static_cast<std::size_t>(index)];
+    }
+    void Put(int index, T item)
+    {
+        Check(index);
+        FItems[static_cast<std::size_t>(index)] = std::move(item);
+    }
+    int Add(T item)
+    {
+        FItems.push_back(std::move(item));
+        return Count() - 1;
+    }
+    void Clear() { FItems.clear(); }
+    void Reserve(std::size_t n) { FItems.reserve(n); }
+    // Unchecked iteration for readers that walk the whole list.
+    auto begin() const { return FItems.begin(); }
+    auto end() const { return FItems.end(); }
+    auto begin() { return FItems.begin(); }
+    auto end() { return FItems.end(); }
+
+private:
+    void Check(int index) const
+    {
+        if (index < 0 || static_cast<std::size_t>(index) >= FItems.size())
+            throw EListError();
+    }
+    std::vector<T> FItems;
+};
+
+struct T3DOVertex
+{
+    double X = 0, Y = 0, Z = 0;
+    double ExtraValue = 0;
+    double NormalX = 0, NormalY = 0, NormalZ = 0;
+    std::int32_t ScreenX = 0, ScreenY = 0;
+};
+
+struct TTEXVertex
+{
+    double U = 0, V = 0;
+};
+
+// One polygon. Corners are stored compactly: up to four inline, more on the heap, at most
+// 256 in all. VertexIndex(k) and TexVertexIndex(k) throw EListError for k >= VertexCount.
+class T3DOFace
+{
+public:
+    std::int16_t Material = 0;
+    std::int16_t GeometryMode = 0, LightingMode = 0, TextureMode = 0;
+    double ExtraLight = 0;
+    double NormalX = 0, NormalY = 0, NormalZ = 0;
+
+    T3DOFace() = default;
+    T3DOFace(const T3DOFace& other);
+    T3DOFace& operator=(const T3DOFace& other);
+    T3DOFace(T3DOFace&& other) noexcept;
+    T3DOFace& operator=(T3DOFace&& other) noexcept;
+    ~T3DOFace();
+
+    std::uint16_t VertexCount() const { return FVertexCount; }
+    std::uint16_t VertexIndex(int k) const;
+    std::uint16_t TexVertexIndex(int k) const;
+    // Unchecked: k must be below VertexCount().
+    std::uint16_t VertexIndexAt(int k) const { return Corners()[2 * k]; }
+    // Sets the corner count (0 .. 256, else throws EModelError(kFaceTooManyVertices))
+    // and clears all corners to 0.
+    void SetVertexCount(int count);
+    void SetCorner(int k, std::uint16_t vertexIndex, std::uint16_t texVertexIndex);
+
+private:
+    static constexpr int kInlineCorners = 4;
+    const std::uint16_t* Corners() const { return FVertexCount <= kInlineCorners ? FInline : FHeap; }
+    std::uint16_t* Corners() { return FVertexCount <= kInlineCorners ? FInline : FHeap; }
+    void Release();
+    void CopyFrom(const T3DOFace& other);
+
+    std::uint16_t FVertexCount = 0;
+    union
+    {
+        std::uint16_t FInline[2 * kInlineCorners] = {};
+        std::uint16_t* FHeap;
+    };
+};
+
+using TVertexList = TObjectList<T3DOVertex>;
+using TTexVertexList = TObjectList<TTEXVertex>;
+using TFaceList = TObjectList<T3DOFace>;
+
+struct T3DONode
+{
+    std::int32_t MeshIndex = 0;
+    std::int32_t ParentIndex = 0;
+    std::int32_t ChildIndex = 0;
+    std::int32_t SiblingIndex = 0;
+    std::int32_t ChildCount = 0;
+    double X = 0, Y = 0, Z = 0;
+    double RotationA = 0, RotationB = 0, RotationC = 0;
+    double PivotX = 0, PivotY = 0, PivotZ = 0;
+    std::string Name;
+};
+
+using TNodeList = TObjectList<T3DONode>;
+
+class T3DOMesh
+{
+public:
+    std::string Name;
+    double Radius = 0;
+    std::int16_t GeometryMode = 0, LightingMode = 0, TextureMode = 0;
+    TVertexList Vertices;
+    TTexVertexList TexVertices;
+    TFaceList Faces;
+    std::int32_t NodeIndex = 0;
+    double MinX = 0, MinY = 0, MinZ = 0, MaxX = 0, MaxY = 0, MaxZ = 0;
+    double OffsetX = 0, OffsetY = 0, OffsetZ = 0;
+
+    // Sums node NodeIndex's position and pivot and its ancestors' positions from `nodes`.
+    // Throws EListError for a bad index and EModelError(kParentChainCycle) on a cycle.
+    void FindOffset(const TNodeList& nodes);
+    // The same, on the process-wide HierarchyNodes.
+    void FindOffset();
+};
+
+using TMeshList = TObjectList<T3DOMesh>;
+
+class T3DOGeoSet
+{
+public:
+    TMeshList Meshes;
+};
+
+class T3DO : public TObjectList<T3DOGeoSet>
+{
+public:
+    float Version = 0;
+    double Radius = 0;
+    double InsertOffsetX = 0, InsertOffsetY = 0, InsertOffsetZ = 0;
+    double MinX = 0, MinY = 0, MinZ = 0;
+    double MaxX = 0, MaxY = 0, MaxZ = 0;
+};
+
+// Stores the first 30 characters of a name.
+std::string ShortName(std::string_view name);
+
+// Process-wide current model. Exactly one model exists between CreateEmptyModel (or a
+// successful load) and FreeModel.
+extern std::unique_ptr<T3DO> CurrentModel;
+extern std::unique_ptr<TNodeList> HierarchyNodes;
+extern std::uint16_t CurrentGeoSetIndex;
+extern std::uint16_t CurrentMeshIndex;
+
+void CreateEmptyModel();
+void FreeModel();
+void ComputeBounds(T3DO& model);
+void ComputeBounds();
+void LinkMeshesToNodes(T3DO& model, const TNodeList& nodes);
+void LinkMeshesToNodes();
+
+// What the loader needs of its progress window. Gauge values are unsigned 16-bit and the
+// position never passes the maximum.
+class TLoadProgress
+{
+public:
+    virtual ~TLoadProgress() = default;
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual void SetText(const std::string& text) = 0;
+    virtual void SetMin(std::uint16_t value) = 0;
+    virtual void SetMax(std::uint16_t value) = 0;
+    virtual void SetPosition(std::uint16_t value) = 0;
+    virtual std::uint16_t Position() const = 0;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+    virtual void Update() = 0; // repaint now: no events are processed while a load runs
+    // The modal "3DO Import Error" box for a GEOSET number that differs from its index.
+    virtual void ReportMismatch(const std::string& text) = 0;
+    // Called every few megabytes so a long load can keep its window alive.
+    virtual void Tick(std::uint64_t bytesRead, std::uint64_t totalBytes)
+    {
+        (void)bytesRead;
+        (void)totalBytes;
+    }
+};
+
+// A progress sink without a window: keeps the gauge arithmetic and collects mismatch texts.
+class TSilentProgress : public TLoadProgress
+{
+public:
+    std::string Caption, Text;
+    std::uint16_t Min = 0, Max = 0, Pos = 0;
+    bool Visible = false;
+    std::vector<std::string> Warnings;
+
+    void SetCaption(const std::string& caption) override { Caption = caption; }
+    void SetText(const std::string& text) override { Text = text; }
+    void SetMin(std::uint16_t value) override { Min = value; }
+    void SetMax(std::uint16_t value) override;
+    void SetPosition(std::uint16_t value) override;
+    std::uint16_t Position() const override { return Pos; }
+    void Show() override { Visible = true; }
+    void Hide() override { Visible = false; }
+    void Update() override {}
+    void ReportMismatch(const std::string& text) override { Warnings.push_back(text); }
+};
+
+struct TLoadedModel
+{
+    std::unique_ptr<T3DO> Model;
+    std::unique_ptr<TNodeList> Nodes;
+};
+
+// Parses a whole .3do text already in memory into a new model and node list (bounds,
+// links and offsets computed). Touches no process-wide state; throws on any error.
+TLoadedModel Parse3DO(std::string_view data, TLoadProgress& progress);
+// The same, reading the file in chunks. Throws EInOutError ("File not found", ...) when the
+// file cannot be opened or read.
+TLoadedModel Parse3DOFile(const std::string& fileName, TLoadProgress& progress);
+
+// Loads FileName and makes it the current model. On failure the previous model, node list
+// and current indices stay exactly as they were, the progress window is hidden, and the
+// error propagates.
+void Load3DO(const std::string& fileName, TLoadProgress& progress);
+
+// Parses an integer field as the loader does; throws EConvertError otherwise.
+std::int32_t StrToInt(std::string_view field);
+// Parses a real field as the loader does; malformed text gives the value of its longest
+// well-formed prefix (0 when there is none).
+double StrToReal(std::string_view field);
