@@ -206,7 +206,8 @@ public:
     virtual void SetText(const std::string& text) = 0;
     virtual void SetMin(std::uint16_t value) = 0;
     virtual void SetMax(std::uint16_t value) = 0;
-    virtual void SetPosition(std::uint16_t value) = 0;
+    // Values outside Min .. Max read back as the nearer limit.
+    virtual void SetPosition(int value) = 0;
     virtual std::uint16_t Position() const = 0;
     virtual void Show() = 0;
     virtual void Hide() = 0;
@@ -234,7 +235,7 @@ public:
     void SetText(const std::string& text) override { Text = text; }
     void SetMin(std::uint16_t value) override { Min = value; }
     void SetMax(std::uint16_t value) override;
-    void SetPosition(std::uint16_t value) override;
+    void SetPosition(int value) override;
     std::uint16_t Position() const override { return Pos; }
     void Show() override { Visible = true; }
     void Hide() override { Visible = false; }
