@@ -443,3 +443,16 @@ TEST(Loader, FailedLoadKeepsThePreviousModelAndHidesProgress)
     EXPECT_EQ(CurrentModel.get(), before);
     FreeModel();
 }
+
+TEST(Loader, AModelBeyondTheMemoryBudgetFailsWithAClearError)
+{
+    std::string text = Join({"GEOSET 0", "MESH 0", "VERTICES 100000"});
+    for (int i = 0; i < 100000; ++i)
+        text += "0: 1 2 3 4\r\n";
+    text += kRootNode;
+    SetLoaderMemoryBudget(1 << 20); // 100000 vertices need several megabytes
+    EXPECT_EQ(ErrorOf(text), "Out of memory");
+    SetLoaderMemoryBudget(0);
+    EXPECT_EQ(ErrorOf(text), "(no error)");
+    EXPECT_GT(LoaderMemoryBudget(), 1u << 20);
+}
