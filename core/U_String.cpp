@@ -18,8 +18,7 @@ template <class Emit> void ScanFields(std::string_view line, bool commaRule, Emi
         fieldStart = 0;
         fieldLen = 0;
     }
-    auto flush = [&](bool force)
-    {
+    auto flush = [&](bool force) {
         std::string_view field = line.substr(fieldStart, fieldLen);
         if (commaRule && !field.empty() && field.back() == ',')
         {

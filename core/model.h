@@ -113,10 +113,7 @@ public:
 
 private:
     static constexpr int kInlineCorners = 4;
-    const std::uint16_t* Corners() const
-    {
-        return FVertexCount <= kInlineCorners ? FInline : FHeap;
-    }
+    const std::uint16_t* Corners() const { return FVertexCount <= kInlineCorners ? FInline : FHeap; }
     std::uint16_t* Corners() { return FVertexCount <= kInlineCorners ? FInline : FHeap; }
     void Release();
     void CopyFrom(const T3DOFace& other);

@@ -159,8 +159,8 @@ TEST(Loader, TrailingBlanksOfKeywordsMatter)
 
 TEST(Loader, RadiusGoesToTheModelBeforeTheFirstGeoSet)
 {
-    const TLoadedModel m =
-        Parse(Join({"RADIUS 3.5", "GEOSET 0", "MESH 0", "RADIUS 1.25"}) + kRootNode);
+    const TLoadedModel m = Parse(Join({"RADIUS 3.5", "GEOSET 0", "MESH 0", "RADIUS 1.25"}) +
+                                 kRootNode);
     EXPECT_EQ(m.Model->Radius, 3.5);
     EXPECT_EQ(m.Model->Get(0).Meshes.Get(0).Radius, 1.25);
 }
@@ -191,10 +191,10 @@ TEST(Loader, ZeroOrNegativeCountsReadNoRecords)
 
 TEST(Loader, FaceRecordsWithAllCommaForms)
 {
-    const TLoadedModel m = Parse(
-        MeshWith(Join({"VERTICES 4", "0: 0 0 0 0", "1: 0 0 0 0", "2: 0 0 0 0", "3: 0 0 0 0",
-                       "FACES 1", "  0:  3  0x0000  4  3  0  0.0000  4  0, 0  1, 1  2,2  3 3"})) +
-        kRootNode);
+    const TLoadedModel m = Parse(MeshWith(Join(
+        {"VERTICES 4", "0: 0 0 0 0", "1: 0 0 0 0", "2: 0 0 0 0", "3: 0 0 0 0", "FACES 1",
+         "  0:  3  0x0000  4  3  0  0.0000  4  0, 0  1, 1  2,2  3 3"})) +
+                                 kRootNode);
     const T3DOFace& f = m.Model->Get(0).Meshes.Get(0).Faces.Get(0);
     EXPECT_EQ(f.Material, 3);
     EXPECT_EQ(f.GeometryMode, 4);
@@ -210,10 +210,10 @@ TEST(Loader, FaceRecordsWithAllCommaForms)
 
 TEST(Loader, SixteenBitFieldsKeepTheirLowBits)
 {
-    const TLoadedModel m =
-        Parse(Join({"GEOSET 0", "MESH 0", "GEOMETRYMODE 65539", "LIGHTINGMODE -1",
-                    "TEXTUREMODE $FFFF8000", "FACES 1", "0: 70000 0x0 1 2 3 0.5 1 65537, 65536"}) +
-              kRootNode);
+    const TLoadedModel m = Parse(Join({"GEOSET 0", "MESH 0", "GEOMETRYMODE 65539",
+                                       "LIGHTINGMODE -1", "TEXTUREMODE $FFFF8000", "FACES 1",
+                                       "0: 70000 0x0 1 2 3 0.5 1 65537, 65536"}) +
+                                 kRootNode);
     const T3DOMesh& mesh = m.Model->Get(0).Meshes.Get(0);
     EXPECT_EQ(mesh.GeometryMode, 3);
     EXPECT_EQ(mesh.LightingMode, -1);
@@ -226,11 +226,11 @@ TEST(Loader, SixteenBitFieldsKeepTheirLowBits)
 
 TEST(Loader, NormalsApplyInFileOrderAndMayNotOutnumberTheirItems)
 {
-    const TLoadedModel m =
-        Parse(Join({"GEOSET 0", "MESH 0", "VERTICES 2", "0: 0 0 0 0", "1: 0 0 0 0", "FACES 1",
-                    "0: 0 0x0 4 3 0 0 2 0,0 1,0", "VERTEX NORMALS", "9: 0.1 0.2 0.3", "3: 1 0 0",
-                    "FACE NORMALS", "0: 0 0 -1"}) +
-              kRootNode);
+    const TLoadedModel m = Parse(
+        Join({"GEOSET 0", "MESH 0", "VERTICES 2", "0: 0 0 0 0", "1: 0 0 0 0", "FACES 1",
+              "0: 0 0x0 4 3 0 0 2 0,0 1,0", "VERTEX NORMALS", "9: 0.1 0.2 0.3", "3: 1 0 0",
+              "FACE NORMALS", "0: 0 0 -1"}) +
+        kRootNode);
     const T3DOMesh& mesh = m.Model->Get(0).Meshes.Get(0);
     EXPECT_EQ(mesh.Vertices.Get(0).NormalZ, 0.3);
     EXPECT_EQ(mesh.Vertices.Get(1).NormalX, 1);
@@ -279,7 +279,8 @@ TEST(Loader, MissingContainersAndFieldsFailWithTheListMessage)
 {
     EXPECT_EQ(ErrorOf(Join({"MESH 0"})), "List index out of bounds");
     EXPECT_EQ(ErrorOf(Join({"GEOSET 0", "NAME x"})), "List index out of bounds");
-    EXPECT_EQ(ErrorOf(Join({"GEOSET 0", "VERTICES 1", "0: 1 2 3 4"})), "List index out of bounds");
+    EXPECT_EQ(ErrorOf(Join({"GEOSET 0", "VERTICES 1", "0: 1 2 3 4"})),
+              "List index out of bounds");
     EXPECT_EQ(ErrorOf(Join({"GEOSET 0", "MESH 0", "NAME"})), "List index out of bounds");
     EXPECT_EQ(ErrorOf(Join({"3DO"})), "List index out of bounds");
     // A second geoset does not reset the current mesh index.
@@ -293,8 +294,8 @@ TEST(Loader, MissingContainersAndFieldsFailWithTheListMessage)
 TEST(Loader, MismatchedGeoSetNumberWarnsAndGoesOn)
 {
     TSilentProgress progress;
-    const TLoadedModel m =
-        Parse(Join({"GEOSET 1", "MESH 0", "GEOSET 1", "MESH 0"}) + kRootNode, &progress);
+    const TLoadedModel m = Parse(Join({"GEOSET 1", "MESH 0", "GEOSET 1", "MESH 0"}) + kRootNode,
+                                 &progress);
     ASSERT_EQ(progress.Warnings.size(), 1u);
     EXPECT_EQ(progress.Warnings[0], "Mismatch Error Occurred. 1 to 0");
     EXPECT_EQ(m.Model->Count(), 2);
@@ -383,9 +384,9 @@ TEST(Loader, MendedFaultsEndLongSectionsAndOversizedFaces)
 
 TEST(Loader, CtrlZEndsTheFileAndNamesAreCut)
 {
-    const TLoadedModel m =
-        Parse(Join({"GEOSET 0", "MESH 0", "NAME abcdefghijklmnopqrstuvwxyz0123456789ABCD"}) +
-              kRootNode + "\x1A" + "GEOSET 1\r\n");
+    const TLoadedModel m = Parse(Join({"GEOSET 0", "MESH 0",
+                                       "NAME abcdefghijklmnopqrstuvwxyz0123456789ABCD"}) +
+                                 kRootNode + "\x1A" + "GEOSET 1\r\n");
     EXPECT_EQ(m.Model->Count(), 1);
     EXPECT_EQ(m.Model->Get(0).Meshes.Get(0).Name, "abcdefghijklmnopqrstuvwxyz0123");
 }
