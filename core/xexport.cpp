@@ -129,7 +129,9 @@ char* FormatXReal(char* out, double value)
     if (m < kFastLimit)
     {
         // The two stages differ from plain rounding only within a hair of a ...5 boundary
-        // at the seventh decimal; away from it, rounding m * 1e6 to an integer is exact.
+        // at the seventh decimal. The margin covers the first stage's rounding (5e-12
+        // millionths below 10, 5e-18 of the value from 10 up) and the product's own, generously;
+        // outside it, rounding m * 1e6 to the nearest integer gives both stages' digits.
         const double t = m * 1e6;
         const double whole = std::floor(t);
         const double frac = t - whole;
