@@ -6,7 +6,11 @@
 #include "d3drm.h"
 #include "dxerror.h"
 #include "errors.h"
+#include "model.h"
 #include "png_writer.h"
+#include "xexport.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +18,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace
@@ -141,14 +146,40 @@ const GUID* FindDriver(const std::vector<TDriverEntry>& table, const std::string
     return found;
 }
 
-// Converts a .3do through the preview's own .X writer into a temporary file.
-std::string PreviewFileFor(const TOptions& o, std::string& temporary)
+// A temporary file removed when the render ends, however it ends.
+class TTemporaryFile
+{
+public:
+    TTemporaryFile()
+        : FName((std::filesystem::temp_directory_path() /
+                 ("quillmark-render-" + std::to_string(::getpid()) + ".x"))
+                    .string())
+    {
+    }
+    ~TTemporaryFile()
+    {
+        std::error_code ignored;
+        std::filesystem::remove(FName, ignored);
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+    const std::string& Name() const { return FName; }
+
+private:
+    std::string FName;
+};
+
+// The .X file the preview loads: a .3do goes through the program's own .X writer, exactly as
+// the main window converts it; anything else is taken as a .X file.
+std::string PreviewFileFor(const TOptions& o, const TTemporaryFile& temporary)
 {
     const std::string ext = Lower(std::filesystem::path(o.Input).extension().string());
     if (ext != ".3do")
         return o.Input;
-    temporary.clear();
-    throw std::runtime_error(".3do input is not available in this build");
+    TSilentProgress progress;
+    const TLoadedModel loaded = Parse3DOFile(o.Input, progress);
+    WriteXFile(temporary.Name(), *loaded.Model, *loaded.Nodes, o.GeoSet);
+    return temporary.Name();
 }
 
 class TPreviewScene
@@ -262,7 +293,7 @@ int RunRender(const std::vector<std::string>& args)
     const std::vector<TDriverEntry> drivers = EnumerateDrivers();
     const GUID* driver = options.Driver.empty() ? nullptr : FindDriver(drivers, options.Driver);
 
-    std::string temporary;
+    const TTemporaryFile temporary;
     const std::string fileName = PreviewFileFor(options, temporary);
     TCaptureTarget window;
     TPreviewScene scene;
@@ -270,8 +301,6 @@ int RunRender(const std::vector<std::string>& args)
     scene.LoadModel(fileName);
     scene.SetRotationSpeed(1);
     scene.RenderFrame();
-    if (!temporary.empty())
-        std::filesystem::remove(temporary);
     WritePng(options.Output, window.Frame.Width, window.Frame.Height, window.Frame.Pixels);
     return 0;
 }
