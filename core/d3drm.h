@@ -331,6 +331,8 @@ public:
 
 void SetD3DPlatform(std::shared_ptr<TD3DPlatform> platform);
 TD3DPlatform& D3DPlatform();
+// A new instance of the built-in platform, for fakes that wrap the real layer.
+std::shared_ptr<TD3DPlatform> CreateBuiltinD3DPlatform();
 
 HRESULT Direct3DRMCreate(LPDIRECT3DRM& d3drm);
 HRESULT DirectDrawCreate(const GUID* guid, LPDIRECTDRAW& directDraw, void* outer);
