@@ -5,6 +5,13 @@
 // pointer. Frames own their children and their visuals and lights; a child refers to its
 // parent weakly, so nothing leaks. Every call returns a result code (0 for success, the codes
 // of dxerror.h for failures) and never raises.
+//
+// Pictures: a device draws into its own TFrameBuffer; Update hands it to the window bound to
+// the clipper (SetHWnd with a TRenderTarget), HandlePaint to the canvas it is given.
+// Drivers: the built-in software rasterizer is the emulation driver; RegisterD3DDriver adds
+// others (a GUID, names, descriptions and a factory of TDeviceDriver).
+// Fakes: SetD3DPlatform replaces the factories behind the entry points (d3drmfake.h has a
+// recording, failure-injecting one).
 #pragma once
 
 #include "dxerror.h"
