@@ -15,7 +15,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -110,8 +109,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::updateMenus);
 
     resize(621, 424 + menuBar()->sizeHint().height());
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 
     // FormCreate
     setWindowTitle(QString::fromLatin1(kAppTitle));

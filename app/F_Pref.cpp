@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -105,8 +104,7 @@ TPrefForm::TPrefForm(QWidget* parent) : QDialog(parent)
     connect(OKButton, &QPushButton::clicked, this, Command(this, &TPrefForm::OKButtonClick));
     connect(CancelBut, &QPushButton::clicked, this, Command(this, &TPrefForm::CancelButClick));
 
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 void TPrefForm::createColorPage()

@@ -6,7 +6,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScreen>
 
 #include <algorithm>
 
@@ -79,8 +78,7 @@ void TProgressForm::SyncGauge()
 
 void TProgressForm::Show()
 {
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     show();
     raise();
 }

@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScreen>
 
 #include <exception>
 
@@ -64,6 +65,16 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     bool result = false;
     RunCommand([&] { result = QApplication::notify(receiver, event); });
     return result;
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    if (const QScreen* s = window->screen())
+    {
+        QRect client(QPoint(), window->size());
+        client.moveCenter(s->availableGeometry().center());
+        window->setGeometry(client);
+    }
 }
 
 QColor ToQColor(std::int32_t color)

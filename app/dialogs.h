@@ -52,6 +52,9 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Places the window's client area in the middle of its screen.
+void CentreOnScreen(QWidget* window);
+
 // 0x00BBGGRR to and from QColor.
 QColor ToQColor(std::int32_t color);
 std::int32_t FromQColor(const QColor& color);
