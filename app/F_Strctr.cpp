@@ -24,7 +24,8 @@ TStructureForm::TStructureForm(QAction* structureItem, QWidget* parent)
 {
     setObjectName("StructureForm");
     setWindowTitle(QStringLiteral("3DO Structure"));
-    setGeometry(238, 139, 231, 225);
+    resize(231, 225);
+    move(238, 139);
 
     Structure = new QTreeWidget(this);
     Structure->setObjectName("Structure");
