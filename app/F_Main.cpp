@@ -8,6 +8,7 @@
 #include "dialogs.h"
 #include "model.h"
 #include "profile.h"
+#include "xexport.h"
 
 #include <QBoxLayout>
 #include <QFile>
@@ -407,15 +408,29 @@ void TMainForm::mnuFileExitClick()
 
 void TMainForm::OpenPreview()
 {
-    // The preview window and the file it loads are wired in separately.
+    WriteXFile(PreviewFileName());
+    ShowPreview(CreatePreview());
+}
+
+QWidget* TMainForm::CreatePreview()
+{
+    return nullptr;
+}
+
+void TMainForm::ShowPreview(QWidget* preview)
+{
+    if (preview)
+        preview->show();
 }
 
 void TMainForm::Direct3DViewer1Click()
 {
     ShowStatus(QStringLiteral("Coverting Model to Direct3D..."));
+    WriteXFile(PreviewFileName());
     ShowStatus(QStringLiteral("Creating Direct3D Window..."));
-    OpenPreview();
+    QWidget* preview = CreatePreview();
     ShowStatus(QString());
+    ShowPreview(preview);
 }
 
 void TMainForm::OpenView(int plane)

@@ -130,9 +130,10 @@ private:
     void updateWindowMenu();
     TViewInfo* ActiveView() const;
     void OpenView(int plane);
-    // Writes the preview file for the current geometry set and opens a new preview window.
-    // The preview is wired in separately; until then there is nothing to open.
+    // Writes the current geoset as the preview's .X file, then opens one more preview on it.
     void OpenPreview();
+    QWidget* CreatePreview();
+    void ShowPreview(QWidget* preview);
 
     QList<QMenu*> FFrameMenus;
     QList<QAction*> FWindowListActions;

@@ -6,6 +6,7 @@
 #include "colors.h"
 #include "model.h"
 #include "testsupport.h"
+#include "xexport.h"
 
 #include <QLabel>
 #include <QMdiArea>
@@ -21,6 +22,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <fstream>
+#include <sstream>
 
 #include <memory>
 
@@ -197,6 +201,24 @@ private slots:
         // Mesh 0 of two is carried by node 1.
         QCOMPARE(MainForm->CurrData->text(), QStringLiteral("5 Vertices, 1 Faces, Node #1"));
         QVERIFY(!ProgressForm->isVisible());
+    }
+
+    void openAndArrowsWriteThePreviewFileOfTheCurrentSet()
+    {
+        const std::string preview = PreviewFileName();
+        std::remove(preview.c_str());
+        auto fileText = [&] {
+            std::ifstream in(preview, std::ios::binary);
+            std::stringstream text;
+            text << in.rdbuf();
+            return text.str();
+        };
+        Open(Model("two.3do", {{3}, {6}}));
+        const std::string first = fileText();
+        QVERIFY(first.rfind("xof 0302txt 0064\r\n", 0) == 0);
+        QVERIFY(first.find("Mesh {\r\n 3;\r\n") != std::string::npos);
+        QTest::mouseClick(MainForm->CurrGeoSet->UpButton, Qt::LeftButton);
+        QVERIFY(fileText().find("Mesh {\r\n 6;\r\n") != std::string::npos);
     }
 
     void cancelledOpenChangesNothing()
