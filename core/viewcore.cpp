@@ -168,7 +168,8 @@ std::string TViewCore::ReadoutText(std::int32_t sx, std::int32_t sy) const
 {
     double x = 0, y = 0, z = 0;
     ScreenToModel(sx, sy, x, y, z);
-    const std::string depth = "@" + FormatReadoutNumber(FDepth);
+    std::string depth = "@";
+    depth.append(FormatReadoutNumber(FDepth));
     std::string xText = FormatReadoutNumber(x);
     std::string zText = FormatReadoutNumber(z);
     std::string yText = FormatReadoutNumber(y);
@@ -185,7 +186,10 @@ std::string TViewCore::ReadoutText(std::int32_t sx, std::int32_t sy) const
         yText = depth;
         break;
     }
-    return "(" + xText + ", " + zText + ", " + yText + ")";
+    // Slots in the order x, z, y.
+    std::string text = "(";
+    text.append(xText).append(", ").append(zText).append(", ").append(yText).append(")");
+    return text;
 }
 
 bool TViewCore::KeyCommand(std::uint16_t key, unsigned shift)
