@@ -72,12 +72,13 @@ public:
         FPainter.setRenderHint(QPainter::Antialiasing, false);
     }
 
-    void SetPenColor(std::int32_t color) override { UsePen(color); }
+    void SetPenColor(std::int32_t color) override { FPen = color; }
 
     void Polygon(std::span<const TCanvasPoint> points) override
     {
         if (points.size() < 2)
             return;
+        Apply(FPen);
         const bool inside =
             std::all_of(points.begin(), points.end(),
                         [&](const TCanvasPoint& p) { return FLimits.contains(p.X, p.Y); });
@@ -102,6 +103,7 @@ public:
         if (!FLimits.intersects(QRectF(x1, y1, double(x2) - x1, double(y2) - y1)))
             return;
         // A stroked QRect covers its size plus one pixel: x2 - x1 - 1 keeps the right edge out.
+        Apply(FPen);
         FPainter.drawRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
     }
 
@@ -122,21 +124,20 @@ public:
     {
         if (!FLimits.contains(x, y))
             return;
-        const std::int32_t pen = FPen;
-        UsePen(color);
+        Apply(color); // the pen colour itself stays as it was
         FPainter.drawPoint(x, y);
-        UsePen(pen);
     }
 
 private:
     static constexpr double kMargin = 16;
 
-    void UsePen(std::int32_t color)
+    // Puts a colour on the painter's pen, only when it changes.
+    void Apply(std::int32_t color)
     {
-        if (color == FPen && FPenSet)
+        if (color == FApplied && FAppliedSet)
             return;
-        FPen = color;
-        FPenSet = true;
+        FApplied = color;
+        FAppliedSet = true;
         QPen pen(ColorOf(color));
         pen.setWidth(0);
         pen.setCosmetic(true);
@@ -145,15 +146,18 @@ private:
 
     void Segment(double x0, double y0, double x1, double y1)
     {
-        if (ClipSegment(x0, y0, x1, y1, FLimits))
-            FPainter.drawLine(QPointF(x0, y0), QPointF(x1, y1));
+        if (!ClipSegment(x0, y0, x1, y1, FLimits))
+            return;
+        Apply(FPen);
+        FPainter.drawLine(QPointF(x0, y0), QPointF(x1, y1));
     }
 
     QPainter& FPainter;
     QRectF FLimits;
     QPolygon FPolygon;
-    std::int32_t FPen = 0;
-    bool FPenSet = false;
+    std::int32_t FPen = 0;     // the canvas's pen colour
+    std::int32_t FApplied = 0; // the colour on the painter
+    bool FAppliedSet = false;
     std::int32_t FPenX = 0, FPenY = 0;
 };
 

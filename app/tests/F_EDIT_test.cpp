@@ -326,10 +326,18 @@ private slots:
         QCOMPARE(image.pixelColor(68, 238), blue);
         QCOMPARE(image.pixelColor(318, 138), blue);
 
+        // The grid: dots every 10 pixels from the centre, in the colour read at paint time.
+        GridMarksColor = 0x00FF00;
+        Release(&form, Qt::Key_G, Qt::ControlModifier);
+        const QImage grid = form.grab().toImage();
+        QCOMPARE(grid.pixelColor(330, 250), QColor(0, 255, 0));
+        QCOMPARE(grid.pixelColor(325, 250), white);
+        QCOMPARE(grid.pixelColor(205, 240), red);
+
         // The side view shows the base edge on end at the centre.
         Release(&form, Qt::Key_R);
         const QImage side = form.grab().toImage();
-        QCOMPARE(side.pixelColor(200, 240), white);
+        QCOMPARE(side.pixelColor(205, 240), white);
         QCOMPARE(side.pixelColor(318, 238), blue);
     }
 
