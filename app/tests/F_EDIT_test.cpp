@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -297,6 +298,60 @@ private slots:
         QVERIFY(!FaceBuildingActive);
         QCOMPARE(form.FZoom, 1000.0);
         QVERIFY(host.Shown.isEmpty());
+    }
+
+    // Dormant in the program, but its limits and messages hold when the flag is set.
+    void faceBuildingLimits()
+    {
+        MessageCaption = "Vellspore";
+        QString caption, text;
+        const auto answerNextBox = [&]
+        {
+            QTimer::singleShot(
+                0,
+                [&]
+                {
+                    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    {
+                        caption = box->windowTitle();
+                        text = box->text();
+                        box->accept();
+                    }
+                });
+        };
+        TEditForm form(nullptr);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        FaceBuildingActive = true;
+        form.FFacePoints = std::make_unique<TVertexList>();
+        MoveMouse(form.Mat, 7, 9);
+        form.MatClick();
+        form.MatClick();
+        QCOMPARE(form.FFacePoints->Count(), 2);
+        QCOMPARE(form.FFacePoints->Get(1).ScreenX, 7);
+        QCOMPARE(form.FFacePoints->Get(1).ScreenY, 9);
+        answerNextBox();
+        Release(&form, Qt::Key_C);
+        QCOMPARE(text, QString("By definition, you must have more than 2 vertices in a face."));
+        QCOMPARE(caption, QString("Vellspore"));
+        QVERIFY(FaceBuildingActive);
+
+        for (int k = 2; k < 30; ++k)
+            form.MatClick();
+        QCOMPARE(form.FFacePoints->Count(), 30);
+        text.clear();
+        answerNextBox();
+        form.MatClick();
+        QCOMPARE(text, QString("You have meet the maximum number of vertices for a given face.  "
+                               "The current face will now be closed."));
+        QVERIFY(!FaceBuildingActive);
+        QCOMPARE(form.FFacePoints->Count(), 30);
+
+        FaceBuildingActive = true;
+        text.clear();
+        Release(&form, Qt::Key_C); // more than 2 points: closes without a word
+        QVERIFY(!FaceBuildingActive);
+        QVERIFY(text.isEmpty());
     }
 
     void closingDestroysTheWindow()
