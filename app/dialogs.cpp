@@ -55,8 +55,10 @@ void RunCommand(const std::function<void()>& command)
     }
     catch (const std::exception& e)
     {
-        Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle),
-                          QString::fromUtf8(e.what()));
+        // A carriage return inside a message starts a new line, as the message box shows it.
+        QString text = QString::fromUtf8(e.what());
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle), text);
     }
 }
 

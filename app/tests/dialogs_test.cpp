@@ -1,6 +1,7 @@
 // The one error report: commands and event handlers that throw leave a message box behind and
 // the program running.
 #include "dialogs.h"
+#include "dxerror.h"
 #include "errors.h"
 #include "testsupport.h"
 
@@ -63,6 +64,14 @@ private slots:
 
         RunCommand([] {});
         QCOMPARE(FDialogs.Messages.size(), 1);
+    }
+
+    void directXFailureShowsItsTextOnTheNextLine()
+    {
+        RunCommand([] { DXCheck(static_cast<HRESULT>(0x88760313u)); });
+        QCOMPARE(FDialogs.Messages.size(), 1);
+        QCOMPARE(FDialogs.Messages[0].second,
+                 QStringLiteral("DirectX call failed: 88760313\nThe file was not found."));
     }
 
     void errorInAnEventHandlerIsShownAndTheLoopGoesOn()
