@@ -11,7 +11,12 @@
 #include "xexport.h"
 
 #include <QBoxLayout>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -87,6 +92,7 @@ void TUpDown::Step(int delta)
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName("MainForm");
+    setAcceptDrops(true);
     MdiArea = new QMdiArea;
     MdiArea->setObjectName("MdiArea");
 
@@ -384,6 +390,11 @@ void TMainForm::mnuFileOpenClick()
     const QString fileName = Dialogs().OpenFileName(this, QString::fromLatin1(kOpenFilter));
     if (fileName.isEmpty())
         return;
+    OpenModelFile(fileName);
+}
+
+void TMainForm::OpenModelFile(const QString& fileName)
+{
     Load3DO(QFile::encodeName(fileName).toStdString(), *ProgressForm);
     CurrentGeoSetIndex = 0;
     CurrentMeshIndex = 0;
@@ -391,6 +402,43 @@ void TMainForm::mnuFileOpenClick()
     ShowGeoSetNumber();
     ShowMeshInfo();
     OpenPreview();
+}
+
+namespace
+{
+// The one local .3do file a drag carries, or an empty string.
+QString DroppedModel(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1)
+        return {};
+    const QUrl url = data->urls().first();
+    if (!url.isLocalFile())
+        return {};
+    const QString file = url.toLocalFile();
+    if (!file.endsWith(QStringLiteral(".3do"), Qt::CaseInsensitive) || !QFileInfo(file).isFile())
+        return {};
+    return file;
+}
+} // namespace
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedModel(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    const QString file = DroppedModel(event->mimeData());
+    if (file.isEmpty())
+    {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    RunCommand([&] { OpenModelFile(file); });
 }
 
 void TMainForm::CurrGeoSetClick()

@@ -121,6 +121,15 @@ public:
     // menu of a higher group. The previous merge is undone first; an empty list just undoes it.
     void MergeMenus(const QList<QMenu*>& menus);
 
+    // Added: the steps of File, Open that follow the dialog, for a file dropped on the window.
+    void OpenModelFile(const QString& fileName);
+
+protected:
+    // Added: a .3do file dropped on the window opens as File, Open does; anything else is
+    // refused.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     void createActions();
     void createStatusBar();

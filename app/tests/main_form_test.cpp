@@ -13,6 +13,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -219,6 +221,37 @@ private slots:
         QVERIFY(first.find("Mesh {\r\n 3;\r\n") != std::string::npos);
         QTest::mouseClick(MainForm->CurrGeoSet->UpButton, Qt::LeftButton);
         QVERIFY(fileText().find("Mesh {\r\n 6;\r\n") != std::string::npos);
+    }
+
+    void droppingAModelOpensItAsFileOpenDoes()
+    {
+        const QString file = Model("dropped.3do", {{4}, {2}});
+        auto drop = [](const QList<QUrl>& urls)
+        {
+            QMimeData data;
+            data.setUrls(urls);
+            const QPoint at = MainForm->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(MainForm, &enter);
+            if (!enter.isAccepted())
+                return false;
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(MainForm, &dropped);
+            return dropped.isAccepted();
+        };
+        // Anything but one existing .3do file is refused and changes nothing.
+        const QString text = WriteTextFile(FDir->filePath("notes.txt"), "GEOSET 0");
+        QVERIFY(!drop({QUrl::fromLocalFile(text)}));
+        QVERIFY(!drop({QUrl(QStringLiteral("https://example.invalid/x.3do"))}));
+        QVERIFY(!drop({QUrl::fromLocalFile(file), QUrl::fromLocalFile(file)}));
+        QCOMPARE(CurrentModel->Get(0).Meshes.Get(0).Name, std::string("NEWOBJECT"));
+
+        QVERIFY(drop({QUrl::fromLocalFile(file)}));
+        QCOMPARE(CurrentModel->Count(), 2);
+        QCOMPARE(MainForm->CurrGeoSet->Max(), 1);
+        QCOMPARE(MainForm->CurrGeoDisp->text(), QStringLiteral("GeoSet: 0"));
+        QVERIFY(MainForm->CurrData->text().startsWith(QStringLiteral("4 Vertices")));
+        QVERIFY(FDialogs.Filters.isEmpty());
     }
 
     void cancelledOpenChangesNothing()
