@@ -9,7 +9,7 @@ packages=(
     xvfb xauth x11-utils imagemagick
     clang libclang-rt-14-dev llvm
     desktop-file-utils libxml2-utils shared-mime-info
-    fonts-dejavu-core
+    fonts-dejavu-core python3
 )
 
 missing=()
