@@ -227,6 +227,8 @@ TEditForm::~TEditForm() = default;
 void TEditForm::CreateMenu()
 {
     View1 = new QMenu(QStringLiteral("&View"), this);
+    // Group 3: merged after the frame's File, Edit and Interface menus.
+    View1->setProperty(kGroupIndexProperty, 3);
     Grid1 = View1->addAction(QStringLiteral("&Grid"));
     Grid1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     // Ctrl+G reaches the view as a key release; the shortcut only works inside the open menu,

@@ -489,6 +489,7 @@ void TMainForm::OpenView(int plane)
     QWidget* view = ViewFactory(this, plane);
     QMdiSubWindow* sub = MdiArea->addSubWindow(view);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(kViewOuterWidth, kViewOuterHeight);
     sub->show();
     MdiArea->setActiveSubWindow(sub);
 }

@@ -48,5 +48,9 @@ inline constexpr const char* kGroupIndexProperty = "groupIndex";
 // empty the view commands do nothing.
 extern std::function<QWidget*(TViewHost* host, int plane)> ViewFactory;
 
+// A view window's design size outside, frame included.
+inline constexpr int kViewOuterWidth = 299;
+inline constexpr int kViewOuterHeight = 250;
+
 // Caption of the view windows' message boxes; "Vellspore" once the main window exists.
 extern QString MessageCaption;

@@ -103,7 +103,24 @@ private:
 
     QString Settings() const { return FDir->filePath("cfg/Quillmark/quillmark.ini"); }
 
+    std::function<QWidget*(TViewHost*, int)> FRealViewFactory;
+
 private slots:
+    void initTestCase() { FRealViewFactory = ViewFactory; }
+
+    void realViewWindowOpensAtItsDesignSizeWithItsMenuAfterFile()
+    {
+        QVERIFY(FRealViewFactory);
+        ViewFactory = FRealViewFactory;
+        MainForm->show();
+        MainForm->FrontView1->trigger();
+        QMdiSubWindow* sub = MainForm->MdiArea->currentSubWindow();
+        QVERIFY(sub);
+        QCOMPARE(sub->size(), QSize(299, 250));
+        QCOMPARE(sub->widget()->windowTitle(), QStringLiteral("Front View"));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&View"}));
+    }
+
     void init()
     {
         FDialogs = TFakeDialogs();
