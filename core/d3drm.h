@@ -176,9 +176,10 @@ public:
     virtual int GetFaceCount() = 0;
 };
 
-// A frame of the scene hierarchy. A reference frame of nullptr means the root of the
-// frame's own hierarchy (the scene). Orientation: direction is the frame's Z axis, up its Y
-// axis, both given in the reference frame; left-handed, so X = up x direction.
+// A frame of the scene hierarchy. A reference frame of nullptr means world coordinates
+// (those of an unmoved root frame). Orientation: direction is the frame's Z axis, up its Y
+// axis, both given in the reference frame; left-handed, so X = up x direction. A reference
+// frame that is not one of this layer's frames is D3DRMERR_BADOBJECT.
 class IDirect3DRMFrame
 {
 public:

@@ -391,6 +391,35 @@ double StrToReal(std::string_view field)
 
 namespace
 {
+std::uint64_t gMemoryBudgetOverride = 0;
+
+std::uint64_t AvailableMemory()
+{
+    std::FILE* f = std::fopen("/proc/meminfo", "r");
+    if (!f)
+        return UINT64_MAX;
+    char line[256];
+    std::uint64_t kb = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "MemAvailable: %lu kB", &kb) == 1)
+            break;
+    std::fclose(f);
+    return kb ? kb * 1024 : UINT64_MAX;
+}
+} // namespace
+
+std::uint64_t LoaderMemoryBudget()
+{
+    return gMemoryBudgetOverride ? gMemoryBudgetOverride : AvailableMemory();
+}
+
+void SetLoaderMemoryBudget(std::uint64_t bytes)
+{
+    gMemoryBudgetOverride = bytes;
+}
+
+namespace
+{
 constexpr std::size_t kChunkSize = 1 << 20;
 constexpr std::uint64_t kTickBytes = 4 << 20;
 
@@ -780,24 +809,53 @@ private:
         {
             // Added: a section announcing more records than the file holds ends with the file.
             if (!FReader.NextLine(line))
-                return;
+                break;
             if (line.size() < 2 || line[0] == '#')
                 continue;
             (this->*record)(line, k);
             ++k;
-            if ((FReader.BytesRead() - FLastTick) >= kTickBytes)
-            {
-                FLastTick = FReader.BytesRead();
-                FProgress.Tick(FReader.BytesRead(), FReader.TotalBytes());
-            }
+            if (++FRecordsSinceCheck >= kRecordsPerCheck)
+                Checkpoint();
         }
+        if (FSectionMesh)
+            FFinishedBytes += MeshBytes(*FSectionMesh) - FSectionBaseline;
+    }
+
+    static std::uint64_t MeshBytes(const T3DOMesh& m)
+    {
+        return m.Vertices.Count() * sizeof(T3DOVertex) +
+               m.TexVertices.Count() * sizeof(TTEXVertex) + m.Faces.Count() * sizeof(T3DOFace);
+    }
+
+    // Keeps a long load responsive and stops one that would exhaust the machine's memory
+    // before the system has to kill the program.
+    void Checkpoint()
+    {
+        FRecordsSinceCheck = 0;
+        if (ModelBytes() > FBudget)
+            throw EModelError(kOutOfMemory);
+        if (FReader.BytesRead() - FLastTick >= kTickBytes)
+        {
+            FLastTick = FReader.BytesRead();
+            FProgress.Tick(FReader.BytesRead(), FReader.TotalBytes());
+        }
+    }
+
+    std::uint64_t ModelBytes() const
+    {
+        const std::uint64_t bytes = FSectionMesh ? MeshBytes(*FSectionMesh) - FSectionBaseline : 0;
+        // Growth headroom for the list being filled.
+        return FFinishedBytes + bytes + bytes / 2 + FResult.Nodes->Count() * sizeof(T3DONode);
     }
 
     // The current mesh cannot change inside a section, so it is looked up once.
     T3DOMesh& SectionMesh()
     {
         if (!FSectionMesh)
+        {
             FSectionMesh = &CurrentMesh();
+            FSectionBaseline = MeshBytes(*FSectionMesh);
+        }
         return *FSectionMesh;
     }
 
@@ -920,6 +978,11 @@ private:
     std::int32_t FNodeTotal = 0;
     T3DOMesh* FSectionMesh = nullptr;
     std::uint64_t FLastTick = 0;
+    std::uint64_t FFinishedBytes = 0;
+    std::uint64_t FSectionBaseline = 0;
+    std::uint64_t FBudget = LoaderMemoryBudget();
+    int FRecordsSinceCheck = 0;
+    static constexpr int kRecordsPerCheck = 4096;
 };
 
 void StartProgress(TLoadProgress& progress)

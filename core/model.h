@@ -47,6 +47,10 @@ public:
     }
     int Add(T item)
     {
+        // Grow by half rather than double: a huge mesh then never needs three times its
+        // final size while the items move.
+        if (FItems.size() == FItems.capacity())
+            FItems.reserve(FItems.capacity() + FItems.capacity() / 2 + 16);
         FItems.push_back(std::move(item));
         return Count() - 1;
     }
@@ -248,6 +252,11 @@ struct TLoadedModel
     std::unique_ptr<T3DO> Model;
     std::unique_ptr<TNodeList> Nodes;
 };
+
+// Bytes the loader may use for one model before it gives up with kOutOfMemory: the memory
+// the system reports as available when the load starts. Tests may lower it.
+std::uint64_t LoaderMemoryBudget();
+void SetLoaderMemoryBudget(std::uint64_t bytes); // 0 restores the system's figure
 
 // Parses a whole .3do text already in memory into a new model and node list (bounds,
 // links and offsets computed). Touches no process-wide state; throws on any error.

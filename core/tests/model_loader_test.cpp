@@ -443,3 +443,58 @@ TEST(Loader, FailedLoadKeepsThePreviousModelAndHidesProgress)
     EXPECT_EQ(CurrentModel.get(), before);
     FreeModel();
 }
+
+TEST(Loader, AModelBeyondTheMemoryBudgetFailsWithAClearError)
+{
+    std::string text = Join({"GEOSET 0", "MESH 0", "VERTICES 100000"});
+    for (int i = 0; i < 100000; ++i)
+        text += "0: 1 2 3 4\r\n";
+    text += kRootNode;
+    SetLoaderMemoryBudget(1 << 20); // 100000 vertices need several megabytes
+    EXPECT_EQ(ErrorOf(text), "Out of memory");
+    SetLoaderMemoryBudget(0);
+    EXPECT_EQ(ErrorOf(text), "(no error)");
+    EXPECT_GT(LoaderMemoryBudget(), 1u << 20);
+}
+
+TEST(Loader, HostileInputEndsWithAnErrorOrASensibleModel)
+{
+    // An empty file holds no geometry and no nodes: an empty, valid model.
+    const TLoadedModel empty = Parse("");
+    EXPECT_EQ(empty.Model->Count(), 0);
+    EXPECT_EQ(empty.Nodes->Count(), 0);
+
+    // Binary garbage and NUL bytes: nothing crashes, whatever the outcome.
+    std::string garbage;
+    for (int i = 0; i < 20000; ++i)
+        garbage.push_back(static_cast<char>((i * 7919 + 13) & 0xFF));
+    (void)ErrorOf(garbage);
+    const std::string nuls = std::string("GEOSET 0\r\nMESH 0\r\nNAME a\0b\r\n", 28) + kRootNode;
+    EXPECT_EQ(Parse(nuls).Model->Get(0).Meshes.Get(0).Name, std::string("a\0b", 3));
+
+    // One enormous line of a single field.
+    EXPECT_EQ(ErrorOf("NAME " + std::string(5 << 20, 'n')), "List index out of bounds");
+    EXPECT_EQ(ErrorOf("VERTICES " + std::string(100000, '9')),
+              "'" + std::string(100000, '9') + "' is not a valid integer value");
+
+    // Numbers beyond any range load as infinities rather than failing.
+    const TLoadedModel huge =
+        Parse(MeshWith(Join({"VERTICES 1", "0: 1e999 -1e999 1e-999 0"})) + kRootNode);
+    const T3DOVertex& v = huge.Model->Get(0).Meshes.Get(0).Vertices.Get(1);
+    EXPECT_TRUE(std::isinf(v.X));
+    EXPECT_TRUE(std::isinf(v.Y) && v.Y < 0);
+    EXPECT_EQ(v.Z, 0);
+
+    // A name of 10,000 characters keeps its first 30.
+    const std::string longName = "NAME " + std::string(10000, 'q');
+    const TLoadedModel named = Parse(Join({"GEOSET 0", "MESH 0", longName.c_str()}) + kRootNode);
+    EXPECT_EQ(named.Model->Get(0).Meshes.Get(0).Name, std::string(30, 'q'));
+
+    // Deep hierarchies: a parent chain as long as the node list is fine, a loop is not.
+    std::string chain = "GEOSET 0\r\nMESH 0\r\nHIERARCHY NODES 5000\r\n";
+    for (int k = 0; k < 5000; ++k)
+        chain += "0: 0x0 0x0 " + std::to_string(k == 4999 ? 0 : -1) + " " + std::to_string(k - 1) +
+                 " -1 -1 0 1 0 0 0 0 0 0 0 0 n\r\n";
+    const TLoadedModel deep = Parse(chain);
+    EXPECT_EQ(deep.Model->Get(0).Meshes.Get(0).OffsetX, 5000);
+}

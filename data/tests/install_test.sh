@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs into a temporary prefix, checks the installed tree and the desktop files, then
+# uninstalls and checks that nothing is left behind.
+set -euo pipefail
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for f in bin/quillmark-cli share/applications/quillmark.desktop \
+         share/mime/packages/quillmark-3do.xml share/thumbnailers/quillmark.thumbnailer \
+         share/icons/hicolor/scalable/apps/quillmark.svg \
+         share/icons/hicolor/48x48/apps/quillmark.png share/icons/hicolor/256x256/apps/quillmark.png; do
+    [ -e "$prefix/$f" ] || fail "missing $f"
+done
+if [ -e "$build/quillmark" ]; then
+    [ -x "$prefix/bin/quillmark" ] || fail "missing bin/quillmark"
+fi
+grep -qx "Name=Quillmark" "$prefix/share/applications/quillmark.desktop" || fail "desktop name"
+grep -qx "Categories=Graphics;Viewer;" "$prefix/share/applications/quillmark.desktop" || fail "categories"
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$prefix/share/applications/quillmark.desktop" || fail "desktop-file-validate"
+fi
+if command -v xmllint >/dev/null; then
+    xmllint --noout "$prefix/share/mime/packages/quillmark-3do.xml" || fail "xmllint"
+fi
+grep -q 'type="model/x-jedi-knight-3do"' "$prefix/share/mime/packages/quillmark-3do.xml" || fail "mime type"
+grep -q 'pattern="\*.3do"' "$prefix/share/mime/packages/quillmark-3do.xml" || fail "glob"
+grep -q '^Exec=quillmark-cli render %i %o' "$prefix/share/thumbnailers/quillmark.thumbnailer" || fail "thumbnailer exec"
+# The PNG icons are real images of their size.
+head -c 24 "$prefix/share/icons/hicolor/48x48/apps/quillmark.png" | od -An -tx1 | tr -d ' \n' \
+    | grep -q '^89504e470d0a1a0a0000000d4948445200000030' || fail "48x48 icon is not a 48-pixel PNG"
+
+(cd "$build" && cmake -P "$(dirname "$0")/../uninstall.cmake" >/dev/null)
+left="$(find "$prefix" -type f | head -n 5)"
+[ -z "$left" ] || fail "uninstall left: $left"
+echo "install tree ok"

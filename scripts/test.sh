@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the fuzz targets for a short bounded
+# time, the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the suite in
+# the normal build (OpenGL tests under a virtual X server). Ends with ctest's summary line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs="$(nproc)"
+fuzz_seconds="${QUILLMARK_FUZZ_SECONDS:-30}"
+
+echo "== Fuzz targets (${fuzz_seconds} s each, ASan + UBSan)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs"
+bash fuzz/run.sh build-fuzz "$fuzz_seconds"
+
+echo "== Unit tests under ASan + UBSan"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset asan -j"$jobs" --timeout 600
+
+echo "== Unit tests"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j"$jobs"
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset dev -j"$jobs" --timeout 600
