@@ -2,6 +2,7 @@
 #include "F_D3D.h"
 
 #include "U_Idle.h"
+#include "gldriver.h"
 #include "U_Report.h"
 
 #include <QCloseEvent>
@@ -61,6 +62,9 @@ QToolButton* MakeSpeedButton(QWidget* parent, const QString& caption, int left)
 
 TD3DForm* TD3DForm::Create(QWidget* parent, const std::string& xFile)
 {
+    // Added: offer the OpenGL driver, before the drivers are first listed.
+    static const bool openGL = RegisterOpenGLDriver();
+    (void)openGL;
     std::unique_ptr<TD3DForm> form(new TD3DForm(parent, xFile));
     form->Loaded();
     return form.release();

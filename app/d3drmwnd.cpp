@@ -450,7 +450,10 @@ void TD3DRMWindow::PaintPlaceholder()
                        : HasFailed() ? "(Direct3D failure)"
                                      : "(no 3D device)";
     const QString caption = QString::fromLatin1(text);
-    const QFontMetrics metrics(font());
+    // Plain white glyphs, as the system draws dialog text.
+    QFont textFont = font();
+    textFont.setStyleStrategy(QFont::NoAntialias);
+    const QFontMetrics metrics(textFont);
     // Integer division rounds toward zero, also for a text wider than the control.
     const int x = (width() - metrics.horizontalAdvance(caption)) / 2;
     const int y = (height() - metrics.height()) / 2;
@@ -458,7 +461,7 @@ void TD3DRMWindow::PaintPlaceholder()
     painter.setPen(Qt::white);
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(FColor);
-    painter.setFont(font());
+    painter.setFont(textFont);
     painter.drawText(x, y + metrics.ascent(), caption);
 }
 
