@@ -71,19 +71,36 @@ TMatrix43 Combine(const TMatrix43& first, const TMatrix43& second)
     return r;
 }
 
-// One screen-space triangle: the depth test keeps the largest 1/z.
-void DrawTriangle(const TTarget& t, const float (&sx)[3], const float (&sy)[3], const float (&w)[3],
-                  std::uint32_t color)
+// Rounds a projected coordinate to fixed point; false for values clipping cannot produce.
+bool ToFixed(float v, std::int64_t& fixed)
 {
-    std::int64_t x[3], y[3];
-    for (int i = 0; i < 3; ++i)
-    {
-        // Clipping keeps finite input within the guard band; anything else is not drawn.
-        if (!(std::fabs(sx[i]) < 1e7f) || !(std::fabs(sy[i]) < 1e7f) || !std::isfinite(w[i]))
-            return;
-        x[i] = std::llround(sx[i] * static_cast<float>(kSubOne));
-        y[i] = std::llround(sy[i] * static_cast<float>(kSubOne));
-    }
+    if (!(std::fabs(v) < 1e7f))
+        return false;
+    fixed = std::llround(v * static_cast<float>(kSubOne));
+    return true;
+}
+
+// Whether any pixel centre lies in the bounding box of three fixed-point corners.
+bool BoxHasCentre(const TTarget& t, const std::int32_t* x, const std::int32_t* y)
+{
+    const std::int64_t half = kSubOne / 2;
+    const int minX = std::max(
+        t.MinX, static_cast<int>((std::min({x[0], x[1], x[2]}) - half + kSubOne - 1) >> kSubBits));
+    const int maxX =
+        std::min(t.MaxX, static_cast<int>((std::max({x[0], x[1], x[2]}) - half) >> kSubBits));
+    if (minX > maxX)
+        return false;
+    const int minY = std::max(
+        t.MinY, static_cast<int>((std::min({y[0], y[1], y[2]}) - half + kSubOne - 1) >> kSubBits));
+    const int maxY =
+        std::min(t.MaxY, static_cast<int>((std::max({y[0], y[1], y[2]}) - half) >> kSubBits));
+    return minY <= maxY;
+}
+
+// One screen-space triangle in fixed point: the depth test keeps the largest 1/z.
+void DrawTriangle(const TTarget& t, const std::int64_t (&x)[3], const std::int64_t (&y)[3],
+                  const float (&w)[3], std::uint32_t color)
+{
     std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
     int i1 = 1, i2 = 2;
     if (area == 0)
@@ -180,21 +197,20 @@ void PlaneDistances(const TVec& v, const TProjection& p, float (&d)[6])
 void DrawPolygon(const TTarget& t, const TProjection& p, const TVec* v, int count,
                  std::uint32_t color)
 {
-    float sx[3], sy[3], w[3];
+    std::int64_t x[3], y[3];
+    float w[3];
     auto project = [&](const TVec& a, int slot)
     {
         const float inv = 1.0f / a.Z;
-        sx[slot] = p.CenterX + a.X * inv * p.Scale;
-        sy[slot] = p.CenterY - a.Y * inv * p.Scale;
         w[slot] = inv;
+        return ToFixed(p.CenterX + a.X * inv * p.Scale, x[slot]) &&
+               ToFixed(p.CenterY - a.Y * inv * p.Scale, y[slot]) && std::isfinite(inv);
     };
-    project(v[0], 0);
+    if (!project(v[0], 0))
+        return;
     for (int k = 1; k + 1 < count; ++k)
-    {
-        project(v[k], 1);
-        project(v[k + 1], 2);
-        DrawTriangle(t, sx, sy, w, color);
-    }
+        if (project(v[k], 1) && project(v[k + 1], 2))
+            DrawTriangle(t, x, y, w, color);
 }
 
 // Clips a triangle against the planes it crosses (Sutherland-Hodgman) and draws the rest.
@@ -284,9 +300,46 @@ std::uint32_t FaceColor(const TShading& s, const TVec& unitNormal, const float* 
     return rgb;
 }
 
+// A vertex after projection. Out has a bit per clip plane the vertex lies beyond (bit 6:
+// not representable); X, Y and W are set only when Out is 0.
+struct TProjected
+{
+    std::int32_t X, Y;
+    float W;
+    std::uint32_t Out;
+};
+
+constexpr std::uint32_t kNotFixed = 1u << 6;
+
+TProjected Project(const TVec& v, const TProjection& p)
+{
+    float d[6];
+    PlaneDistances(v, p, d);
+    TProjected r{0, 0, 0, 0};
+    for (int k = 0; k < 6; ++k)
+        if (!(d[k] >= 0))
+            r.Out |= 1u << k;
+    if (r.Out)
+        return r;
+    // The same arithmetic as DrawPolygon's, so clipped and unclipped faces meet exactly.
+    const float inv = 1.0f / v.Z;
+    std::int64_t x = 0, y = 0;
+    if (!ToFixed(p.CenterX + v.X * inv * p.Scale, x) ||
+        !ToFixed(p.CenterY - v.Y * inv * p.Scale, y) || !std::isfinite(inv))
+    {
+        r.Out = kNotFixed;
+        return r;
+    }
+    r.X = static_cast<std::int32_t>(x);
+    r.Y = static_cast<std::int32_t>(y);
+    r.W = inv;
+    return r;
+}
+
 // Draws faces [first, last) of a mesh whose corners start at Indices[corner].
 void DrawFaces(const TTarget& t, const TProjection& p, const TShading& s, const TRenderMesh& mesh,
-               const float* cam, std::size_t first, std::size_t last, std::size_t corner)
+               const float* cam, const TProjected* screen, std::size_t first, std::size_t last,
+               std::size_t corner)
 {
     const std::uint32_t* indices = mesh.Indices.data();
     auto vertex = [&](std::uint32_t i) { return TVec{cam[3 * i], cam[3 * i + 1], cam[3 * i + 2]}; };
@@ -297,6 +350,29 @@ void DrawFaces(const TTarget& t, const TProjection& p, const TShading& s, const 
         corner += size;
         if (size < 3)
             continue; // points and lines have no area
+        std::uint32_t outAll = ~0u, outAny = 0;
+        for (std::uint32_t k = 0; k < size; ++k)
+        {
+            outAll &= screen[corners[k]].Out;
+            outAny |= screen[corners[k]].Out;
+        }
+        if (outAll)
+            continue; // wholly beyond one plane
+        if (outAny == 0)
+        {
+            // Most faces of a dense model cover no pixel centre: skip them before lighting.
+            bool covers = false;
+            const TProjected& a = screen[corners[0]];
+            for (std::uint32_t k = 1; k + 1 < size && !covers; ++k)
+            {
+                const TProjected& b = screen[corners[k]];
+                const TProjected& c = screen[corners[k + 1]];
+                const std::int32_t xs[3] = {a.X, b.X, c.X}, ys[3] = {a.Y, b.Y, c.Y};
+                covers = BoxHasCentre(t, xs, ys);
+            }
+            if (!covers)
+                continue;
+        }
         const TVec v0 = vertex(corners[0]);
         TVec normal;
         if (size == 3)
@@ -320,8 +396,21 @@ void DrawFaces(const TTarget& t, const TProjection& p, const TShading& s, const 
         const float length = std::sqrt(Dot(normal, normal));
         const TVec unit = {normal.X / length, normal.Y / length, normal.Z / length};
         const std::uint32_t color = FaceColor(s, unit, &mesh.FaceColors[3 * f]);
-        for (std::uint32_t k = 1; k + 1 < size; ++k)
-            DrawClipped(t, p, v0, vertex(corners[k]), vertex(corners[k + 1]), color);
+        if (outAny == 0)
+        {
+            const TProjected& a = screen[corners[0]];
+            for (std::uint32_t k = 1; k + 1 < size; ++k)
+            {
+                const TProjected& b = screen[corners[k]];
+                const TProjected& c = screen[corners[k + 1]];
+                const std::int64_t xs[3] = {a.X, b.X, c.X}, ys[3] = {a.Y, b.Y, c.Y};
+                const float ws[3] = {a.W, b.W, c.W};
+                DrawTriangle(t, xs, ys, ws, color);
+            }
+        }
+        else
+            for (std::uint32_t k = 1; k + 1 < size; ++k)
+                DrawClipped(t, p, v0, vertex(corners[k]), vertex(corners[k + 1]), color);
     }
 }
 
@@ -337,6 +426,12 @@ template <class Fn> void RunOnTwo(bool parallel, Fn&& fn)
     helper.join();
 }
 } // namespace
+
+struct TSoftwareRasterizer::TScreenVertex : TProjected
+{
+};
+
+TSoftwareRasterizer::~TSoftwareRasterizer() = default;
 
 std::uint8_t ShadeChannel(float value, std::uint32_t shades)
 {
@@ -415,6 +510,7 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
     const std::size_t faceCount = mesh.FaceSizes.size();
     const bool parallel = FThreadCount == 2 && faceCount >= kParallelFaces;
     FCameraPositions.resize(vertexCount * 3);
+    FScreen.resize(vertexCount);
     RunOnTwo(parallel,
              [&](std::size_t part, std::size_t parts)
              {
@@ -425,16 +521,21 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
                       i < vertexCount * (part + 1) / parts; ++i)
                  {
                      const float x = in[3 * i], y = in[3 * i + 1], z = in[3 * i + 2];
-                     out[3 * i] = x * m[0] + y * m[3] + z * m[6] + m[9];
-                     out[3 * i + 1] = x * m[1] + y * m[4] + z * m[7] + m[10];
-                     out[3 * i + 2] = x * m[2] + y * m[5] + z * m[8] + m[11];
+                     const TVec v = {x * m[0] + y * m[3] + z * m[6] + m[9],
+                                     x * m[1] + y * m[4] + z * m[7] + m[10],
+                                     x * m[2] + y * m[5] + z * m[8] + m[11]};
+                     out[3 * i] = v.X;
+                     out[3 * i + 1] = v.Y;
+                     out[3 * i + 2] = v.Z;
+                     static_cast<TProjected&>(FScreen[i]) = Project(v, proj);
                  }
              });
 
     const TTarget main{FFrame.Pixels.data(), FDepth.data(), FFrame.Width, minX, minY, maxX, maxY};
     if (!parallel)
     {
-        DrawFaces(main, proj, shading, mesh, FCameraPositions.data(), 0, faceCount, 0);
+        DrawFaces(main, proj, shading, mesh, FCameraPositions.data(), FScreen.data(), 0, faceCount,
+                  0);
         return;
     }
     // The second half of the faces goes to a separate picture, merged afterwards with the
@@ -455,10 +556,11 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
              [&](std::size_t part, std::size_t)
              {
                  if (part == 0)
-                     DrawFaces(main, proj, shading, mesh, FCameraPositions.data(), 0, split, 0);
+                     DrawFaces(main, proj, shading, mesh, FCameraPositions.data(), FScreen.data(),
+                               0, split, 0);
                  else
-                     DrawFaces(aux, proj, shading, mesh, FCameraPositions.data(), split, faceCount,
-                               splitCorner);
+                     DrawFaces(aux, proj, shading, mesh, FCameraPositions.data(), FScreen.data(),
+                               split, faceCount, splitCorner);
              });
     for (int row = minY; row <= maxY; ++row)
     {

@@ -15,6 +15,7 @@ class TSoftwareRasterizer : public TDeviceDriver
 {
 public:
     TSoftwareRasterizer(int width, int height);
+    ~TSoftwareRasterizer() override;
 
     void Clear(int x, int y, int width, int height, std::uint32_t color) override;
     void Render(const TRenderView& view) override;
@@ -25,6 +26,7 @@ public:
     void SetThreadCount(int count) { FThreadCount = count < 2 ? 1 : 2; }
 
 private:
+    struct TScreenVertex;
     void RenderItem(const TRenderView& view, const TRenderItem& item);
 
     TFrameBuffer FFrame;
@@ -33,6 +35,7 @@ private:
     // Vertices in camera coordinates, and the second thread's picture and depth, which are
     // merged into the main ones after each large mesh. Kept to avoid reallocating per frame.
     std::vector<float> FCameraPositions;
+    std::vector<TScreenVertex> FScreen;
     std::vector<std::uint32_t> FAuxColor;
     std::vector<float> FAuxDepth;
 };

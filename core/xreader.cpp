@@ -394,6 +394,8 @@ private:
         if (indexCount > Remaining() / kMinElementBytes ||
             materialCount > Remaining() / kMinElementBytes)
             return false;
+        // A second list for the same mesh replaces the first.
+        FMesh.FaceMaterials.resize(faceBase);
         const std::size_t faceCount = FMesh.FaceCount() - faceBase;
         const std::size_t materialBase = FMesh.Materials.size();
         std::uint32_t last = 0;
@@ -448,8 +450,11 @@ private:
                 else
                     continue;
             }
-            if (given++ < materialCount)
+            if (given < materialCount)
+            {
                 FMesh.Materials.push_back(material);
+                ++given;
+            }
         }
         // Materials announced but not given are white.
         for (; given < std::max<std::uint32_t>(materialCount, 1); ++given)

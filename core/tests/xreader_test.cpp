@@ -1,5 +1,8 @@
 #include "xreader.h"
 
+#include "model.h"
+#include "xexport.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -133,6 +136,28 @@ TEST(XReader, MaterialColoursPerFaceAndByReference)
     EXPECT_EQ(mesh.FaceMaterials, (std::vector<std::uint32_t>{1, 0, 1}));
 }
 
+TEST(XReader, MaterialIndicesAlwaysNameAMaterial)
+{
+    // No materials announced but one given, and fewer given than announced: every face's
+    // material exists (white where none was given).
+    const std::string texts[] = {
+        "xof 0302txt 0064\nMesh { 1; 0;0;0;; 1; 1;0;; MeshMaterialList { 1; 1; 0;;"
+        " Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; } } }\n"
+        "Mesh { 1; 0;0;0;; 1; 1;0;; MeshMaterialList { 0; 1; 0;;"
+        " Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; } } }\n",
+        "xof 0302txt 0064\nMesh { 1; 0;0;0;; 2; 1;0;, 1;0;; MeshMaterialList { 3; 2; 2, 1;; } }\n",
+    };
+    for (const std::string& text : texts)
+    {
+        TXMesh mesh;
+        ASSERT_EQ(ReadXData(text, mesh), D3DRM_OK) << text;
+        ASSERT_EQ(mesh.FaceMaterials.size(), mesh.FaceCount());
+        for (const std::uint32_t m : mesh.FaceMaterials)
+            ASSERT_LT(m, mesh.Materials.size()) << text;
+        EXPECT_EQ(mesh.Materials[mesh.FaceMaterials.back()].Green, 1.0f) << text;
+    }
+}
+
 TEST(XReader, ThirdPartyFilesLoadWithTheirCounts)
 {
     struct TExpected
@@ -208,4 +233,39 @@ TEST(XReader, EveryTruncationInsideTheMeshIsABadFile)
         else
             EXPECT_TRUE(result == D3DRM_OK || result == D3DRMERR_BADFILE) << cut;
     }
+}
+
+TEST(XReader, ReadsWhatTheWriterProducesForTheSamples)
+{
+    for (const char* name : {"walker.3do", "canister_lod.3do"})
+    {
+        TSilentProgress progress;
+        const TLoadedModel loaded =
+            Parse3DOFile(std::string(QUILLMARK_SAMPLES) + "/" + name, progress);
+        const T3DOGeoSet& geoSet = loaded.Model->Get(0);
+        TXMesh mesh;
+        ASSERT_EQ(ReadXData(XText(*loaded.Model, *loaded.Nodes, 0), mesh), D3DRM_OK) << name;
+        // Every face keeps its corner count, its corners reversed and shifted by the vertices
+        // of the meshes before it.
+        std::vector<std::uint32_t> sizes, indices;
+        std::uint32_t base = 0;
+        for (const T3DOMesh& m : geoSet.Meshes)
+        {
+            for (const T3DOFace& f : m.Faces)
+            {
+                sizes.push_back(f.VertexCount());
+                for (int k = f.VertexCount() - 1; k >= 0; --k)
+                    indices.push_back(base + f.VertexIndex(k));
+            }
+            base += static_cast<std::uint32_t>(m.Vertices.Count());
+        }
+        EXPECT_EQ(mesh.VertexCount(), base) << name;
+        EXPECT_EQ(mesh.FaceSizes, sizes) << name;
+        EXPECT_EQ(mesh.Indices, indices) << name;
+    }
+    CreateEmptyModel();
+    TXMesh empty;
+    ASSERT_EQ(ReadXData(XText(*CurrentModel, *HierarchyNodes, 0), empty), D3DRM_OK);
+    EXPECT_EQ(empty.MeshCount, 1);
+    EXPECT_EQ(empty.FaceCount(), 0u);
 }

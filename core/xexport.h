@@ -1,0 +1,52 @@
+// Writes one geoset of a 3DO model as a DirectX text (.X) file for the 3D preview, and names
+// the file that the preview is written to and loaded from.
+#pragma once
+
+#include "model.h"
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+inline constexpr const char* kPreviewFileTitle = "TEMP$$$$.X";
+inline constexpr const char* kIOErrorFormat = "I/O error %d";
+
+// The longest text FormatXReal can produce: sign, 309 integer digits, point, six decimals.
+inline constexpr std::size_t kMaxXRealLength = 1 + 309 + 1 + 6;
+
+// Formats a number as the .X file writes it: fixed point with six decimals, "-" whenever the
+// sign bit is set, never cut. The magnitude is first rounded to nearest at 17 decimals (18
+// significant digits from 10 up), then half up at the sixth decimal by the seventh digit
+// alone. Infinities and not-a-number values give "INF" and "NAN" (with "-" when the sign bit
+// is set). Writes at most kMaxXRealLength characters at `out` and returns the end.
+char* FormatXReal(char* out, double value);
+std::string FormatXReal(double value);
+
+// Receives the .X text in pieces, in order.
+using TXSink = std::function<void(std::string_view text)>;
+
+// Writes geoset `geoSetIndex` of `model`, each mesh placed by its chain in `nodes` and scaled
+// by 1 / model radius (by 1 when the radius is 0), as one .X mesh. Throws EListError for a
+// geoset or node index outside its list and EModelError(kParentChainCycle) for a cyclic
+// parent chain; the sink may then have received part of the text.
+void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TXSink& sink);
+void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, std::ostream& out);
+std::string XText(const T3DO& model, const TNodeList& nodes, int geoSetIndex);
+
+// Writes the .X text to FileName, replacing any file of that name. The text goes to a new
+// file beside it that takes the name only once complete, so a failed write leaves no partial
+// file and the previous file untouched; an existing device or pipe is written in place.
+// Throws EInOutError("I/O error N", N the system error code) when the file cannot be created,
+// written, closed or renamed, and the errors of WriteX.
+void WriteXFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
+                int geoSetIndex);
+// The same for geoset CurrentGeoSetIndex of CurrentModel placed by HierarchyNodes.
+void WriteXFile(const std::string& fileName);
+
+// The running program's directory followed by "TEMP$$$$.X". Where that directory cannot be
+// written (an installed program), a per-user cache directory ($XDG_CACHE_HOME/quillmark or
+// ~/.cache/quillmark, created here when missing) takes its place.
+std::string PreviewFileName();
+// The same for a program in `programDirectory` (ending in "/").
+std::string PreviewFileNameFor(const std::string& programDirectory);
