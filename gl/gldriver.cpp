@@ -234,16 +234,18 @@ public:
     static TGLShared* Instance()
     {
         static QPointer<TGLShared> instance;
-        static bool tried = false;
+        // The application in which making a context failed: no point trying again in it.
+        static const QCoreApplication* failedIn = nullptr;
         if (instance)
             return instance;
-        if (tried || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!qobject_cast<QGuiApplication*>(application) || application == failedIn)
             return nullptr;
-        tried = true;
-        auto* shared = new TGLShared(QCoreApplication::instance());
+        auto* shared = new TGLShared(application);
         if (!shared->Initialize())
         {
             delete shared;
+            failedIn = application;
             return nullptr;
         }
         instance = shared;
@@ -514,17 +516,46 @@ TDriverRegistration OpenGLRegistration(TDeviceDriverFactory factory)
     return driver;
 }
 
-void EnsureGuiApplication()
+// The Qt application a program without one gets for its OpenGL devices; it lives while they
+// do, so that it is gone before the program's own exit.
+std::shared_ptr<QGuiApplication> OwnedApplication()
 {
+    static std::weak_ptr<QGuiApplication> owned;
+    if (auto application = owned.lock())
+        return application;
     if (QCoreApplication::instance())
-        return;
+        return nullptr;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "quillmark";
     static char* argv[] = {name, nullptr};
-    static QGuiApplication application(argc, argv);
+    auto application = std::make_shared<QGuiApplication>(argc, argv);
+    owned = application;
+    return application;
 }
+
+// An OpenGL device that keeps the application it was made in.
+class TApplicationDriver : public TDeviceDriver
+{
+public:
+    TApplicationDriver(std::shared_ptr<QGuiApplication> application,
+                       std::unique_ptr<TDeviceDriver> driver)
+        : FApplication(std::move(application)), FDriver(std::move(driver))
+    {
+    }
+    void Clear(int x, int y, int width, int height, std::uint32_t color) override
+    {
+        FDriver->Clear(x, y, width, height, color);
+    }
+    void Render(const TRenderView& view) override { FDriver->Render(view); }
+    const TFrameBuffer& Frame() override { return FDriver->Frame(); }
+
+private:
+    // Declared first, so it goes last.
+    std::shared_ptr<QGuiApplication> FApplication;
+    std::unique_ptr<TDeviceDriver> FDriver;
+};
 } // namespace
 
 bool OpenGLAvailable()
@@ -553,9 +584,12 @@ bool RegisterOpenGLDriver(bool makeDefault)
 void RegisterOpenGLDriverOnDemand()
 {
     RegisterD3DDriver(OpenGLRegistration(
-        [](int width, int height)
+        [](int width, int height) -> std::unique_ptr<TDeviceDriver>
         {
-            EnsureGuiApplication();
-            return CreateOpenGLDriver(width, height);
+            std::shared_ptr<QGuiApplication> application = OwnedApplication();
+            std::unique_ptr<TDeviceDriver> driver = CreateOpenGLDriver(width, height);
+            if (!driver || !application)
+                return driver;
+            return std::make_unique<TApplicationDriver>(std::move(application), std::move(driver));
         }));
 }
