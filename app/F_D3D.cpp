@@ -3,6 +3,7 @@
 
 #include "U_Idle.h"
 #include "gldriver.h"
+#include "xexport.h"
 #include "U_Report.h"
 
 #include <QCloseEvent>
@@ -68,6 +69,11 @@ TD3DForm* TD3DForm::Create(QWidget* parent, const std::string& xFile)
     std::unique_ptr<TD3DForm> form(new TD3DForm(parent, xFile));
     form->Loaded();
     return form.release();
+}
+
+TD3DForm* TD3DForm::Create(QWidget* parent)
+{
+    return Create(parent, PreviewFileName());
 }
 
 TD3DForm::TD3DForm(QWidget* parent, std::string xFile, TD3DRMWindow* d3dWin)

@@ -70,12 +70,11 @@ void main()
         light = uAmbient;
         for (int i = 0; i < 8; ++i)
         {
-            if (i < uLightCount)
-            {
-                float facing = -dot(normal, uLightDirection[i]);
-                if (facing > 0.0)
-                    light += facing * uLightColor[i];
-            }
+            if (i >= uLightCount)
+                break;
+            float facing = -dot(normal, uLightDirection[i]);
+            if (facing > 0.0)
+                light += facing * uLightColor[i];
         }
     }
     vec3 c = min(light, vec3(1.0)) * aMaterial;
@@ -573,7 +572,11 @@ std::unique_ptr<TDeviceDriver> CreateOpenGLDriver(int width, int height)
 
 bool RegisterOpenGLDriver(bool makeDefault)
 {
-    if (!OpenGLAvailable())
+    static std::optional<bool> registered;
+    if (registered)
+        return *registered;
+    registered = OpenGLAvailable();
+    if (!*registered)
         return false;
     RegisterD3DDriver(OpenGLRegistration(&CreateOpenGLDriver));
     if (makeDefault)

@@ -16,7 +16,8 @@ bool OpenGLAvailable();
 
 // Registers the OpenGL driver with the 3D layer when OpenGL is available and, if
 // `makeDefault`, makes it the driver used without a GUID. Returns whether it was registered.
-// Needs a QGuiApplication; call it before the drivers are first enumerated.
+// Needs a QGuiApplication; call it before the drivers are first enumerated. Only the first
+// call in a process acts; later ones give its answer and leave the default driver alone.
 bool RegisterOpenGLDriver(bool makeDefault = true);
 
 // For programs without a Qt application (the command line): registers the OpenGL driver
