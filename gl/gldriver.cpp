@@ -12,12 +12,18 @@
 #include <QOpenGLShaderProgram>
 #include <QPointer>
 
+#if defined(__GLIBC__)
+#include <dlfcn.h>
+#include <link.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace
@@ -154,6 +160,24 @@ std::array<GLfloat, 16> Projection(const TRenderView& view)
     p[11] = 1.0f;
     p[14] = -2.0f * b * f / (b - f);
     return p;
+}
+
+// Added: the system's OpenGL driver modules (Mesa's *_dri.so) are unloaded when the display
+// connection closes. Keeping them loaded once used lets leak checkers still name what they
+// allocated, and spares a later context the reload.
+void PinDriverModules()
+{
+#if defined(__GLIBC__)
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void*)
+        {
+            const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.size() > 7 && name.substr(name.size() - 7) == "_dri.so")
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+#endif
 }
 
 // One fan triangle per face corner beyond the second, each corner carrying its face's data.
@@ -309,6 +333,7 @@ private:
             return false;
         connect(FContext.get(), &QOpenGLContext::aboutToBeDestroyed, this, &TGLShared::Cleanup);
         initializeOpenGLFunctions();
+        PinDriverModules();
         if (!QOpenGLFramebufferObject::hasOpenGLFramebufferObjects())
             return false;
 
