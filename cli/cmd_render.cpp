@@ -7,13 +7,14 @@
 #include "dxerror.h"
 #include "errors.h"
 #include "model.h"
-#include "png_writer.h"
+#include "pngwrite.h"
 #include "xexport.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -301,7 +302,12 @@ int RunRender(const std::vector<std::string>& args)
     scene.LoadModel(fileName);
     scene.SetRotationSpeed(1);
     scene.RenderFrame();
-    WritePng(options.Output, window.Frame.Width, window.Frame.Height, window.Frame.Pixels);
+    // 0xFFRRGGBB to the encoder's byte order R, G, B, A.
+    std::vector<std::uint32_t> rgba(window.Frame.Pixels.size());
+    std::transform(window.Frame.Pixels.begin(), window.Frame.Pixels.end(), rgba.begin(),
+                   [](std::uint32_t p)
+                   { return 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF); });
+    WritePng(options.Output, window.Frame.Width, window.Frame.Height, rgba.data());
     return 0;
 }
 

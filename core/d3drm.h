@@ -5,6 +5,13 @@
 // pointer. Frames own their children and their visuals and lights; a child refers to its
 // parent weakly, so nothing leaks. Every call returns a result code (0 for success, the codes
 // of dxerror.h for failures) and never raises.
+//
+// Pictures: a device draws into its own TFrameBuffer; Update hands it to the window bound to
+// the clipper (SetHWnd with a TRenderTarget), HandlePaint to the canvas it is given.
+// Drivers: the built-in software rasterizer is the emulation driver; RegisterD3DDriver adds
+// others (a GUID, names, descriptions and a factory of TDeviceDriver).
+// Fakes: SetD3DPlatform replaces the factories behind the entry points (d3drmfake.h has a
+// recording, failure-injecting one).
 #pragma once
 
 #include "dxerror.h"
@@ -331,6 +338,8 @@ public:
 
 void SetD3DPlatform(std::shared_ptr<TD3DPlatform> platform);
 TD3DPlatform& D3DPlatform();
+// A new instance of the built-in platform, for fakes that wrap the real layer.
+std::shared_ptr<TD3DPlatform> CreateBuiltinD3DPlatform();
 
 HRESULT Direct3DRMCreate(LPDIRECT3DRM& d3drm);
 HRESULT DirectDrawCreate(const GUID* guid, LPDIRECTDRAW& directDraw, void* outer);
@@ -377,6 +386,17 @@ struct TRenderLights
     std::vector<TDirectional> Directional;
 };
 
+// What a driver is to draw, and how the built-in one draws it (another driver should match):
+// - camera coordinates: x right, y up, z ahead; only Front <= z <= Back is drawn;
+// - screen: sx = X + Width / 2 + (x / z) * k, sy = Y + Height / 2 - (y / z) * k with
+//   k = Height / (2 * Field) pixels; a pixel is covered when its centre is inside;
+// - depth: the largest 1/z wins, the first drawn on a tie;
+// - faces of fewer than 3 corners draw nothing; the others draw as fans from corner 0;
+//   a face whose normal (v1 - v0) x (v2 - v0) (Newell's for more corners) points away from
+//   the eye is not drawn;
+// - flat lighting (when Quality has D3DRMLIGHT_ON): per channel, ambient plus each
+//   directional colour times max(0, -normal . direction), capped at 1, times the face colour,
+//   quantized to Shades steps (ShadeChannel in softraster.h); with lights off, the face colour.
 struct TRenderView
 {
     int X = 0, Y = 0, Width = 0, Height = 0; // the viewport's rectangle on the device

@@ -435,7 +435,8 @@ TSoftwareRasterizer::~TSoftwareRasterizer() = default;
 
 std::uint8_t ShadeChannel(float value, std::uint32_t shades)
 {
-    float v = std::clamp(value, 0.0f, 1.0f);
+    // NaN (from an overflowing normal) counts as dark.
+    float v = value > 0 ? std::min(value, 1.0f) : 0.0f;
     if (shades >= 2)
     {
         const float steps = static_cast<float>(shades - 1);

@@ -167,6 +167,7 @@ TEST(SoftRaster, ShadeChannelSteps)
     EXPECT_EQ(ShadeChannel(0.5f, 256), 128);
     EXPECT_EQ(ShadeChannel(2.0f, 256), 255);
     EXPECT_EQ(ShadeChannel(-1.0f, 256), 0);
+    EXPECT_EQ(ShadeChannel(std::nanf(""), 256), 0);
     EXPECT_EQ(ShadeChannel(0.4f, 2), 0);
     EXPECT_EQ(ShadeChannel(0.6f, 2), 255);
     EXPECT_EQ(ShadeChannel(0.5f, 4), 170); // step 2 of 3 (1.5 rounds up)

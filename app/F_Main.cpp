@@ -1,0 +1,632 @@
+#include "F_Main.h"
+
+#include "F_Pref.h"
+#include "F_Progrs.h"
+#include "F_Strctr.h"
+#include "U_String.h"
+#include "colors.h"
+#include "dialogs.h"
+#include "model.h"
+#include "profile.h"
+#include "xexport.h"
+
+#include <QBoxLayout>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+
+TMainForm* MainForm = nullptr;
+
+namespace
+{
+
+constexpr const char* kOpenFilter = "Jedi Knight 3DO (*.3do);;All Files (*)";
+constexpr int kStatusPanelWidths[] = {180, 45, 21, 40, 30, 50};
+
+int GroupIndex(const QMenu* menu)
+{
+    return menu->property(kGroupIndexProperty).toInt();
+}
+
+QFrame* Panel(QWidget* parent, const char* name)
+{
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    return panel;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TUpDown
+
+TUpDown::TUpDown(QWidget* parent) : QWidget(parent)
+{
+    setFixedSize(16, 24);
+    UpButton = new QToolButton(this);
+    UpButton->setObjectName("Up");
+    UpButton->setArrowType(Qt::UpArrow);
+    UpButton->setGeometry(0, 0, 16, 12);
+    DownButton = new QToolButton(this);
+    DownButton->setObjectName("Down");
+    DownButton->setArrowType(Qt::DownArrow);
+    DownButton->setGeometry(0, 12, 16, 12);
+    connect(UpButton, &QToolButton::clicked, this, [this] { Step(+1); });
+    connect(DownButton, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+void TUpDown::Step(int delta)
+{
+    // A position left outside the range by SetMax comes back into it on the next move.
+    int next = FPosition;
+    if (delta > 0 && FPosition < FMax)
+        next = std::max(FMin, FPosition + 1);
+    else if (delta < 0 && FPosition > FMin)
+        next = std::max(FMin, std::min(FPosition - 1, FMax));
+    if (next == FPosition)
+        return;
+    FPosition = next;
+    emit Click();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMainForm
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName("MainForm");
+    MdiArea = new QMdiArea;
+    MdiArea->setObjectName("MdiArea");
+
+    auto* client = new QWidget;
+    auto* layout = new QHBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    createLeftPane();
+    layout->addWidget(LeftPane);
+    layout->addWidget(MdiArea, 1);
+    setCentralWidget(client);
+
+    createActions();
+    createToolBar();
+    createStatusBar();
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Dark));
+    setPalette(pal);
+    MdiArea->setBackground(pal.color(QPalette::Dark));
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::updateMenus);
+
+    resize(621, 424 + menuBar()->sizeHint().height());
+    CentreOnScreen(this);
+
+    // FormCreate
+    setWindowTitle(QString::fromLatin1(kAppTitle));
+    CreateEmptyModel();
+    MessageCaption = QStringLiteral("Vellspore");
+    ShowMeshInfo();
+}
+
+TMainForm::~TMainForm()
+{
+    FreeModel();
+}
+
+void TMainForm::createLeftPane()
+{
+    LeftPane = new QFrame;
+    LeftPane->setObjectName("LeftPane");
+    LeftPane->setFixedWidth(137);
+    LeftPane->setBackgroundRole(QPalette::Dark);
+    LeftPane->setAutoFillBackground(true);
+    auto* paneLayout = new QVBoxLayout(LeftPane);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    paneLayout->setSpacing(0);
+
+    ControlTopPane = Panel(LeftPane, "ControlTopPane");
+    ControlTopPane->setFixedHeight(24);
+    for (int i = 0; i < 4; ++i)
+    {
+        auto* blank = new QToolButton(ControlTopPane);
+        blank->setAutoRaise(true);
+        blank->setGeometry(2 + 23 * i, 1, 23, 22);
+    }
+    ControlTopPane->hide();
+    paneLayout->addWidget(ControlTopPane);
+
+    Notebook1 = new QStackedWidget(LeftPane);
+    Notebook1->setObjectName("Notebook1");
+    paneLayout->addWidget(Notebook1, 1);
+
+    auto* meshSelect = new QWidget;
+    meshSelect->setObjectName("MeshSelect");
+    auto* selectLayout = new QVBoxLayout(meshSelect);
+    selectLayout->setContentsMargins(0, 0, 0, 0);
+    selectLayout->setSpacing(0);
+    // Takes the room of the hidden tree so that the controls sit at the bottom.
+    selectLayout->addStretch(0);
+    HierarchyOutline = new QTreeWidget(meshSelect);
+    HierarchyOutline->setObjectName("HierarchyOutline");
+    HierarchyOutline->setHeaderHidden(true);
+    HierarchyOutline->hide();
+    selectLayout->addWidget(HierarchyOutline, 1);
+
+    CuurControlBack = Panel(meshSelect, "CuurControlBack");
+    CuurControlBack->setFixedHeight(73);
+    CurrGeoDisp = new QLabel(QStringLiteral("GeoSet: 0"), CuurControlBack);
+    CurrGeoDisp->setObjectName("CurrGeoDisp");
+    CurrGeoDisp->setGeometry(4, 7, 101, 13);
+    CurrGeoSet = new TUpDown(CuurControlBack);
+    CurrGeoSet->setObjectName("CurrGeoSet");
+    CurrGeoSet->move(114, 2);
+    connect(CurrGeoSet, &TUpDown::Click, this, Command(this, &TMainForm::CurrGeoSetClick));
+    auto* backLayout = new QVBoxLayout(CuurControlBack);
+    backLayout->setContentsMargins(0, 0, 0, 0);
+    backLayout->addStretch(1);
+    CurrData = new QLabel(CuurControlBack);
+    CurrData->setObjectName("CurrData");
+    CurrData->setFixedHeight(41);
+    CurrData->setAlignment(Qt::AlignCenter);
+    CurrData->setWordWrap(true);
+    backLayout->addWidget(CurrData);
+    selectLayout->addWidget(CuurControlBack);
+    Notebook1->addWidget(meshSelect);
+
+    // The edit page has no behaviour; it is laid out so that the page set is complete.
+    auto* meshEdit = new QWidget;
+    meshEdit->setObjectName("MeshEdit");
+    auto* rotateBox = Panel(meshEdit, "RotateBox");
+    rotateBox->setGeometry(4, 4, 129, 97);
+    auto* rotateImage = new QLabel(rotateBox);
+    rotateImage->setToolTip(QStringLiteral("Rotate Selection"));
+    rotateImage->setGeometry(40, 24, 49, 49);
+    const struct
+    {
+        const char* Name;
+        Qt::ArrowType Arrow;
+        int X, Y;
+    } rotateButtons[] = {{"RotPX", Qt::RightArrow, 96, 24}, {"RotNX", Qt::LeftArrow, 8, 24},
+                         {"RotPZ", Qt::UpArrow, 40, 2},     {"RotNZ", Qt::DownArrow, 40, 74},
+                         {"RotPY", Qt::RightArrow, 96, 50}, {"RotNY", Qt::LeftArrow, 8, 50}};
+    for (const auto& b : rotateButtons)
+    {
+        auto* button = new QToolButton(rotateBox);
+        button->setObjectName(b.Name);
+        button->setArrowType(b.Arrow);
+        button->setGeometry(b.X, b.Y, 23, 22);
+    }
+    auto* scaleBox = Panel(meshEdit, "ScaleBox");
+    scaleBox->setGeometry(4, 105, 129, 57);
+    const char* axes[] = {"X", "Z", "Y"};
+    const char* scaleNames[] = {"ScaleX", "ScaleZ", "ScaleY"};
+    for (int i = 0; i < 3; ++i)
+    {
+        auto* label = new QLabel(QString::fromLatin1(axes[i]), scaleBox);
+        label->setGeometry(16 + 40 * i, 4, 16, 13);
+        auto* spin = new TUpDown(scaleBox);
+        spin->setObjectName(scaleNames[i]);
+        spin->move(16 + 40 * i, 22);
+    }
+    Notebook1->addWidget(meshEdit);
+    Notebook1->setCurrentIndex(0);
+}
+
+void TMainForm::createActions()
+{
+    const auto addMenu = [this](const QString& title, int group, bool visible)
+    {
+        QMenu* menu = menuBar()->addMenu(title);
+        menu->setProperty(kGroupIndexProperty, group);
+        menu->menuAction()->setVisible(visible);
+        FFrameMenus.append(menu);
+        return menu;
+    };
+    const auto item = [](QMenu* menu, const QString& text, const char* name, bool visible = true,
+                         const QKeySequence& shortcut = {})
+    {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(name);
+        action->setShortcut(shortcut);
+        action->setVisible(visible);
+        return action;
+    };
+    const auto separator = [](QMenu* menu, bool visible = true)
+    { menu->addSeparator()->setVisible(visible); };
+
+    mnuFile = addMenu(tr("&File"), 0, true);
+    item(mnuFile, tr("&New"), "mnuFileNew", false, QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuFileOpen =
+        item(mnuFile, tr("&Open..."), "mnuFileOpen", true, QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuFileOpen->setStatusTip(tr("Open a Jedi Knight 3DO model"));
+    item(mnuFile, tr("&Save"), "mnuFileSave", false, QKeySequence(Qt::CTRL | Qt::Key_S));
+    item(mnuFile, tr("Save &As..."), "mnuFileSaveAs", false);
+    item(mnuFile, tr("I&mport Into 3DO..."), "mnuFileImportInto", false);
+    item(mnuFile, tr("&Import As New 3DO..."), "mnuFileImportAsNew", false);
+    separator(mnuFile, false);
+    mnuFilePreferences = item(mnuFile, tr("P&references..."), "mnuFilePreferences", false);
+    separator(mnuFile, false);
+    QAction* print = item(mnuFile, tr("&Print..."), "mnuFilePrint", false);
+    separator(mnuFile);
+    mnuFileExit =
+        item(mnuFile, tr("E&xit"), "mnuFileExit", true, QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuFileExit->setStatusTip(tr("Leave the program"));
+
+    mnuEdit = addMenu(tr("&Edit"), 1, false);
+    item(mnuEdit, tr("Cu&t"), "mnuEditCut", true, QKeySequence(Qt::CTRL | Qt::Key_X));
+    item(mnuEdit, tr("&Copy"), "mnuEditCopy", true, QKeySequence(Qt::CTRL | Qt::Key_C));
+    QMenu* paste = mnuEdit->addMenu(tr("&Paste"));
+    item(paste, tr("&As New Mesh"), "mnuEditPasteAsNew");
+    item(paste, tr("&Into Current Mesh"), "mnuEditPasteInto");
+    separator(mnuEdit);
+    item(mnuEdit, tr("C&lear Clipboard"), "mnuEditClearClipboard");
+
+    mnuInterface = addMenu(tr("&Interface"), 2, false);
+    Direct3DViewer1 = item(mnuInterface, tr("&Tool Palette"), "Direct3DViewer1");
+    mnuViewStructure = item(mnuInterface, tr("3DO &Structure"), "mnuViewStructure");
+    // The action flips its own check mark before it fires; the command reads the new state.
+    mnuViewStructure->setCheckable(true);
+
+    mnuCreate = addMenu(tr("&Create"), 20, false);
+    QAction* polygon = item(mnuCreate, tr("&Polygon..."), "mnuCreatePolygon");
+    separator(mnuCreate);
+    item(mnuCreate, tr("&Cube..."), "mnuCreateCube");
+
+    mnuWindow = addMenu(tr("&Window"), 21, false);
+    QMenu* newView = mnuWindow->addMenu(tr("&New"));
+    FrontView1 = item(newView, tr("&Front View"), "FrontView1");
+    TopView1 = item(newView, tr("&Top View"), "TopView1");
+    SideView1 = item(newView, tr("&Side View"), "SideView1");
+    item(newView, tr("&Camera View"), "CameraView1");
+    separator(mnuWindow);
+    item(mnuWindow, tr("&Tile"), "Tile1");
+    item(mnuWindow, tr("&Cascade"), "Cascade1");
+    item(mnuWindow, tr("&Arrange Icons"), "ArrangeIcons1");
+    connect(mnuWindow, &QMenu::aboutToShow, this, &TMainForm::updateWindowMenu);
+
+    mnuHelp = addMenu(tr("&Help"), 22, false);
+    item(mnuHelp, tr("About..."), "mnuHelpAbout");
+
+    PopUp = new QMenu(this);
+    PopUp->setObjectName("PopUp");
+    QMenu* popUpNew = PopUp->addMenu(tr("New"));
+    item(popUpNew, tr("Polygon"), "PopUpPolygon");
+    PopUp->addSeparator();
+    PopUpColor = item(PopUp, tr("Background Color"), "PopUpColor");
+
+    const auto on = [this](QAction* action, void (TMainForm::*method)())
+    { connect(action, &QAction::triggered, this, Command(this, method)); };
+    on(mnuFileOpen, &TMainForm::mnuFileOpenClick);
+    on(mnuFilePreferences, &TMainForm::mnuFilePreferencesClick);
+    on(print, &TMainForm::mnuFilePrintClick);
+    on(mnuFileExit, &TMainForm::mnuFileExitClick);
+    on(Direct3DViewer1, &TMainForm::Direct3DViewer1Click);
+    on(mnuViewStructure, &TMainForm::mnuViewStructureClick);
+    on(polygon, &TMainForm::mnuCreatePolygonClick);
+    on(FrontView1, &TMainForm::FrontView1Click);
+    on(TopView1, &TMainForm::TopView1Click);
+    on(SideView1, &TMainForm::SideView1Click);
+    on(PopUpColor, &TMainForm::PopUpColorClick);
+}
+
+void TMainForm::createToolBar()
+{
+    TopPane = addToolBar(tr("TopPane"));
+    TopPane->setObjectName("TopPane");
+    TopPane->setMovable(false);
+    TopPane->setFixedHeight(28);
+    const struct
+    {
+        const char* Name;
+        QStyle::StandardPixmap Icon;
+    } buttons[] = {{"NewBut", QStyle::SP_FileIcon},
+                   {"OpenBut", QStyle::SP_DialogOpenButton},
+                   {"SaveBut", QStyle::SP_DialogSaveButton},
+                   {"LoadBut", QStyle::SP_ArrowUp},
+                   {"ImportBut", QStyle::SP_ArrowDown},
+                   {"PrintBut", QStyle::SP_FileDialogDetailedView},
+                   {"CutBut", QStyle::SP_DialogDiscardButton},
+                   {"CopyBut", QStyle::SP_FileDialogContentsView},
+                   {"PasteBut", QStyle::SP_FileDialogListView}};
+    for (const auto& b : buttons)
+    {
+        const QString name = QString::fromLatin1(b.Name);
+        if (name == "LoadBut" || name == "CutBut")
+            TopPane->addSeparator();
+        auto* button = new QToolButton;
+        button->setObjectName(name);
+        button->setAutoRaise(true);
+        button->setFixedSize(23, 22);
+        button->setIcon(style()->standardIcon(b.Icon));
+        TopPane->addWidget(button);
+        if (name == "OpenBut")
+            OpenBut = button;
+    }
+    connect(OpenBut, &QToolButton::clicked, this, Command(this, &TMainForm::mnuFileOpenClick));
+    TopPane->hide();
+}
+
+void TMainForm::createStatusBar()
+{
+    StatusBar = statusBar();
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setFixedHeight(19);
+    const int count = static_cast<int>(std::size(kStatusPanelWidths));
+    for (int i = 0; i < count; ++i)
+    {
+        auto* panel = new QLabel;
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFixedWidth(kStatusPanelWidths[i]);
+        panel->setAlignment(Qt::AlignCenter);
+        panel->setFrameStyle(i == count - 1 ? QFrame::NoFrame : QFrame::Panel | QFrame::Sunken);
+        StatusBar->addWidget(panel);
+        StatusPanels.append(panel);
+    }
+    StatusBar->hide();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void TMainForm::mnuFileOpenClick()
+{
+    const QString fileName = Dialogs().OpenFileName(this, QString::fromLatin1(kOpenFilter));
+    if (fileName.isEmpty())
+        return;
+    Load3DO(QFile::encodeName(fileName).toStdString(), *ProgressForm);
+    CurrentGeoSetIndex = 0;
+    CurrentMeshIndex = 0;
+    CurrGeoSet->SetMax(static_cast<std::int16_t>(CurrentModel->Count() - 1));
+    ShowGeoSetNumber();
+    ShowMeshInfo();
+    OpenPreview();
+}
+
+void TMainForm::CurrGeoSetClick()
+{
+    CurrentGeoSetIndex = static_cast<std::uint16_t>(CurrGeoSet->Position());
+    ShowGeoSetNumber();
+    ShowMeshInfo();
+    OpenPreview();
+}
+
+void TMainForm::mnuFileExitClick()
+{
+    close();
+}
+
+void TMainForm::OpenPreview()
+{
+    WriteXFile(PreviewFileName());
+    ShowPreview(CreatePreview());
+}
+
+QWidget* TMainForm::CreatePreview()
+{
+    return nullptr;
+}
+
+void TMainForm::ShowPreview(QWidget* preview)
+{
+    if (preview)
+        preview->show();
+}
+
+void TMainForm::Direct3DViewer1Click()
+{
+    ShowStatus(QStringLiteral("Coverting Model to Direct3D..."));
+    WriteXFile(PreviewFileName());
+    ShowStatus(QStringLiteral("Creating Direct3D Window..."));
+    QWidget* preview = CreatePreview();
+    ShowStatus(QString());
+    ShowPreview(preview);
+}
+
+void TMainForm::OpenView(int plane)
+{
+    // Until the view unit installs its factory there is no view window to open.
+    if (!ViewFactory)
+        return;
+    QWidget* view = ViewFactory(this, plane);
+    QMdiSubWindow* sub = MdiArea->addSubWindow(view);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->show();
+    MdiArea->setActiveSubWindow(sub);
+}
+
+void TMainForm::FrontView1Click()
+{
+    OpenView(0);
+}
+
+void TMainForm::TopView1Click()
+{
+    OpenView(2);
+}
+
+void TMainForm::SideView1Click()
+{
+    OpenView(1);
+}
+
+void TMainForm::mnuViewStructureClick()
+{
+    if (mnuViewStructure->isChecked())
+        StructureForm->show();
+    else
+        StructureForm->hide();
+}
+
+void TMainForm::mnuFilePreferencesClick()
+{
+    PrefForm->exec();
+}
+
+void TMainForm::PopUpColorClick()
+{
+    const auto chosen = Dialogs().ChooseColor(this, BackgroundColor);
+    if (!chosen)
+        return;
+    BackgroundColor = *chosen;
+    TSettingsFile(SettingsFileName()).WriteInteger(kColorsSection, "Background", BackgroundColor);
+}
+
+void TMainForm::ShowMeshInfo()
+{
+    const T3DOMesh& mesh = CurrentModel->Get(CurrentGeoSetIndex).Meshes.Get(CurrentMeshIndex);
+    CurrData->setText(QStringLiteral("%1 Vertices, %2 Faces, Node #%3")
+                          .arg(mesh.Vertices.Count())
+                          .arg(mesh.Faces.Count())
+                          .arg(mesh.NodeIndex));
+}
+
+void TMainForm::ShowGeoSetNumber()
+{
+    CurrGeoDisp->setText(QStringLiteral("GeoSet: %1").arg(CurrentGeoSetIndex));
+}
+
+void TMainForm::SetBackground(std::int32_t color)
+{
+    MdiArea->setBackground(ToQColor(color));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status bar and views
+
+void TMainForm::SetStatusPanel(int index, const QString& text)
+{
+    if (index < 0 || index >= StatusPanels.size())
+        throw EListError();
+    StatusPanels[index]->setText(text);
+}
+
+QString TMainForm::StatusPanel(int index) const
+{
+    if (index < 0 || index >= StatusPanels.size())
+        throw EListError();
+    return StatusPanels[index]->text();
+}
+
+TViewInfo* TMainForm::ActiveView() const
+{
+    // currentSubWindow, not activeSubWindow: the active child does not depend on whether
+    // this application has the focus.
+    const QMdiSubWindow* sub = MdiArea->currentSubWindow();
+    return sub ? dynamic_cast<TViewInfo*>(sub->widget()) : nullptr;
+}
+
+void TMainForm::ShowStatus(const QString& message)
+{
+    const TViewInfo* view = ActiveView();
+    if (!view)
+        return;
+    char zoom[64];
+    std::snprintf(zoom, sizeof zoom, "%12.2f", view->Zoom());
+    SetStatusPanel(1, QString::fromStdString(TrimLeadingSpaces(zoom)));
+    SetStatusPanel(5, message);
+    if (view->PickMode() == 0)
+        SetStatusPanel(3, QStringLiteral("VERT"));
+    else if (view->PickMode() == 1)
+        SetStatusPanel(3, QStringLiteral("POLY"));
+    if (view->Projection() == 0)
+        SetStatusPanel(4, QStringLiteral("PAR"));
+    else if (view->Projection() == 1)
+        SetStatusPanel(4, QStringLiteral("PER"));
+}
+
+void TMainForm::updateMenus()
+{
+    const TViewInfo* view = ActiveView();
+    MergeMenus(view ? view->MergedMenus() : QList<QMenu*>());
+}
+
+void TMainForm::MergeMenus(const QList<QMenu*>& menus)
+{
+    QMenuBar* bar = menuBar();
+    for (const QPointer<QMenu>& menu : FMerged)
+        if (menu)
+            bar->removeAction(menu->menuAction());
+    FMerged.clear();
+    for (const QPointer<QAction>& action : FReplaced)
+        if (action)
+            action->setVisible(true);
+    FReplaced.clear();
+
+    for (QMenu* menu : menus)
+    {
+        const int group = GroupIndex(menu);
+        for (QMenu* own : FFrameMenus)
+            if (GroupIndex(own) == group && own->menuAction()->isVisible())
+            {
+                own->menuAction()->setVisible(false);
+                FReplaced.append(own->menuAction());
+            }
+        QAction* before = nullptr;
+        for (QAction* action : bar->actions())
+            if (action->menu() && GroupIndex(action->menu()) > group)
+            {
+                before = action;
+                break;
+            }
+        bar->insertAction(before, menu->menuAction());
+        FMerged.append(menu);
+    }
+}
+
+void TMainForm::updateWindowMenu()
+{
+    qDeleteAll(FWindowListActions);
+    FWindowListActions.clear();
+    const QList<QMdiSubWindow*> windows = MdiArea->subWindowList();
+    if (windows.isEmpty())
+        return;
+    FWindowListActions.append(mnuWindow->addSeparator());
+    for (int i = 0; i < windows.size(); ++i)
+    {
+        QMdiSubWindow* sub = windows[i];
+        QAction* action = mnuWindow->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            sub->widget() ? sub->widget()->windowTitle() : sub->windowTitle()));
+        action->setCheckable(true);
+        action->setChecked(sub == MdiArea->currentSubWindow());
+        connect(action, &QAction::triggered, this,
+                [this, sub = QPointer<QMdiSubWindow>(sub)]
+                {
+                    if (sub)
+                        MdiArea->setActiveSubWindow(sub);
+                });
+        FWindowListActions.append(action);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up
+
+void CreateForms()
+{
+    // Added: the colours chosen in an earlier run are read back.
+    ReadColorRoles(SettingsFileName());
+    MainForm = new TMainForm;
+    ProgressForm = new TProgressForm(MainForm);
+    StructureForm = new TStructureForm(MainForm->mnuViewStructure, MainForm);
+    PrefForm = new TPrefForm(MainForm);
+}
+
+void DestroyForms()
+{
+    delete MainForm; // owns the other three
+    MainForm = nullptr;
+    ProgressForm = nullptr;
+    StructureForm = nullptr;
+    PrefForm = nullptr;
+}

@@ -1,0 +1,150 @@
+// Start-up and the main window: the multiple-document frame with its menus, left pane,
+// geometry-set arrows, status bar and commands.
+#pragma once
+
+#include "viewhost.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <cstdint>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QStackedWidget;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+
+// Up-down arrows: a position between Min and Max, moved by one per click without wrapping.
+// Click is emitted only when a click moved the position.
+class TUpDown : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TUpDown(QWidget* parent = nullptr);
+
+    int Min() const { return FMin; }
+    int Max() const { return FMax; }
+    int Position() const { return FPosition; }
+    void SetMin(int value) { FMin = value; }
+    // The position is left where it is, even outside the new range.
+    void SetMax(int value) { FMax = value; }
+    void SetPosition(int value) { FPosition = value; }
+
+    QToolButton* UpButton;
+    QToolButton* DownButton;
+
+signals:
+    void Click();
+
+private:
+    void Step(int delta);
+
+    int FMin = 0, FMax = 0, FPosition = 0;
+};
+
+// The main window. Creates the empty start model and frees the model when destroyed. Every
+// command runs through RunCommand, so its errors end it and are reported in a message box.
+class TMainForm : public QMainWindow, public TViewHost
+{
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Controls, named as the design names them.
+    QMdiArea* MdiArea;
+    QStatusBar* StatusBar;
+    QList<QLabel*> StatusPanels;
+    QToolBar* TopPane;
+    QToolButton* OpenBut;
+    QFrame* LeftPane;
+    QFrame* ControlTopPane;
+    QStackedWidget* Notebook1;
+    QFrame* CuurControlBack;
+    QLabel* CurrGeoDisp;
+    TUpDown* CurrGeoSet;
+    QLabel* CurrData;
+    QTreeWidget* HierarchyOutline;
+    QMenu* PopUp;
+
+    QMenu* mnuFile;
+    QMenu* mnuEdit;
+    QMenu* mnuInterface;
+    QMenu* mnuCreate;
+    QMenu* mnuWindow;
+    QMenu* mnuHelp;
+    QAction* mnuFileOpen;
+    QAction* mnuFilePreferences;
+    QAction* mnuFileExit;
+    QAction* Direct3DViewer1;
+    QAction* mnuViewStructure;
+    QAction* FrontView1;
+    QAction* TopView1;
+    QAction* SideView1;
+    QAction* PopUpColor;
+
+    // Commands.
+    void mnuFileOpenClick();
+    void CurrGeoSetClick();
+    void mnuFileExitClick();
+    void mnuCreatePolygonClick() {}
+    void mnuFilePrintClick() {}
+    void Direct3DViewer1Click();
+    void FrontView1Click();
+    void TopView1Click();
+    void SideView1Click();
+    void mnuViewStructureClick();
+    void mnuFilePreferencesClick();
+    void PopUpColorClick();
+
+    void ShowMeshInfo();
+    void ShowGeoSetNumber();
+    // The area behind the child windows takes `color` (0x00BBGGRR).
+    void SetBackground(std::int32_t color);
+
+    // TViewHost
+    void SetStatusPanel(int index, const QString& text) override;
+    QString StatusPanel(int index) const override;
+    void ShowStatus(const QString& message) override;
+
+    // Added: Qt has no menu merging. Shows `menus` in the menu bar by their group index: a
+    // menu takes the place of the frame's menus of the same group, or goes before the first
+    // menu of a higher group. The previous merge is undone first; an empty list just undoes it.
+    void MergeMenus(const QList<QMenu*>& menus);
+
+private:
+    void createActions();
+    void createStatusBar();
+    void createToolBar();
+    void createLeftPane();
+    void updateMenus();
+    void updateWindowMenu();
+    TViewInfo* ActiveView() const;
+    void OpenView(int plane);
+    // Writes the current geoset as the preview's .X file, then opens one more preview on it.
+    void OpenPreview();
+    QWidget* CreatePreview();
+    void ShowPreview(QWidget* preview);
+
+    QList<QMenu*> FFrameMenus;
+    QList<QAction*> FWindowListActions;
+    QList<QPointer<QMenu>> FMerged;
+    QList<QPointer<QAction>> FReplaced;
+};
+
+extern TMainForm* MainForm;
+
+// Start-up: reads the colour roles back from the settings file, then creates MainForm,
+// ProgressForm, StructureForm and PrefForm in that order (all but MainForm hidden).
+void CreateForms();
+// Destroys the windows; the main window's destruction frees the model.
+void DestroyForms();

@@ -1,0 +1,92 @@
+#include "dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <exception>
+
+namespace
+{
+
+class TQtDialogs : public TDialogs
+{
+public:
+    QString OpenFileName(QWidget* parent, const QString& filter) override
+    {
+        return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    }
+
+    std::optional<std::int32_t> ChooseColor(QWidget* parent, std::int32_t initial) override
+    {
+        const QColor chosen = QColorDialog::getColor(ToQColor(initial), parent);
+        if (!chosen.isValid())
+            return std::nullopt;
+        return FromQColor(chosen);
+    }
+
+    void Message(QWidget* parent, const QString& caption, const QString& text) override
+    {
+        QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+    }
+};
+
+TQtDialogs qtDialogs;
+TDialogs* installed = nullptr;
+
+} // namespace
+
+TDialogs& Dialogs()
+{
+    return installed ? *installed : qtDialogs;
+}
+
+void SetDialogs(TDialogs* dialogs)
+{
+    installed = dialogs;
+}
+
+void RunCommand(const std::function<void()>& command)
+{
+    try
+    {
+        command();
+    }
+    catch (const std::exception& e)
+    {
+        Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle),
+                          QString::fromUtf8(e.what()));
+    }
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    bool result = false;
+    RunCommand([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    if (const QScreen* s = window->screen())
+    {
+        QRect client(QPoint(), window->size());
+        client.moveCenter(s->availableGeometry().center());
+        window->setGeometry(client);
+    }
+}
+
+QColor ToQColor(std::int32_t color)
+{
+    const auto c = static_cast<std::uint32_t>(color);
+    return QColor(static_cast<int>(c & 0xff), static_cast<int>((c >> 8) & 0xff),
+                  static_cast<int>((c >> 16) & 0xff));
+}
+
+std::int32_t FromQColor(const QColor& color)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(color.red()) |
+                                     (static_cast<std::uint32_t>(color.green()) << 8) |
+                                     (static_cast<std::uint32_t>(color.blue()) << 16));
+}

@@ -1,0 +1,60 @@
+// The seam through which every message box and file or colour dialog is shown, the one place
+// that reports an error reaching the event loop, and the colour conversion at the Qt edge.
+#pragma once
+
+#include <QApplication>
+#include <QColor>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+inline constexpr const char* kAppTitle = "Quillmark";
+
+// The modal dialogs the program uses. The default shows Qt's dialogs; tests install their own
+// so that no dialog ever blocks them.
+class TDialogs
+{
+public:
+    virtual ~TDialogs() = default;
+    // An existing file chosen by the user, or an empty string when cancelled. `filter` is a
+    // Qt name filter list separated by ";;".
+    virtual QString OpenFileName(QWidget* parent, const QString& filter) = 0;
+    // The chosen colour (0x00BBGGRR), or nothing when cancelled; the dialog starts at `initial`.
+    virtual std::optional<std::int32_t> ChooseColor(QWidget* parent, std::int32_t initial) = 0;
+    // A message box with an OK button.
+    virtual void Message(QWidget* parent, const QString& caption, const QString& text) = 0;
+};
+
+// The dialogs in force.
+TDialogs& Dialogs();
+// Installs `dialogs` (not owned) for every later dialog; nullptr restores Qt's dialogs.
+void SetDialogs(TDialogs* dialogs);
+
+// Runs a command. An exception that leaves it is shown in a message box captioned with the
+// application title, and the program goes on with the state the command reached.
+void RunCommand(const std::function<void()>& command);
+
+// A slot that runs object->method() through RunCommand.
+template <class T> auto Command(T* object, void (T::*method)())
+{
+    return [object, method] { RunCommand([&] { (object->*method)(); }); };
+}
+
+// The application object: reports errors that escape any event handler as RunCommand does.
+class TApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Places the window's client area in the middle of its screen.
+void CentreOnScreen(QWidget* window);
+
+// 0x00BBGGRR to and from QColor.
+QColor ToQColor(std::int32_t color);
+std::int32_t FromQColor(const QColor& color);
