@@ -4,14 +4,13 @@
 #include "U_Idle.h"
 #include "gldriver.h"
 #include "xexport.h"
-#include "U_Report.h"
+#include "dialogs.h"
 
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
@@ -85,8 +84,7 @@ TD3DForm::TD3DForm(QWidget* parent, std::string xFile, TD3DRMWindow* d3dWin)
     formFont.setPixelSize(11);
     setFont(formFont);
     resize(kFormWidth, kFormHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     CreateComponents(d3dWin);
     AlignControls();
 }
@@ -145,10 +143,10 @@ void TD3DForm::CreateComponents(TD3DRMWindow* d3dWin)
     Timer->setInterval(1000);
 
     connect(SpeedButton2, &QToolButton::clicked, this,
-            [this] { RunReported([this] { SpeedButton2Click(); }); });
+            [this] { RunCommand([this] { SpeedButton2Click(); }); });
     connect(RotSpeed, &QScrollBar::valueChanged, this,
-            [this] { RunReported([this] { RotSpeedChange(); }); });
-    connect(Timer, &QTimer::timeout, this, [this] { RunReported([this] { TimerTimer(); }); });
+            [this] { RunCommand([this] { RotSpeedChange(); }); });
+    connect(Timer, &QTimer::timeout, this, [this] { RunCommand([this] { TimerTimer(); }); });
     D3DWin->OnClick = [this](TD3DRMWindow* sender) { D3DWinClick(sender); };
     D3DWin->OnKeyDown = [this](TD3DRMWindow* sender, int& key, Qt::KeyboardModifiers shift)
     { D3DWinKeyDown(sender, key, shift); };
@@ -198,7 +196,7 @@ void TD3DForm::FormCreate()
     }
     // Bound only now: filling the list is not a choice of the user.
     connect(DriverList, &QListWidget::currentRowChanged, this,
-            [this] { RunReported([this] { DriverListClick(); }); });
+            [this] { RunCommand([this] { DriverListClick(); }); });
 }
 
 void TD3DForm::FormResize()
@@ -305,7 +303,7 @@ bool TD3DForm::event(QEvent* event)
     {
         // The low word of an activation's wParam: 1 active, 0 inactive.
         const std::uint32_t state = event->type() == QEvent::WindowActivate ? 1 : 0;
-        RunReported([&] { D3DWin->HandleActivate(state); });
+        RunCommand([&] { D3DWin->HandleActivate(state); });
     }
     return handled;
 }
@@ -314,7 +312,7 @@ void TD3DForm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     AlignControls();
-    RunReported([this] { FormResize(); });
+    RunCommand([this] { FormResize(); });
 }
 
 void TD3DForm::closeEvent(QCloseEvent* event)

@@ -18,7 +18,7 @@ class QToolButton;
 // "Direct3D Model Viewer". Made with Create, which builds the scene and loads the DirectX
 // file; the caller shows it. It is a top-level window owned by `parent`; closing it only
 // hides it. Failed 3D calls raise EDirectX from Create; from the handlers they are reported
-// through RunReported.
+// through RunCommand.
 class TD3DForm : public QWidget
 {
 public:

@@ -1,7 +1,7 @@
 // The application's idle-time processing.
 #include "U_Idle.h"
 
-#include "U_Report.h"
+#include "dialogs.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -51,7 +51,7 @@ private:
         const TIdleHandler handler = FHandler;
         bool done = true;
         if (handler)
-            RunReported([&] { handler(done); });
+            RunCommand([&] { handler(done); });
         if (done)
             FTimer.stop();
     }

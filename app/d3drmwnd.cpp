@@ -2,7 +2,7 @@
 #include "d3drmwnd.h"
 
 #include "U_Idle.h"
-#include "U_Report.h"
+#include "dialogs.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -484,14 +484,14 @@ void TD3DRMWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     FPainter = &painter;
-    RunReported([this] { Paint(); });
+    RunCommand([this] { Paint(); });
     FPainter = nullptr;
 }
 
 void TD3DRMWindow::resizeEvent(QResizeEvent* event)
 {
     if (!FDesigning && FDevice)
-        RunReported([this] { RecreateDevice(false); });
+        RunCommand([this] { RecreateDevice(false); });
     QWidget::resizeEvent(event);
 }
 
@@ -523,7 +523,7 @@ void TD3DRMWindow::keyPressEvent(QKeyEvent* event)
     }
     int key = VirtualKey(event->key());
     const Qt::KeyboardModifiers shift = event->modifiers();
-    RunReported([&] { OnKeyDown(this, key, shift); });
+    RunCommand([&] { OnKeyDown(this, key, shift); });
 }
 
 void TD3DRMWindow::keyReleaseEvent(QKeyEvent* event)
@@ -536,7 +536,7 @@ void TD3DRMWindow::keyReleaseEvent(QKeyEvent* event)
     }
     int key = VirtualKey(event->key());
     const Qt::KeyboardModifiers shift = event->modifiers();
-    RunReported([&] { OnKeyUp(this, key, shift); });
+    RunCommand([&] { OnKeyUp(this, key, shift); });
 }
 
 void TD3DRMWindow::mousePressEvent(QMouseEvent* event)
@@ -551,6 +551,6 @@ void TD3DRMWindow::mouseReleaseEvent(QMouseEvent* event)
                        rect().contains(event->position().toPoint());
     FMousePressed = false;
     if (click && OnClick)
-        RunReported([this] { OnClick(this); });
+        RunCommand([this] { OnClick(this); });
     QWidget::mouseReleaseEvent(event);
 }

@@ -51,7 +51,7 @@ public:
 // A widget hosting a retained-mode scene. It owns every 3D object it creates (released in
 // the destructor, the root object last); the host form drives it through InitScene, the
 // model and view calls and the driver list. Failed 3D calls raise EDirectX; calls made from
-// its own event handlers are reported through RunReported. The widget is the window that
+// its own event handlers are reported through RunCommand. The widget is the window that
 // the clipper binds, so its devices present into it.
 class TD3DRMWindow : public QWidget, private TRenderTarget
 {

@@ -2,7 +2,7 @@
 #include "F_D3D.h"
 
 #include "U_Idle.h"
-#include "U_Report.h"
+#include "dialogs.h"
 #include "fake_d3d.h"
 
 #include <QLabel>
@@ -63,7 +63,7 @@ class TD3DFormTest : public QObject
     Q_OBJECT
 
     TFakeLogPtr Log;
-    std::vector<std::string> Errors;
+    TFakeDialogs FDialogs;
 
     std::unique_ptr<TD3DForm> MakeForm()
     {
@@ -88,15 +88,16 @@ private slots:
         SetD3DPlatform(std::make_shared<TFakePlatform>(Log));
         DriverTableCount = 0;
         DriversEnumerated = false;
-        Errors.clear();
-        SetErrorDisplay([this](const std::string& text) { Errors.push_back(text); });
-        SetMessageBoxHook([this](const std::string& text) { Errors.push_back(text); });
+        FDialogs.Messages.clear();
+        SetDialogs(&FDialogs);
+        SetMessageBoxHook([this](const std::string& text)
+                          { FDialogs.Message(nullptr, "", QString::fromStdString(text)); });
     }
 
     void cleanup()
     {
         SetD3DPlatform(nullptr);
-        SetErrorDisplay({});
+        SetDialogs(nullptr);
         SetMessageBoxHook({});
     }
 
@@ -384,7 +385,7 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(first->D3DWin->FrameCount(), 0);
         QVERIFY(second->D3DWin->FrameCount() > 5);
-        QVERIFY(Errors.empty());
+        QVERIFY(FDialogs.Messages.empty());
     }
 };
 

@@ -1,7 +1,8 @@
 // The application idle dispatcher.
 #include "U_Idle.h"
 
-#include "U_Report.h"
+#include "dialogs.h"
+#include "testsupport.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -12,18 +13,18 @@ class TIdleTest : public QObject
 {
     Q_OBJECT
 
-    std::vector<std::string> Errors;
+    TFakeDialogs FDialogs;
 
 private slots:
     void init()
     {
-        Errors.clear();
-        SetErrorDisplay([this](const std::string& text) { Errors.push_back(text); });
+        FDialogs.Messages.clear();
+        SetDialogs(&FDialogs);
     }
 
     void cleanup()
     {
-        SetErrorDisplay({});
+        SetDialogs(nullptr);
         ClearApplicationIdleHandler(this);
     }
 
@@ -73,8 +74,9 @@ private slots:
                                   });
         QTest::qWait(30);
         QVERIFY(calls >= 2);
-        QCOMPARE(Errors.front(), std::string("render failed"));
-        QCOMPARE(static_cast<int>(Errors.size()), calls);
+        QCOMPARE(FDialogs.Messages.front(),
+                 qMakePair(QString("Quillmark"), QString("render failed")));
+        QCOMPARE(FDialogs.Messages.size(), calls);
     }
 };
 

@@ -2,7 +2,7 @@
 #include "d3drmwnd.h"
 
 #include "U_Idle.h"
-#include "U_Report.h"
+#include "dialogs.h"
 #include "fake_d3d.h"
 
 #include <QAction>
@@ -65,7 +65,7 @@ class TD3DRMWindowTest : public QObject
 
 private:
     TFakeLogPtr Log;
-    std::vector<std::string> Errors;
+    TFakeDialogs FDialogs;
     std::vector<std::string> MessageBoxes;
 
     std::unique_ptr<TTestWindow> InitializedWindow(int depth = 32)
@@ -87,16 +87,16 @@ private slots:
         SetD3DPlatform(std::make_shared<TFakePlatform>(Log));
         DriverTableCount = 0;
         DriversEnumerated = false;
-        Errors.clear();
+        FDialogs.Messages.clear();
         MessageBoxes.clear();
-        SetErrorDisplay([this](const std::string& text) { Errors.push_back(text); });
+        SetDialogs(&FDialogs);
         SetMessageBoxHook([this](const std::string& text) { MessageBoxes.push_back(text); });
     }
 
     void cleanup()
     {
         SetD3DPlatform(nullptr);
-        SetErrorDisplay({});
+        SetDialogs(nullptr);
         SetMessageBoxHook({});
     }
 
@@ -503,8 +503,9 @@ private slots:
         for (int i = 0; i < 3; ++i)
             (void)w->grab();
         QCOMPARE(w->PaintFailures(), 3);
-        QCOMPARE(Errors, std::vector<std::string>(3, "DirectX call failed: 80000008\r"
-                                                     "Generic failure."));
+        QCOMPARE(MessageTexts(FDialogs),
+                 std::vector<std::string>(3, "DirectX call failed: 80000008\r"
+                                             "Generic failure."));
         QVERIFY(w->HasFailed());
         const int paints = Log->Count("HandlePaint");
         QVERIFY(ShowsText(*w, "(Direct3D failure)"));

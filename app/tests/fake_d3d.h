@@ -3,6 +3,7 @@
 #pragma once
 
 #include "d3drm.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -443,4 +444,13 @@ inline TFakeDriver FakeDriver(std::uint32_t id, const std::string& name, DWORD d
     desc.dcmColorModel = D3DCOLOR_RGB;
     desc.dwDeviceRenderBitDepth = depths;
     return d;
+}
+
+// The texts of the message boxes shown so far.
+inline std::vector<std::string> MessageTexts(const TFakeDialogs& dialogs)
+{
+    std::vector<std::string> texts;
+    for (const auto& message : dialogs.Messages)
+        texts.push_back(message.second.toStdString());
+    return texts;
 }

@@ -1,6 +1,7 @@
 // The OpenGL driver against the software one, and the preview window on a real X server.
 #include "F_D3D.h"
-#include "U_Report.h"
+#include "dialogs.h"
+#include "testsupport.h"
 #include "d3drmwnd.h"
 #include "gldriver.h"
 
@@ -87,12 +88,12 @@ class TPreviewGLTest : public QObject
     Q_OBJECT
 
     QTemporaryDir FDir;
-    std::vector<std::string> FErrors;
+    TFakeDialogs FDialogs;
 
 private slots:
     void initTestCase()
     {
-        SetErrorDisplay([this](const std::string& text) { FErrors.push_back(text); });
+        SetDialogs(&FDialogs);
         // An X server with Mesa is there in this test's run: OpenGL must be found.
         QVERIFY(RegisterOpenGLDriver());
         QVERIFY(FDir.isValid());
@@ -193,7 +194,7 @@ private slots:
         QVERIFY2(covered > area.width() * area.height() / 40 &&
                      covered < area.width() * area.height() * 9 / 10,
                  qPrintable(QString::number(covered)));
-        QVERIFY(FErrors.empty());
+        QVERIFY(FDialogs.Messages.empty());
     }
 };
 
