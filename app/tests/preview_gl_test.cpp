@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -168,6 +169,66 @@ private slots:
         // Only pixels along edges may differ.
         QVERIFY2(differing < covered / 50,
                  qPrintable(QString("%1 of %2 pixels differ").arg(differing).arg(covered)));
+    }
+
+    void MeshChangedInPlaceIsDrawnAnew()
+    {
+        // One scene seen through a device of each driver; the builder is scaled between two
+        // pictures, which changes its mesh where it is.
+        LPDIRECT3DRM rm;
+        LPDIRECTDRAWCLIPPER clipper;
+        LPDIRECT3DRMFRAME scene, camera, lights, model;
+        LPDIRECT3DRMLIGHT light;
+        LPDIRECT3DRMMESHBUILDER builder;
+        QCOMPARE(Direct3DRMCreate(rm), 0);
+        QCOMPARE(DirectDrawCreateClipper(0, clipper, nullptr), 0);
+        QCOMPARE(rm->CreateFrame(nullptr, scene), 0);
+        QCOMPARE(rm->CreateFrame(scene, camera), 0);
+        QCOMPARE(rm->CreateFrame(scene, lights), 0);
+        QCOMPARE(rm->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light), 0);
+        QCOMPARE(lights->AddLight(light), 0);
+        QCOMPARE(rm->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light), 0);
+        QCOMPARE(lights->AddLight(light), 0);
+        QCOMPARE(rm->CreateFrame(scene, model), 0);
+        QCOMPARE(rm->CreateMeshBuilder(builder), 0);
+        QCOMPARE(builder->Load(FDir.filePath("quads.x").toStdString(), nullptr, D3DRMLOAD_FROMFILE,
+                               nullptr, nullptr),
+                 0);
+        QCOMPARE(model->AddVisual(builder), 0);
+        QCOMPARE(camera->SetPosition(scene, 0, 0, -10), 0);
+
+        struct TView
+        {
+            LPDIRECT3DRMDEVICE Device;
+            LPDIRECT3DRMVIEWPORT Viewport;
+        } views[2];
+        const GUID guids[2] = {kSoftwareDriverGuid, kOpenGLDriverGuid};
+        for (int i = 0; i < 2; ++i)
+        {
+            QCOMPARE(rm->CreateDeviceFromClipper(clipper, &guids[i], 200, 150, views[i].Device), 0);
+            QCOMPARE(views[i].Device->SetShades(256), 0);
+            QCOMPARE(rm->CreateViewport(views[i].Device, camera, 0, 0, 200, 150, views[i].Viewport),
+                     0);
+        }
+        auto pictures = [&]
+        {
+            std::vector<std::vector<std::uint32_t>> out;
+            for (TView& v : views)
+            {
+                v.Viewport->Clear();
+                v.Viewport->Render(scene);
+                out.push_back(v.Device->GetFrameBuffer().Pixels);
+            }
+            return out;
+        };
+        auto lit = [](const std::vector<std::uint32_t>& p)
+        { return std::count_if(p.begin(), p.end(), [](std::uint32_t c) { return c & 0xFFFFFF; }); };
+        const auto before = pictures();
+        QCOMPARE(builder->Scale(0.5f, 0.5f, 0.5f), 0);
+        const auto after = pictures();
+        QVERIFY(lit(before[0]) > 3 * lit(after[0]));
+        QCOMPARE(lit(before[1]), lit(before[0]));
+        QCOMPARE(lit(after[1]), lit(after[0]));
     }
 
     void PreviewSpinsAndCountsFrames()
