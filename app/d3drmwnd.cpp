@@ -1,0 +1,556 @@
+// The retained-mode window control.
+#include "d3drmwnd.h"
+
+#include "U_Idle.h"
+#include "dialogs.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPointer>
+
+#include <cctype>
+
+std::array<TDriverInfo, kMaxDrivers> DriverTable;
+int DriverTableCount = 0;
+bool DriversEnumerated = false;
+
+namespace
+{
+bool SameText(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+bool IsArrowKey(int key)
+{
+    return key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
+}
+
+// The platform's virtual key code for a Qt key. Letters, digits and space already agree.
+int VirtualKey(int qtKey)
+{
+    switch (qtKey)
+    {
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Escape:
+        return 27;
+    default:
+        return qtKey;
+    }
+}
+
+// The hourglass for the whole application while it lives.
+class TWaitCursor
+{
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+} // namespace
+
+DWORD RenderDepthFlag(int bitsPerPixel)
+{
+    switch (bitsPerPixel)
+    {
+    case 1:
+        return DDBD_1;
+    case 2:
+        return DDBD_2;
+    case 4:
+        return DDBD_4;
+    case 8:
+        return DDBD_8;
+    case 16:
+        return DDBD_16;
+    case 24:
+        return DDBD_24;
+    case 32:
+        return DDBD_32;
+    default:
+        return 0;
+    }
+}
+
+HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
+                            const std::string& name, const D3DDEVICEDESC& hwDesc,
+                            const D3DDEVICEDESC& helDesc, void* context)
+{
+    const DWORD depthFlag = *static_cast<const DWORD*>(context);
+    const D3DDEVICEDESC& desc = hwDesc.dcmColorModel != 0 ? hwDesc : helDesc;
+    // Added: the bound check, so that an enumerator ignoring the stop cannot overrun.
+    if ((desc.dwDeviceRenderBitDepth & depthFlag) != 0 && DriverTableCount < kMaxDrivers)
+    {
+        TDriverInfo& entry = DriverTable[DriverTableCount];
+        entry.Guid = guid ? *guid : GUID{};
+        entry.HWDesc = hwDesc;
+        entry.HELDesc = helDesc;
+        entry.Description = description;
+        entry.Name = name;
+        ++DriverTableCount;
+    }
+    return DriverTableCount < kMaxDrivers ? D3DENUMRET_OK : D3DENUMRET_CANCEL;
+}
+
+TD3DRMWindow::TD3DRMWindow(QWidget* owner, bool designing) : QWidget(owner), FDesigning(designing)
+{
+    resize(65, 65);
+    FColor = QGuiApplication::palette().color(QPalette::Dark);
+    setFocusPolicy(Qt::StrongFocus);
+    // The device or the placeholder covers every pixel.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    DXCheck(Direct3DRMCreate(FD3DRM));
+    FInitialized = false;
+}
+
+TD3DRMWindow::~TD3DRMWindow()
+{
+    // Added: a destroyed control must not stay the idle handler.
+    ClearApplicationIdleHandler(this);
+    if (!FDesigning)
+    {
+        if (FViewport)
+            COMRelease(FViewport);
+        if (FWinDevice)
+            COMRelease(FWinDevice);
+        if (FDevice)
+            COMRelease(FDevice);
+        // Deliberate: no presence test, so a control whose scene was never built reports
+        // each missing frame and the clipper.
+        COMRelease(FModelFrame);
+        COMRelease(FCamera);
+        COMRelease(FScene);
+        COMRelease(FClipper);
+    }
+    COMRelease(FD3DRM);
+}
+
+void TD3DRMWindow::SetColor(const QColor& color)
+{
+    FColor = color;
+    update();
+}
+
+int TD3DRMWindow::ScreenBitsPerPixel() const
+{
+    return depth();
+}
+
+void TD3DRMWindow::EnumerateDrivers()
+{
+    // Declared in this order so that, when a step raises, Direct3D goes before DirectDraw.
+    LPDIRECTDRAW directDraw;
+    LPDIRECT3D direct3D;
+    DXCheck(DirectDrawCreate(nullptr, directDraw, nullptr));
+    DXCheck(directDraw->QueryInterface(direct3D));
+    DriversEnumerated = true;
+    DWORD depthFlag = RenderDepthFlag(FBitsPerPixel);
+    DXCheck(direct3D->EnumDevices(EnumDevicesCallback, &depthFlag));
+    COMRelease(direct3D);
+    COMRelease(directDraw);
+}
+
+void TD3DRMWindow::InitScene()
+{
+    if (FDesigning)
+        return;
+    FBitsPerPixel = ScreenBitsPerPixel();
+    if (!DriversEnumerated)
+        EnumerateDrivers();
+
+    DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
+    DXCheck(FClipper->SetHWnd(0, this));
+
+    DXCheck(FD3DRM->CreateFrame(nullptr, FScene));
+    DXCheck(FD3DRM->CreateFrame(FScene, FCamera));
+    DXCheck(FCamera->SetPosition(FScene, 0, 0, 0));
+
+    // Both lights hang on one frame; the directional one shines along its +Z.
+    LPDIRECT3DRMFRAME lightFrame;
+    LPDIRECT3DRMLIGHT light;
+    DXCheck(FD3DRM->CreateFrame(FScene, lightFrame));
+    DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light));
+    DXCheck(lightFrame->AddLight(light));
+    COMRelease(light);
+    DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light));
+    DXCheck(lightFrame->AddLight(light));
+    COMRelease(light);
+    DXCheck(lightFrame->SetPosition(FScene, 2, 0, 22));
+    COMRelease(lightFrame);
+
+    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
+
+    DXCheck(FCamera->SetPosition(FScene, 0, 0, -15));
+    DXCheck(FCamera->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    DXCheck(FModelFrame->SetPosition(FScene, 0, 0, 0));
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+
+    CreateDevice();
+    FInitialized = true;
+    if (OnBuildScene)
+        OnBuildScene(this);
+}
+
+void TD3DRMWindow::BuildDeviceAndViewport()
+{
+    DXCheck(FD3DRM->CreateDeviceFromClipper(FClipper, FDriverGUID, width(), height(), FDevice));
+    DXCheck(FDevice->QueryInterface(FWinDevice));
+    const DWORD w = FDevice->GetWidth();
+    const DWORD h = FDevice->GetHeight();
+    // Release what was built before raising, so that no stale device remains.
+    HRESULT kept = 0;
+    if (DXFailed(kept, FD3DRM->CreateViewport(FDevice, FCamera, 0, 0, w, h, FViewport)))
+    {
+        COMRelease(FWinDevice);
+        COMRelease(FDevice);
+        DXCheck(kept);
+    }
+    if (DXFailed(kept, FViewport->SetBack(5000.0f)))
+    {
+        COMRelease(FViewport);
+        COMRelease(FWinDevice);
+        COMRelease(FDevice);
+        DXCheck(kept);
+    }
+}
+
+void TD3DRMWindow::CreateDevice()
+{
+    BuildDeviceAndViewport();
+    DXCheck(FDevice->SetQuality(D3DRMRENDER_FLAT));
+    switch (FBitsPerPixel)
+    {
+    case 1:
+        DXCheck(FDevice->SetShades(4));
+        DXCheck(FD3DRM->SetDefaultTextureShades(4));
+        break;
+    case 16:
+        DXCheck(FDevice->SetShades(32));
+        DXCheck(FD3DRM->SetDefaultTextureColors(64));
+        DXCheck(FD3DRM->SetDefaultTextureShades(32));
+        break;
+    case 24:
+    case 32:
+        DXCheck(FDevice->SetShades(256));
+        DXCheck(FD3DRM->SetDefaultTextureColors(64));
+        DXCheck(FD3DRM->SetDefaultTextureShades(256));
+        break;
+    default:
+        break;
+    }
+}
+
+void TD3DRMWindow::RecreateDevice(bool force)
+{
+    if (!FDevice)
+        return;
+    if (width() == static_cast<int>(FDevice->GetWidth()) &&
+        height() == static_cast<int>(FDevice->GetHeight()) && !force)
+        return;
+    const BOOL dither = FDevice->GetDither();
+    const D3DRMRENDERQUALITY quality = FDevice->GetQuality();
+    const DWORD shades = FDevice->GetShades();
+    COMRelease(FViewport);
+    COMRelease(FWinDevice);
+    COMRelease(FDevice);
+    BuildDeviceAndViewport();
+    DXCheck(FDevice->SetQuality(quality));
+    DXCheck(FDevice->SetDither(dither));
+    DXCheck(FDevice->SetShades(shades));
+}
+
+void TD3DRMWindow::RenderFrame()
+{
+    if (!FDevice || !FViewport || !FScene)
+        return;
+    DXCheck(FScene->Move(1.0f));
+    DXCheck(FViewport->Clear());
+    DXCheck(FViewport->Render(FScene));
+    DXCheck(FDevice->Update());
+}
+
+bool TD3DRMWindow::OwnerMinimized() const
+{
+    const QWidget* form = window();
+    return form != this && form->isMinimized();
+}
+
+void TD3DRMWindow::IdleHandler(QObject*, bool& done)
+{
+    const QPointer<TD3DRMWindow> self(this);
+    QCoreApplication::processEvents();
+    // Added: the pending events may have closed and destroyed this control.
+    if (!self)
+        return;
+    if (!OwnerMinimized() && FDevice && FRenderFailures < 2 && isVisible() && FInitialized &&
+        !QCoreApplication::closingDown())
+    {
+        done = false;
+        // Counted as failed until it returns, so a raise leaves the count up by one and the
+        // frame uncounted.
+        ++FRenderFailures;
+        RenderFrame();
+        --FRenderFailures;
+        ++FFrameCount;
+    }
+    else
+        done = true;
+}
+
+void TD3DRMWindow::HandleActivate(std::uint32_t wParam)
+{
+    if (FWinDevice)
+        DXCheck(FWinDevice->HandleActivate(static_cast<WORD>(wParam & 0xFFFF)));
+}
+
+std::string TD3DRMWindow::DriverNames(int index) const
+{
+    if (index < 0 || index >= DriverTableCount)
+        throw EDriverIndexError();
+    return DriverTable[index].Name;
+}
+
+std::string TD3DRMWindow::DriverName() const
+{
+    if (FDriverIndex >= 0 && FDriverIndex < DriverTableCount)
+        return DriverTable[FDriverIndex].Name;
+    return {};
+}
+
+void TD3DRMWindow::SetDriverName(const std::string& name)
+{
+    if (SameText(DriverName(), name))
+        return;
+    int index = -1;
+    for (int i = 0; i < DriverTableCount; ++i)
+    {
+        if (SameText(DriverTable[i].Name, name))
+            index = i;
+    }
+    SetDriverIndex(index);
+}
+
+void TD3DRMWindow::SetDriverIndex(int index)
+{
+    if (index >= 0 && index < DriverTableCount)
+    {
+        FDriverIndex = index;
+        FDriverGUID = &DriverTable[index].Guid;
+    }
+    else
+    {
+        FDriverIndex = -1;
+        FDriverGUID = nullptr;
+    }
+    RecreateDevice(true);
+}
+
+void TD3DRMWindow::LoadModel(const std::string& fileName)
+{
+    if (!FInitialized || HasFailed() || !FDevice)
+        return;
+    DXCheck(FScene->DeleteChild(FModelFrame));
+    COMRelease(FModelFrame);
+    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    LPDIRECT3DRMMESHBUILDER builder;
+    DXCheck(FD3DRM->CreateMeshBuilder(builder));
+    {
+        const TWaitCursor wait;
+        DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
+        DXCheck(builder->Scale(2, 2, 2));
+        DXCheck(FModelFrame->AddVisual(builder));
+    }
+    COMRelease(builder);
+    ResetView();
+}
+
+void TD3DRMWindow::ResetView()
+{
+    if (!FInitialized || HasFailed() || !FDevice)
+        return;
+    LPDIRECT3DRMMESHBUILDER builder;
+    DXCheck(FD3DRM->CreateMeshBuilder(builder));
+    D3DRMBOX box;
+    HRESULT kept = 0;
+    if (!DXFailed(kept, builder->AddFrame(FModelFrame)))
+        DXFailed(kept, builder->GetBox(box));
+    COMRelease(builder);
+    DXCheck(kept);
+
+    const float cx = (box.min.x + box.max.x) * 0.5f;
+    const float cy = (box.min.y + box.max.y) * 0.5f;
+    const float cz = (box.min.z + box.max.z) * 0.5f;
+    float size = box.max.x - box.min.x;
+    if (box.max.y - box.min.y > size)
+        size = box.max.y - box.min.y;
+    if (box.max.z - box.min.z > size)
+        size = box.max.z - box.min.z;
+    size = (size + 1) * 2;
+
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    DXCheck(FModelFrame->SetPosition(FScene, -cx, -cy, -cz));
+    // From the left, above and in front, looking at the origin.
+    DXCheck(FCamera->SetPosition(FScene, static_cast<float>(-0.3 * size),
+                                 static_cast<float>(0.3 * size), -size));
+    DXCheck(FCamera->SetOrientation(FScene, 0.3f, -0.3f, 1, 0, 1, 0));
+}
+
+void TD3DRMWindow::Present(const TFrameBuffer& frame)
+{
+    if (!FPainter)
+    {
+        // A device's Update: have the picture painted.
+        update();
+        return;
+    }
+    if (frame.Width <= 0 || frame.Height <= 0 ||
+        frame.Pixels.size() < static_cast<std::size_t>(frame.Width) * frame.Height)
+        return;
+    const QImage image(reinterpret_cast<const uchar*>(frame.Pixels.data()), frame.Width,
+                       frame.Height, frame.Width * 4, QImage::Format_RGB32);
+    FPainter->drawImage(0, 0, image);
+}
+
+void TD3DRMWindow::PaintPlaceholder()
+{
+    QPainter& painter = *FPainter;
+    painter.fillRect(rect(), FColor);
+    painter.setPen(Qt::red);
+    painter.drawLine(0, 0, width() - 1, height() - 1);
+    painter.drawLine(width() - 1, 0, 0, height() - 1);
+
+    const char* text = FDesigning    ? "(designing)"
+                       : HasFailed() ? "(Direct3D failure)"
+                                     : "(no 3D device)";
+    const QString caption = QString::fromLatin1(text);
+    // Plain white glyphs, as the system draws dialog text.
+    QFont textFont = font();
+    textFont.setStyleStrategy(QFont::NoAntialias);
+    const QFontMetrics metrics(textFont);
+    // Integer division rounds toward zero, also for a text wider than the control.
+    const int x = (width() - metrics.horizontalAdvance(caption)) / 2;
+    const int y = (height() - metrics.height()) / 2;
+    // Text cells are drawn opaque in the brush colour, so the text covers the diagonals.
+    painter.setPen(Qt::white);
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(FColor);
+    painter.setFont(textFont);
+    painter.drawText(x, y + metrics.ascent(), caption);
+}
+
+void TD3DRMWindow::Paint()
+{
+    if (FDesigning || !FWinDevice || HasFailed() || !FInitialized)
+    {
+        PaintPlaceholder();
+        return;
+    }
+    HRESULT kept = 0;
+    if (DXFailed(kept, FWinDevice->HandlePaint(this)))
+    {
+        ++FPaintFailures;
+        DXCheck(kept);
+    }
+}
+
+void TD3DRMWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    FPainter = &painter;
+    RunCommand([this] { Paint(); });
+    FPainter = nullptr;
+}
+
+void TD3DRMWindow::resizeEvent(QResizeEvent* event)
+{
+    if (!FDesigning && FDevice)
+        RunCommand([this] { RecreateDevice(false); });
+    QWidget::resizeEvent(event);
+}
+
+bool TD3DRMWindow::event(QEvent* event)
+{
+    // The arrow keys are ours: they move the camera instead of the focus, and no shortcut
+    // may take them.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
+    {
+        auto* keyEvent = static_cast<QKeyEvent*>(event);
+        if (IsArrowKey(keyEvent->key()))
+        {
+            if (event->type() == QEvent::ShortcutOverride)
+                event->accept();
+            else
+                keyPressEvent(keyEvent);
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void TD3DRMWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (!OnKeyDown)
+    {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    int key = VirtualKey(event->key());
+    const Qt::KeyboardModifiers shift = event->modifiers();
+    RunCommand([&] { OnKeyDown(this, key, shift); });
+}
+
+void TD3DRMWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    // Added: X repeats a held key as release and press pairs; a held key is one press here.
+    if (event->isAutoRepeat() || !OnKeyUp)
+    {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    int key = VirtualKey(event->key());
+    const Qt::KeyboardModifiers shift = event->modifiers();
+    RunCommand([&] { OnKeyUp(this, key, shift); });
+}
+
+void TD3DRMWindow::mousePressEvent(QMouseEvent* event)
+{
+    FMousePressed = event->button() == Qt::LeftButton;
+    QWidget::mousePressEvent(event);
+}
+
+void TD3DRMWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = FMousePressed && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    FMousePressed = false;
+    if (click && OnClick)
+        RunCommand([this] { OnClick(this); });
+    QWidget::mouseReleaseEvent(event);
+}

@@ -1,0 +1,263 @@
+// The OpenGL driver against the software one, and the preview window on a real X server.
+#include "F_D3D.h"
+#include "dialogs.h"
+#include "testsupport.h"
+#include "d3drmwnd.h"
+#include "gldriver.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+
+namespace
+{
+const std::string kSharedX = QUILLMARK_SHARED_X;
+
+// Two quads seen from the front: the left one faces the light straight on (0.1 ambient + 0.9
+// directional = 1.0, white), the right one is tilted by 60 degrees (0.1 + 0.9 * 0.5 = 0.55,
+// which is channel value 140 at 256 shades).
+constexpr const char* kTwoQuads = R"(xof 0302txt 0064
+Mesh {
+ 8;
+ -2.5;-1.0;0.0;, -2.5;1.0;0.0;, -0.5;1.0;0.0;, -0.5;-1.0;0.0;,
+ 0.5;-0.5;-0.8660254;, 0.5;0.5;0.8660254;, 2.5;0.5;0.8660254;, 2.5;-0.5;-0.8660254;;
+ 2;
+ 4;0,1,2,3;,
+ 4;4,5,6,7;;
+}
+)";
+
+struct TRender
+{
+    std::unique_ptr<TD3DRMWindow> Window;
+    QImage Picture;
+};
+
+int DriverIndexOf(const TD3DRMWindow& w, const std::string& name)
+{
+    for (int i = 0; i < w.DriverCount(); ++i)
+        if (w.DriverNames(i) == name)
+            return i;
+    return -1;
+}
+
+// The first frame of `file` on the named driver, as the preview would show it after `frames`
+// steps of the default rotation.
+QImage RenderWith(const std::string& driver, const std::string& file, int frames)
+{
+    TD3DRMWindow w;
+    w.resize(400, 300);
+    w.InitScene();
+    const int index = DriverIndexOf(w, driver);
+    if (index < 0)
+        return {};
+    w.SetDriverIndex(index);
+    w.LoadModel(file);
+    DXCheck(w.ModelFrame()->SetRotation(w.Scene(), 0, -1, 0, 0.0025f * 40));
+    for (int i = 0; i < frames; ++i)
+        w.RenderFrame();
+    const TFrameBuffer& frame = w.Device()->GetFrameBuffer();
+    return QImage(reinterpret_cast<const uchar*>(frame.Pixels.data()), frame.Width, frame.Height,
+                  frame.Width * 4, QImage::Format_RGB32)
+        .copy();
+}
+
+bool Differs(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) > 2 || std::abs(qGreen(a) - qGreen(b)) > 2 ||
+           std::abs(qBlue(a) - qBlue(b)) > 2;
+}
+
+int CountCovered(const QImage& image)
+{
+    int covered = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            covered += (image.pixel(x, y) & 0xFFFFFF) != 0;
+    return covered;
+}
+} // namespace
+
+class TPreviewGLTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir FDir;
+    TFakeDialogs FDialogs;
+
+private slots:
+    void initTestCase()
+    {
+        SetDialogs(&FDialogs);
+        // An X server with Mesa is there in this test's run: OpenGL must be found.
+        QVERIFY(RegisterOpenGLDriver());
+        QVERIFY(FDir.isValid());
+        std::ofstream(FDir.filePath("quads.x").toStdString()) << kTwoQuads;
+    }
+
+    void BothDriversAreListed()
+    {
+        TD3DRMWindow w;
+        w.InitScene();
+        QVERIFY(DriverIndexOf(w, "RGB Emulation") >= 0);
+        QVERIFY(DriverIndexOf(w, "OpenGL") >= 0);
+    }
+
+    void LightingMatchesHandWorkedShades_data()
+    {
+        QTest::addColumn<QString>("driver");
+        QTest::newRow("software") << "RGB Emulation";
+        QTest::newRow("opengl") << "OpenGL";
+    }
+
+    void LightingMatchesHandWorkedShades()
+    {
+        QFETCH(QString, driver);
+        const std::string file = FDir.filePath("quads.x").toStdString();
+        TD3DRMWindow w;
+        w.resize(320, 240);
+        w.InitScene();
+        w.SetDriverIndex(DriverIndexOf(w, driver.toStdString()));
+        w.LoadModel(file);
+        w.RenderFrame();
+        const TFrameBuffer& frame = w.Device()->GetFrameBuffer();
+        QMap<std::uint32_t, int> colours;
+        for (const std::uint32_t p : frame.Pixels)
+            ++colours[p & 0xFFFFFF];
+        // No blending: every pixel is background or one of the two face shades.
+        QCOMPARE(colours.keys(), (QList<std::uint32_t>{0x000000, 0x8C8C8C, 0xFFFFFF}));
+        QVERIFY(colours[0xFFFFFF] > 800);
+        QVERIFY(colours[0x8C8C8C] > 400);
+    }
+
+    void DriversDrawTheSamePicture_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("head") << "boss_head.x" << 1;
+        QTest::newRow("head turned") << "boss_head.x" << 7;
+        QTest::newRow("nested frames") << "frames_cube.x" << 3;
+        QTest::newRow("shoe") << "shoe.x" << 2;
+        QTest::newRow("penguin") << "pengu001_Body.x" << 5;
+    }
+
+    void DriversDrawTheSamePicture()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, frames);
+        const std::string path = kSharedX + "/" + file.toStdString();
+        const QImage software = RenderWith("RGB Emulation", path, frames);
+        const QImage opengl = RenderWith("OpenGL", path, frames);
+        QCOMPARE(software.size(), QSize(400, 300));
+        QCOMPARE(opengl.size(), software.size());
+        const int covered = std::max(CountCovered(software), CountCovered(opengl));
+        // The model is in view, not a speck.
+        QVERIFY2(covered > 400 * 300 / 40, qPrintable(QString::number(covered)));
+        int differing = 0;
+        for (int y = 0; y < software.height(); ++y)
+            for (int x = 0; x < software.width(); ++x)
+                differing += Differs(software.pixel(x, y), opengl.pixel(x, y));
+        const QString name = QString(file).replace(".x", "");
+        software.save(QDir::temp().filePath("quillmark_" + name + "_software.png"));
+        opengl.save(QDir::temp().filePath("quillmark_" + name + "_opengl.png"));
+        // Only pixels along edges may differ.
+        QVERIFY2(differing < covered / 50,
+                 qPrintable(QString("%1 of %2 pixels differ").arg(differing).arg(covered)));
+    }
+
+    void MeshChangedInPlaceIsDrawnAnew()
+    {
+        // One scene seen through a device of each driver; the builder is scaled between two
+        // pictures, which changes its mesh where it is.
+        LPDIRECT3DRM rm;
+        LPDIRECTDRAWCLIPPER clipper;
+        LPDIRECT3DRMFRAME scene, camera, lights, model;
+        LPDIRECT3DRMLIGHT light;
+        LPDIRECT3DRMMESHBUILDER builder;
+        QCOMPARE(Direct3DRMCreate(rm), 0);
+        QCOMPARE(DirectDrawCreateClipper(0, clipper, nullptr), 0);
+        QCOMPARE(rm->CreateFrame(nullptr, scene), 0);
+        QCOMPARE(rm->CreateFrame(scene, camera), 0);
+        QCOMPARE(rm->CreateFrame(scene, lights), 0);
+        QCOMPARE(rm->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light), 0);
+        QCOMPARE(lights->AddLight(light), 0);
+        QCOMPARE(rm->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light), 0);
+        QCOMPARE(lights->AddLight(light), 0);
+        QCOMPARE(rm->CreateFrame(scene, model), 0);
+        QCOMPARE(rm->CreateMeshBuilder(builder), 0);
+        QCOMPARE(builder->Load(FDir.filePath("quads.x").toStdString(), nullptr, D3DRMLOAD_FROMFILE,
+                               nullptr, nullptr),
+                 0);
+        QCOMPARE(model->AddVisual(builder), 0);
+        QCOMPARE(camera->SetPosition(scene, 0, 0, -10), 0);
+
+        struct TView
+        {
+            LPDIRECT3DRMDEVICE Device;
+            LPDIRECT3DRMVIEWPORT Viewport;
+        } views[2];
+        const GUID guids[2] = {kSoftwareDriverGuid, kOpenGLDriverGuid};
+        for (int i = 0; i < 2; ++i)
+        {
+            QCOMPARE(rm->CreateDeviceFromClipper(clipper, &guids[i], 200, 150, views[i].Device), 0);
+            QCOMPARE(views[i].Device->SetShades(256), 0);
+            QCOMPARE(rm->CreateViewport(views[i].Device, camera, 0, 0, 200, 150, views[i].Viewport),
+                     0);
+        }
+        auto pictures = [&]
+        {
+            std::vector<std::vector<std::uint32_t>> out;
+            for (TView& v : views)
+            {
+                v.Viewport->Clear();
+                v.Viewport->Render(scene);
+                out.push_back(v.Device->GetFrameBuffer().Pixels);
+            }
+            return out;
+        };
+        auto lit = [](const std::vector<std::uint32_t>& p)
+        { return std::count_if(p.begin(), p.end(), [](std::uint32_t c) { return c & 0xFFFFFF; }); };
+        const auto before = pictures();
+        QCOMPARE(builder->Scale(0.5f, 0.5f, 0.5f), 0);
+        const auto after = pictures();
+        QVERIFY(lit(before[0]) > 3 * lit(after[0]));
+        QCOMPARE(lit(before[1]), lit(before[0]));
+        QCOMPARE(lit(after[1]), lit(after[0]));
+    }
+
+    void PreviewSpinsAndCountsFrames()
+    {
+        const std::string path = kSharedX + "/boss_head.x";
+        TD3DForm* form = TD3DForm::Create(nullptr, path);
+        std::unique_ptr<TD3DForm> owner(form);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QTest::qWait(2300);
+        QVERIFY(form->D3DWin->FrameCount() > 20);
+        bool numeric = false;
+        const int fps = form->FPSPane->text().toInt(&numeric);
+        QVERIFY(numeric);
+        QVERIFY2(fps >= 10, qPrintable(form->FPSPane->text()));
+        const QImage first = form->grab().toImage();
+        QTest::qWait(300);
+        const QImage later = form->grab().toImage();
+        first.save(QDir::temp().filePath("quillmark_preview.png"));
+        // The model turns: the picture changes between two moments.
+        QVERIFY(first != later);
+        const QRect area = form->D3DWin->geometry().translated(form->BorderPane->pos());
+        const int covered = CountCovered(first.copy(area));
+        QVERIFY2(covered > area.width() * area.height() / 40 &&
+                     covered < area.width() * area.height() * 9 / 10,
+                 qPrintable(QString::number(covered)));
+        QVERIFY(FDialogs.Messages.empty());
+    }
+};
+
+QTEST_MAIN(TPreviewGLTest)
+#include "preview_gl_test.moc"

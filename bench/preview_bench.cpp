@@ -1,0 +1,164 @@
+// The preview window: frames per second on each driver for a model of real size and a big
+// one, and the time from a .3do file to the first frame on screen (load, .X conversion, form
+// creation with scene and model, one rendered and painted frame). Needs an X display for the
+// OpenGL rows: run it under xvfb-run.
+#include "F_D3D.h"
+#include "U_Idle.h"
+#include "gldriver.h"
+#include "model.h"
+#include "synthetic3do.h"
+#include "xexport.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace
+{
+// Models of real size: a game model (one geoset) and a character head from another game.
+const std::string kRealModel = QUILLMARK_SAMPLES "/walker.3do";
+const std::string kRealXModel = QUILLMARK_SHARED_X "/boss_head.x";
+
+std::string TempPath(const std::string& name)
+{
+    return (std::filesystem::temp_directory_path() / name).string();
+}
+
+// A synthetic model of about 8 MB: 110 meshes of 360 faces, some 40000 faces in all.
+const std::string& BigModel()
+{
+    static const std::string file = synthetic::Ensure(TempPath("quillmark_preview_8mb.3do"), 8);
+    return file;
+}
+
+// Converts geoset 0 of a .3do file as the main window does; returns the .X file.
+std::string Convert(const std::string& file, const std::string& xName)
+{
+    TSilentProgress progress;
+    const TLoadedModel loaded = Parse3DOFile(file, progress);
+    const std::string xFile = TempPath(xName);
+    WriteXFile(xFile, *loaded.Model, *loaded.Nodes, 0);
+    return xFile;
+}
+
+int DriverIndex(const TD3DRMWindow& w, const std::string& name)
+{
+    for (int i = 0; i < w.DriverCount(); ++i)
+        if (w.DriverNames(i) == name)
+            return i;
+    return -1;
+}
+
+int FaceCount(const std::string& xFile)
+{
+    LPDIRECT3DRM d3drm;
+    LPDIRECT3DRMMESHBUILDER builder;
+    DXCheck(Direct3DRMCreate(d3drm));
+    DXCheck(d3drm->CreateMeshBuilder(builder));
+    DXCheck(builder->Load(xFile, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
+    return builder->GetFaceCount();
+}
+
+void ShowAndSettle(TD3DForm& form)
+{
+    form.show();
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+}
+
+// One iteration is one idle call of the newest preview: pending events (the paint of the last
+// frame among them), then a new frame. Rates are per second of wall time, since both drivers
+// also work on other threads.
+void PreviewFrames(benchmark::State& state, const std::string& driver, const std::string& model)
+{
+    std::unique_ptr<TD3DForm> form(TD3DForm::Create(nullptr, model));
+    // Added: the benchmark makes the idle calls itself.
+    ClearApplicationIdleHandler(form->D3DWin);
+    form->Timer->stop();
+    ShowAndSettle(*form);
+    const int index = DriverIndex(*form->D3DWin, driver);
+    if (index < 0)
+    {
+        state.SkipWithError("driver not available");
+        return;
+    }
+    form->D3DWin->SetDriverIndex(index);
+    bool done = false;
+    for (auto _ : state)
+        form->D3DWin->IdleHandler(qApp, done);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["faces"] = FaceCount(model);
+    state.counters["width"] = form->D3DWin->width();
+    state.counters["height"] = form->D3DWin->height();
+}
+
+void FileToFirstFrame(benchmark::State& state, const GUID& driver, const std::string& file)
+{
+    if (driver == kOpenGLDriverGuid && !OpenGLAvailable())
+    {
+        state.SkipWithError("OpenGL not available");
+        return;
+    }
+    SetDefaultD3DDriver(driver);
+    for (auto _ : state)
+    {
+        const std::string xFile = Convert(file, "quillmark_preview_bench.x");
+        std::unique_ptr<TD3DForm> form(TD3DForm::Create(nullptr, xFile));
+        form->show();
+        form->D3DWin->RenderFrame();
+        form->D3DWin->repaint();
+        state.PauseTiming();
+        form.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    SetDefaultD3DDriver(OpenGLAvailable() ? kOpenGLDriverGuid : kSoftwareDriverGuid);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    RegisterOpenGLDriver();
+    benchmark::Initialize(&argc, argv);
+
+    const std::string real = Convert(kRealModel, "quillmark_preview_walker.x");
+    const std::string big = Convert(BigModel(), "quillmark_preview_big.x");
+    for (const char* driver : {kSoftwareDriverName, kOpenGLDriverName})
+    {
+        const std::string name = driver == std::string(kOpenGLDriverName) ? "opengl" : "software";
+        benchmark::RegisterBenchmark(("PreviewFrames/" + name + "/walker").c_str(), PreviewFrames,
+                                     std::string(driver), real)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("PreviewFrames/" + name + "/head").c_str(), PreviewFrames,
+                                     std::string(driver), kRealXModel)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("PreviewFrames/" + name + "/big").c_str(), PreviewFrames,
+                                     std::string(driver), big)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    for (const auto& [name, guid] :
+         {std::pair{"software", kSoftwareDriverGuid}, std::pair{"opengl", kOpenGLDriverGuid}})
+    {
+        benchmark::RegisterBenchmark((std::string("FileToFirstFrame/") + name + "/walker").c_str(),
+                                     FileToFirstFrame, guid, kRealModel)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark((std::string("FileToFirstFrame/") + name + "/big").c_str(),
+                                     FileToFirstFrame, guid, BigModel())
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# quillmark-cli render --driver opengl: the OpenGL driver draws what the software driver draws.
+# OpenGL needs an X display; without one the test starts a virtual one.
+set -u
+cli="$1"
+src="$2"
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+shared="$src/../shared/testdata/x"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail=0
+check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; fi; }
+
+"$cli" render "$shared/boss_head.x" "$tmp/software.png" --driver "RGB Emulation"
+check "software render exits 0" "[ $? -eq 0 ]"
+"$cli" render "$shared/boss_head.x" "$tmp/opengl.png" --driver opengl
+check "OpenGL render exits 0" "[ $? -eq 0 ]"
+"$cli" render "$src/samples/walker.3do" "$tmp/walker_sw.png" --driver "RGB Emulation" --size 320x240
+"$cli" render "$src/samples/walker.3do" "$tmp/walker_gl.png" --driver OpenGL --size 320x240
+check "OpenGL render of a .3do exits 0" "[ $? -eq 0 ]"
+
+# Pixels that differ, allowing a rounding step per channel: at most a few along edges.
+differing() { compare -metric AE -fuzz 1% "$1" "$2" null: 2>&1; }
+covered() { convert "$1" -threshold 0 -format '%[fx:int(mean*w*h)]' info:; }
+for pair in "software opengl" "walker_sw walker_gl"; do
+    set -- $pair
+    d=$(differing "$tmp/$1.png" "$tmp/$2.png")
+    c=$(covered "$tmp/$1.png")
+    echo "$1/$2: $d of $c differ"
+    check "$2 drawn ($c pixels)" "[ \"$c\" -gt 1000 ]"
+    check "$2 matches $1 ($d of $c pixels differ)" "[ \"$d\" -le \$(( c / 50 )) ]"
+done
+
+exit $fail

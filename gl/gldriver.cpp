@@ -1,0 +1,623 @@
+// OpenGL device driver: one shared context on an offscreen surface, a framebuffer object per
+// device, lighting worked out per face in the vertex shader with the software driver's rules.
+#include "gldriver.h"
+
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLBuffer>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
+#include <QPointer>
+
+#if defined(__GLIBC__)
+#include <dlfcn.h>
+#include <link.h>
+#endif
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace
+{
+constexpr GLenum kGLBGRA = 0x80E1;
+constexpr int kMaxLights = 8;
+// Floats per vertex: position, face normal, the face's first corner, material colour.
+constexpr int kVertexFloats = 12;
+
+// Vertex lighting gives each corner of a face the same colour, since they share every input;
+// the colour is snapped to the 8-bit value the software driver would store.
+constexpr const char* kVertexShader = R"(
+attribute vec3 aPosition;
+attribute vec3 aNormal;
+attribute vec3 aCorner;
+attribute vec3 aMaterial;
+uniform mat4 uToCamera;
+uniform mat4 uProjection;
+uniform int uLit;
+uniform vec3 uAmbient;
+uniform int uLightCount;
+uniform vec3 uLightDirection[8];
+uniform vec3 uLightColor[8];
+uniform float uShades;
+varying vec3 vColor;
+
+float Shade(float value)
+{
+    float v = clamp(value, 0.0, 1.0);
+    if (uShades >= 2.0)
+        v = floor(v * (uShades - 1.0) + 0.5) / (uShades - 1.0);
+    return floor(v * 255.0 + 0.5) / 255.0;
+}
+
+void main()
+{
+    vec3 normal = mat3(uToCamera) * aNormal;
+    vec3 corner = (uToCamera * vec4(aCorner, 1.0)).xyz;
+    // A face turned away from the eye at the origin is moved out of the view whole.
+    if (!(dot(normal, corner) < 0.0))
+    {
+        gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
+        vColor = vec3(0.0);
+        return;
+    }
+    normal = normalize(normal);
+    vec3 light = vec3(1.0);
+    if (uLit != 0)
+    {
+        light = uAmbient;
+        for (int i = 0; i < 8; ++i)
+        {
+            if (i >= uLightCount)
+                break;
+            float facing = -dot(normal, uLightDirection[i]);
+            if (facing > 0.0)
+                light += facing * uLightColor[i];
+        }
+    }
+    vec3 c = min(light, vec3(1.0)) * aMaterial;
+    vColor = vec3(Shade(c.r), Shade(c.g), Shade(c.b));
+    gl_Position = uProjection * (uToCamera * vec4(aPosition, 1.0));
+}
+)";
+
+constexpr const char* kFragmentShader = R"(
+varying vec3 vColor;
+void main()
+{
+    gl_FragColor = vec4(vColor, 1.0);
+}
+)";
+
+struct TVec3
+{
+    float X, Y, Z;
+};
+
+TVec3 Sub(const TVec3& a, const TVec3& b)
+{
+    return {a.X - b.X, a.Y - b.Y, a.Z - b.Z};
+}
+
+TVec3 Cross(const TVec3& a, const TVec3& b)
+{
+    return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X};
+}
+
+// p * first then * second, for row-vector transforms.
+TMatrix43 Combine(const TMatrix43& first, const TMatrix43& second)
+{
+    const auto& a = first.M;
+    const auto& b = second.M;
+    TMatrix43 r;
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 3; ++col)
+        {
+            float v =
+                a[row * 3] * b[col] + a[row * 3 + 1] * b[3 + col] + a[row * 3 + 2] * b[6 + col];
+            if (row == 3)
+                v += b[9 + col];
+            r.M[row * 3 + col] = v;
+        }
+    return r;
+}
+
+// A row-vector transform as an OpenGL column-major matrix: its rows become the columns.
+std::array<GLfloat, 16> ColumnMajor(const TMatrix43& m)
+{
+    std::array<GLfloat, 16> out{};
+    for (int column = 0; column < 4; ++column)
+    {
+        out[column * 4] = m.M[column * 3];
+        out[column * 4 + 1] = m.M[column * 3 + 1];
+        out[column * 4 + 2] = m.M[column * 3 + 2];
+        out[column * 4 + 3] = column == 3 ? 1.0f : 0.0f;
+    }
+    return out;
+}
+
+// Camera space (x right, y up, z ahead) to clip space with the software driver's numbers:
+// Height/2/Field pixels per unit of x/z and y/z around the viewport's centre, clipped at
+// Front and Back. Y is flipped so that framebuffer row 0 is the picture's top row.
+std::array<GLfloat, 16> Projection(const TRenderView& view)
+{
+    const float w = static_cast<float>(view.Width);
+    const float h = static_cast<float>(view.Height);
+    const float f = view.Front;
+    const float b = view.Back;
+    std::array<GLfloat, 16> p{};
+    p[0] = h / (w * view.Field);
+    p[5] = -1.0f / view.Field;
+    p[10] = (b + f) / (b - f);
+    p[11] = 1.0f;
+    p[14] = -2.0f * b * f / (b - f);
+    return p;
+}
+
+// Added: the system's OpenGL driver modules (Mesa's *_dri.so) are unloaded when the display
+// connection closes. Keeping them loaded once used lets leak checkers still name what they
+// allocated, and spares a later context the reload.
+void PinDriverModules()
+{
+#if defined(__GLIBC__)
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void*)
+        {
+            const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.size() > 7 && name.substr(name.size() - 7) == "_dri.so")
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+#endif
+}
+
+// One fan triangle per face corner beyond the second, each corner carrying its face's data.
+std::vector<float> TriangleVertices(const TRenderMesh& mesh)
+{
+    std::vector<float> out;
+    const std::size_t vertexCount = mesh.Positions.size() / 3;
+    auto vertex = [&](std::uint32_t i) {
+        return TVec3{mesh.Positions[3 * i], mesh.Positions[3 * i + 1], mesh.Positions[3 * i + 2]};
+    };
+    std::size_t corner = 0;
+    for (std::size_t f = 0; f < mesh.FaceSizes.size(); ++f)
+    {
+        const std::uint32_t size = mesh.FaceSizes[f];
+        const std::size_t first = corner;
+        corner += size;
+        if (size < 3 || corner > mesh.Indices.size() || 3 * f + 2 >= mesh.FaceColors.size())
+            continue;
+        const std::uint32_t* corners = mesh.Indices.data() + first;
+        if (std::any_of(corners, corners + size, [&](std::uint32_t i) { return i >= vertexCount; }))
+            continue;
+        const TVec3 v0 = vertex(corners[0]);
+        TVec3 normal;
+        if (size == 3)
+            normal = Cross(Sub(vertex(corners[1]), v0), Sub(vertex(corners[2]), v0));
+        else
+        {
+            // Newell's method, as the software driver uses for polygons.
+            normal = {0, 0, 0};
+            for (std::uint32_t k = 0; k < size; ++k)
+            {
+                const TVec3 a = vertex(corners[k]);
+                const TVec3 b = vertex(corners[(k + 1) % size]);
+                normal.X += (a.Y - b.Y) * (a.Z + b.Z);
+                normal.Y += (a.Z - b.Z) * (a.X + b.X);
+                normal.Z += (a.X - b.X) * (a.Y + b.Y);
+            }
+        }
+        const float* material = &mesh.FaceColors[3 * f];
+        auto pushVertex = [&](const TVec3& p)
+        {
+            out.insert(out.end(), {p.X, p.Y, p.Z, normal.X, normal.Y, normal.Z, v0.X, v0.Y, v0.Z,
+                                   material[0], material[1], material[2]});
+        };
+        for (std::uint32_t k = 1; k + 1 < size; ++k)
+        {
+            pushVertex(v0);
+            pushVertex(vertex(corners[k]));
+            pushVertex(vertex(corners[k + 1]));
+        }
+    }
+    return out;
+}
+
+template <class T> bool SameContents(const std::vector<T>& a, const std::vector<T>& b)
+{
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+// A mesh uploaded once. The layer may change a mesh in place (scaling), so the contents it
+// was made from are kept and compared before each use.
+struct TUploadedMesh
+{
+    std::weak_ptr<const TRenderMesh> Source;
+    TRenderMesh Contents;
+    QOpenGLBuffer Buffer{QOpenGLBuffer::VertexBuffer};
+    int VertexCount = 0;
+};
+
+// The process-wide OpenGL state: context, surface, shader program and uploaded meshes. As in
+// hellogl2, the GL resources are made in Initialize and freed in Cleanup, which runs when the
+// context is about to go.
+class TGLShared : public QObject, protected QOpenGLFunctions
+{
+public:
+    static TGLShared* Instance()
+    {
+        static QPointer<TGLShared> instance;
+        // The application in which making a context failed: no point trying again in it.
+        static const QCoreApplication* failedIn = nullptr;
+        if (instance)
+            return instance;
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!qobject_cast<QGuiApplication*>(application) || application == failedIn)
+            return nullptr;
+        auto* shared = new TGLShared(application);
+        if (!shared->Initialize())
+        {
+            delete shared;
+            failedIn = application;
+            return nullptr;
+        }
+        instance = shared;
+        return instance;
+    }
+
+    ~TGLShared() override
+    {
+        Cleanup();
+        // The context goes before the surface it was current on.
+        FContext.reset();
+    }
+
+    bool MakeCurrent() { return FContext && FContext->makeCurrent(&FSurface); }
+    QOpenGLFunctions& Functions() { return *this; }
+    QOpenGLShaderProgram& Program() { return *FProgram; }
+    bool IsES() const { return FContext->isOpenGLES(); }
+
+    struct TLocations
+    {
+        int Position, Normal, Corner, Material;
+        int ToCamera, Projection, Lit, Ambient, LightCount, LightDirection, LightColor, Shades;
+    };
+    const TLocations& Locations() const { return FLocations; }
+
+    // The buffer holding `mesh`, uploaded when it is new or has changed.
+    TUploadedMesh& Upload(const std::shared_ptr<const TRenderMesh>& mesh)
+    {
+        ForgetExpired();
+        TUploadedMesh& entry = FMeshes[mesh.get()];
+        const bool same = !entry.Source.expired() && entry.Source.lock() == mesh &&
+                          SameContents(entry.Contents.Positions, mesh->Positions) &&
+                          SameContents(entry.Contents.Indices, mesh->Indices) &&
+                          SameContents(entry.Contents.FaceSizes, mesh->FaceSizes) &&
+                          SameContents(entry.Contents.FaceColors, mesh->FaceColors);
+        if (same)
+            return entry;
+        const std::vector<float> vertices = TriangleVertices(*mesh);
+        if (!entry.Buffer.isCreated())
+            entry.Buffer.create();
+        entry.Buffer.bind();
+        entry.Buffer.setUsagePattern(QOpenGLBuffer::StaticDraw);
+        entry.Buffer.allocate(vertices.data(), static_cast<int>(vertices.size() * sizeof(float)));
+        entry.Buffer.release();
+        entry.VertexCount = static_cast<int>(vertices.size() / kVertexFloats);
+        entry.Source = mesh;
+        entry.Contents = *mesh;
+        return entry;
+    }
+
+private:
+    explicit TGLShared(QObject* parent) : QObject(parent) {}
+
+    bool Initialize()
+    {
+        FContext = std::make_unique<QOpenGLContext>();
+        if (!FContext->create())
+            return false;
+        FSurface.setFormat(FContext->format());
+        FSurface.create();
+        if (!FSurface.isValid() || !MakeCurrent())
+            return false;
+        connect(FContext.get(), &QOpenGLContext::aboutToBeDestroyed, this, &TGLShared::Cleanup);
+        initializeOpenGLFunctions();
+        PinDriverModules();
+        if (!QOpenGLFramebufferObject::hasOpenGLFramebufferObjects())
+            return false;
+
+        const QByteArray header =
+            IsES() ? "#version 100\nprecision highp float;\n" : "#version 120\n";
+        FProgram = std::make_unique<QOpenGLShaderProgram>();
+        if (!FProgram->addShaderFromSourceCode(QOpenGLShader::Vertex, header + kVertexShader) ||
+            !FProgram->addShaderFromSourceCode(QOpenGLShader::Fragment, header + kFragmentShader) ||
+            !FProgram->link())
+            return false;
+        QOpenGLShaderProgram& p = *FProgram;
+        FLocations = {p.attributeLocation("aPosition"), p.attributeLocation("aNormal"),
+                      p.attributeLocation("aCorner"),   p.attributeLocation("aMaterial"),
+                      p.uniformLocation("uToCamera"),   p.uniformLocation("uProjection"),
+                      p.uniformLocation("uLit"),        p.uniformLocation("uAmbient"),
+                      p.uniformLocation("uLightCount"), p.uniformLocation("uLightDirection"),
+                      p.uniformLocation("uLightColor"), p.uniformLocation("uShades")};
+        return true;
+    }
+
+    void Cleanup()
+    {
+        if (!FContext || !MakeCurrent())
+            return;
+        FMeshes.clear();
+        FProgram.reset();
+        FContext->doneCurrent();
+    }
+
+    void ForgetExpired()
+    {
+        for (auto it = FMeshes.begin(); it != FMeshes.end();)
+            it = it->second.Source.expired() ? FMeshes.erase(it) : std::next(it);
+    }
+
+    QOffscreenSurface FSurface;
+    std::unique_ptr<QOpenGLContext> FContext;
+    std::unique_ptr<QOpenGLShaderProgram> FProgram;
+    TLocations FLocations{};
+    std::map<const TRenderMesh*, TUploadedMesh> FMeshes;
+};
+
+// One device's picture: a framebuffer object in the shared context, read back on demand.
+class TOpenGLDriver : public TDeviceDriver
+{
+public:
+    TOpenGLDriver(TGLShared& shared, int width, int height) : FShared(&shared)
+    {
+        FFrame.Width = width;
+        FFrame.Height = height;
+        FFrame.Pixels.assign(static_cast<std::size_t>(width) * height, 0xFF000000u);
+        FShared->MakeCurrent();
+        FTarget = std::make_unique<QOpenGLFramebufferObject>(width, height,
+                                                             QOpenGLFramebufferObject::Depth);
+        Clear(0, 0, width, height, 0xFF000000u);
+    }
+
+    ~TOpenGLDriver() override
+    {
+        // Without the context Qt has already let go of the framebuffer's GL names.
+        if (FShared)
+            FShared->MakeCurrent();
+        FTarget.reset();
+    }
+
+    void Clear(int x, int y, int width, int height, std::uint32_t color) override
+    {
+        if (!Bind())
+            return;
+        QOpenGLFunctions& gl = FShared->Functions();
+        gl.glEnable(GL_SCISSOR_TEST);
+        gl.glScissor(x, y, width, height);
+        gl.glClearColor(static_cast<float>((color >> 16) & 0xFF) / 255.0f,
+                        static_cast<float>((color >> 8) & 0xFF) / 255.0f,
+                        static_cast<float>(color & 0xFF) / 255.0f, 1.0f);
+        gl.glDepthMask(GL_TRUE);
+        gl.glClearDepthf(1.0f);
+        gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        FStale = true;
+    }
+
+    void Render(const TRenderView& view) override
+    {
+        if (view.Width <= 0 || view.Height <= 0 || view.Field <= 0 || view.Items.empty() || !Bind())
+            return;
+        QOpenGLFunctions& gl = FShared->Functions();
+        QOpenGLShaderProgram& program = FShared->Program();
+        const TGLShared::TLocations& at = FShared->Locations();
+        // Framebuffer row 0 is the picture's top row (the projection flips Y).
+        gl.glViewport(view.X, view.Y, view.Width, view.Height);
+        gl.glEnable(GL_SCISSOR_TEST);
+        gl.glScissor(view.X, view.Y, view.Width, view.Height);
+        gl.glEnable(GL_DEPTH_TEST);
+        gl.glDepthFunc(GL_LESS);
+        gl.glDepthMask(GL_TRUE);
+        gl.glDisable(GL_CULL_FACE);
+        gl.glDisable(GL_BLEND);
+        gl.glDisable(GL_DITHER);
+
+        program.bind();
+        const std::array<GLfloat, 16> projection = Projection(view);
+        gl.glUniformMatrix4fv(at.Projection, 1, GL_FALSE, projection.data());
+        program.setUniformValue(at.Lit, (view.Quality & D3DRMLIGHT_MASK) == D3DRMLIGHT_ON ? 1 : 0);
+        program.setUniformValue(at.Shades, static_cast<GLfloat>(view.Shades));
+        program.setUniformValue(at.Ambient, view.Lights.Ambient[0], view.Lights.Ambient[1],
+                                view.Lights.Ambient[2]);
+        SetLights(view);
+
+        for (const TRenderItem& item : view.Items)
+        {
+            if (!item.Mesh)
+                continue;
+            TUploadedMesh& mesh = FShared->Upload(item.Mesh);
+            if (mesh.VertexCount == 0)
+                continue;
+            const std::array<GLfloat, 16> toCamera = ColumnMajor(Combine(item.World, view.View));
+            gl.glUniformMatrix4fv(at.ToCamera, 1, GL_FALSE, toCamera.data());
+            mesh.Buffer.bind();
+            const int stride = kVertexFloats * sizeof(float);
+            const int attributes[] = {at.Position, at.Normal, at.Corner, at.Material};
+            for (int a = 0; a < 4; ++a)
+            {
+                program.enableAttributeArray(attributes[a]);
+                program.setAttributeBuffer(attributes[a], GL_FLOAT, a * 3 * sizeof(float), 3,
+                                           stride);
+            }
+            gl.glDrawArrays(GL_TRIANGLES, 0, mesh.VertexCount);
+            for (const int attribute : attributes)
+                program.disableAttributeArray(attribute);
+            mesh.Buffer.release();
+        }
+        program.release();
+        FStale = true;
+    }
+
+    const TFrameBuffer& Frame() override
+    {
+        if (FStale && Bind())
+        {
+            QOpenGLFunctions& gl = FShared->Functions();
+            gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
+            if (FShared->IsES())
+            {
+                gl.glReadPixels(0, 0, FFrame.Width, FFrame.Height, GL_RGBA, GL_UNSIGNED_BYTE,
+                                FFrame.Pixels.data());
+                for (std::uint32_t& p : FFrame.Pixels)
+                    p = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
+            }
+            else
+                gl.glReadPixels(0, 0, FFrame.Width, FFrame.Height, kGLBGRA, GL_UNSIGNED_BYTE,
+                                FFrame.Pixels.data());
+            FStale = false;
+        }
+        return FFrame;
+    }
+
+private:
+    bool Bind()
+    {
+        if (!FShared || !FTarget || !FShared->MakeCurrent())
+            return false;
+        return FTarget->bind();
+    }
+
+    // Directional lights in camera coordinates, turned by the view as the software driver
+    // turns them.
+    void SetLights(const TRenderView& view)
+    {
+        const auto& vm = view.View.M;
+        const int count = std::min(static_cast<int>(view.Lights.Directional.size()), kMaxLights);
+        std::array<GLfloat, 3 * kMaxLights> directions{};
+        std::array<GLfloat, 3 * kMaxLights> colors{};
+        for (int i = 0; i < count; ++i)
+        {
+            const float* d = view.Lights.Directional[i].Direction;
+            directions[3 * i] = d[0] * vm[0] + d[1] * vm[3] + d[2] * vm[6];
+            directions[3 * i + 1] = d[0] * vm[1] + d[1] * vm[4] + d[2] * vm[7];
+            directions[3 * i + 2] = d[0] * vm[2] + d[1] * vm[5] + d[2] * vm[8];
+            std::copy_n(view.Lights.Directional[i].Color, 3, colors.begin() + 3 * i);
+        }
+        const TGLShared::TLocations& at = FShared->Locations();
+        QOpenGLShaderProgram& program = FShared->Program();
+        program.setUniformValue(at.LightCount, count);
+        program.setUniformValueArray(at.LightDirection, directions.data(), kMaxLights, 3);
+        program.setUniformValueArray(at.LightColor, colors.data(), kMaxLights, 3);
+    }
+
+    QPointer<TGLShared> FShared;
+    std::unique_ptr<QOpenGLFramebufferObject> FTarget;
+    TFrameBuffer FFrame;
+    bool FStale = false;
+};
+
+TDriverRegistration OpenGLRegistration(TDeviceDriverFactory factory)
+{
+    TDriverRegistration driver;
+    driver.Guid = kOpenGLDriverGuid;
+    driver.Name = kOpenGLDriverName;
+    driver.Description = "Quillmark OpenGL renderer";
+    driver.HWDesc.dcmColorModel = D3DCOLOR_RGB;
+    driver.HWDesc.dwDeviceRenderBitDepth = DDBD_16 | DDBD_24 | DDBD_32;
+    driver.HWDesc.dwDeviceZBufferBitDepth = DDBD_24;
+    driver.Factory = std::move(factory);
+    return driver;
+}
+
+// The Qt application a program without one gets for its OpenGL devices; it lives while they
+// do, so that it is gone before the program's own exit.
+std::shared_ptr<QGuiApplication> OwnedApplication()
+{
+    static std::weak_ptr<QGuiApplication> owned;
+    if (auto application = owned.lock())
+        return application;
+    if (QCoreApplication::instance())
+        return nullptr;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "quillmark";
+    static char* argv[] = {name, nullptr};
+    auto application = std::make_shared<QGuiApplication>(argc, argv);
+    owned = application;
+    return application;
+}
+
+// An OpenGL device that keeps the application it was made in.
+class TApplicationDriver : public TDeviceDriver
+{
+public:
+    TApplicationDriver(std::shared_ptr<QGuiApplication> application,
+                       std::unique_ptr<TDeviceDriver> driver)
+        : FApplication(std::move(application)), FDriver(std::move(driver))
+    {
+    }
+    void Clear(int x, int y, int width, int height, std::uint32_t color) override
+    {
+        FDriver->Clear(x, y, width, height, color);
+    }
+    void Render(const TRenderView& view) override { FDriver->Render(view); }
+    const TFrameBuffer& Frame() override { return FDriver->Frame(); }
+
+private:
+    // Declared first, so it goes last.
+    std::shared_ptr<QGuiApplication> FApplication;
+    std::unique_ptr<TDeviceDriver> FDriver;
+};
+} // namespace
+
+bool OpenGLAvailable()
+{
+    return TGLShared::Instance() != nullptr;
+}
+
+std::unique_ptr<TDeviceDriver> CreateOpenGLDriver(int width, int height)
+{
+    TGLShared* shared = TGLShared::Instance();
+    if (!shared)
+        return nullptr;
+    return std::make_unique<TOpenGLDriver>(*shared, width, height);
+}
+
+bool RegisterOpenGLDriver(bool makeDefault)
+{
+    static std::optional<bool> registered;
+    if (registered)
+        return *registered;
+    registered = OpenGLAvailable();
+    if (!*registered)
+        return false;
+    RegisterD3DDriver(OpenGLRegistration(&CreateOpenGLDriver));
+    if (makeDefault)
+        SetDefaultD3DDriver(kOpenGLDriverGuid);
+    return true;
+}
+
+void RegisterOpenGLDriverOnDemand()
+{
+    RegisterD3DDriver(OpenGLRegistration(
+        [](int width, int height) -> std::unique_ptr<TDeviceDriver>
+        {
+            std::shared_ptr<QGuiApplication> application = OwnedApplication();
+            std::unique_ptr<TDeviceDriver> driver = CreateOpenGLDriver(width, height);
+            if (!driver || !application)
+                return driver;
+            return std::make_unique<TApplicationDriver>(std::move(application), std::move(driver));
+        }));
+}
