@@ -1,5 +1,6 @@
 #include "F_Main.h"
 
+#include "F_D3D.h"
 #include "F_Pref.h"
 #include "F_Progrs.h"
 #include "F_Strctr.h"
@@ -32,6 +33,7 @@
 #include <cstdio>
 
 TMainForm* MainForm = nullptr;
+QPointer<QWidget> D3DForm;
 
 namespace
 {
@@ -127,6 +129,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
 TMainForm::~TMainForm()
 {
+    // Child windows closing during destruction must not reach the half-destroyed frame.
+    disconnect(MdiArea, nullptr, this, nullptr);
     FreeModel();
 }
 
@@ -462,7 +466,9 @@ void TMainForm::OpenPreview()
 
 QWidget* TMainForm::CreatePreview()
 {
-    return nullptr;
+    D3DForm = nullptr;
+    D3DForm = TD3DForm::Create(this);
+    return D3DForm;
 }
 
 void TMainForm::ShowPreview(QWidget* preview)

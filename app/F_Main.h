@@ -151,6 +151,8 @@ private:
 };
 
 extern TMainForm* MainForm;
+// The most recently created preview window; empty until the first, and after a failed one.
+extern QPointer<QWidget> D3DForm;
 
 // Start-up: reads the colour roles back from the settings file, then creates MainForm,
 // ProgressForm, StructureForm and PrefForm in that order (all but MainForm hidden).

@@ -504,7 +504,7 @@ private slots:
             (void)w->grab();
         QCOMPARE(w->PaintFailures(), 3);
         QCOMPARE(MessageTexts(FDialogs),
-                 std::vector<std::string>(3, "DirectX call failed: 80000008\r"
+                 std::vector<std::string>(3, "DirectX call failed: 80000008\n"
                                              "Generic failure."));
         QVERIFY(w->HasFailed());
         const int paints = Log->Count("HandlePaint");
