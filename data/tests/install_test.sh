@@ -32,6 +32,18 @@ grep -q '^Exec=quillmark-cli render %i %o' "$prefix/share/thumbnailers/quillmark
 head -c 24 "$prefix/share/icons/hicolor/48x48/apps/quillmark.png" | od -An -tx1 | tr -d ' \n' \
     | grep -q '^89504e470d0a1a0a0000000d4948445200000030' || fail "48x48 icon is not a 48-pixel PNG"
 
+# The thumbnailer's own command line, as a file manager runs it, makes a PNG of the asked size.
+exec_line="$(sed -n 's/^Exec=//p' "$prefix/share/thumbnailers/quillmark.thumbnailer")"
+model="$(cd "$(dirname "$0")/../.." && pwd)/samples/walker.3do"
+thumb="$prefix/thumb.png"
+cmd="${exec_line//%i/$model}"
+cmd="${cmd//%o/$thumb}"
+cmd="${cmd//%s/128}"
+PATH="$prefix/bin:$PATH" bash -c "$cmd" || fail "thumbnailer command failed: $cmd"
+head -c 24 "$thumb" | od -An -tx1 | tr -d ' \n' \
+    | grep -q '^89504e470d0a1a0a0000000d49484452000000800000008' || fail "thumbnail is not 128x128"
+rm -f "$thumb"
+
 (cd "$build" && cmake -P "$(dirname "$0")/../uninstall.cmake" >/dev/null)
 left="$(find "$prefix" -type f | head -n 5)"
 [ -z "$left" ] || fail "uninstall left: $left"
