@@ -2,6 +2,7 @@
 #include "F_EDIT.h"
 
 #include "colors.h"
+#include "softcanvas.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -28,138 +29,6 @@ QColor ColorOf(std::int32_t color)
 {
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
-
-// Cuts the segment to the rectangle (Liang-Barsky). Returns false when nothing is left.
-bool ClipSegment(double& x0, double& y0, double& x1, double& y1, const QRectF& r)
-{
-    double t0 = 0, t1 = 1;
-    const double dx = x1 - x0, dy = y1 - y0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x0 - r.left(), r.right() - x0, y0 - r.top(), r.bottom() - y0};
-    for (int i = 0; i < 4; ++i)
-    {
-        if (p[i] == 0)
-        {
-            if (q[i] < 0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1)
-            return false;
-    }
-    const double ax = x0 + t0 * dx, ay = y0 + t0 * dy;
-    x1 = x0 + t1 * dx;
-    y1 = y0 + t1 * dy;
-    x0 = ax;
-    y0 = ay;
-    return true;
-}
-
-// The view's canvas on a QPainter: one-pixel cosmetic pen, no brush. Lines are cut to a margin
-// around the paint box first, since the view hands over coordinates anywhere in 32 bits.
-class TQPainterCanvas : public TViewCanvas
-{
-public:
-    TQPainterCanvas(QPainter& painter, const QRect& area)
-        : FPainter(painter), FLimits(QRectF(area).adjusted(-kMargin, -kMargin, kMargin, kMargin))
-    {
-        FPainter.setBrush(Qt::NoBrush);
-        FPainter.setRenderHint(QPainter::Antialiasing, false);
-    }
-
-    void SetPenColor(std::int32_t color) override { FPen = color; }
-
-    void Polygon(std::span<const TCanvasPoint> points) override
-    {
-        if (points.size() < 2)
-            return;
-        Apply(FPen);
-        const bool inside =
-            std::all_of(points.begin(), points.end(),
-                        [&](const TCanvasPoint& p) { return FLimits.contains(p.X, p.Y); });
-        if (inside)
-        {
-            FPolygon.resize(static_cast<qsizetype>(points.size()));
-            for (std::size_t i = 0; i < points.size(); ++i)
-                FPolygon[static_cast<qsizetype>(i)] = QPoint(points[i].X, points[i].Y);
-            FPainter.drawPolygon(FPolygon);
-            return;
-        }
-        for (std::size_t i = 0; i < points.size(); ++i)
-        {
-            const TCanvasPoint& a = points[i];
-            const TCanvasPoint& b = points[(i + 1) % points.size()];
-            Segment(a.X, a.Y, b.X, b.Y);
-        }
-    }
-
-    void Rectangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) override
-    {
-        if (!FLimits.intersects(QRectF(x1, y1, double(x2) - x1, double(y2) - y1)))
-            return;
-        // A stroked QRect covers its size plus one pixel: x2 - x1 - 1 keeps the right edge out.
-        Apply(FPen);
-        FPainter.drawRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
-    }
-
-    void MoveTo(std::int32_t x, std::int32_t y) override
-    {
-        FPenX = x;
-        FPenY = y;
-    }
-
-    void LineTo(std::int32_t x, std::int32_t y) override
-    {
-        Segment(FPenX, FPenY, x, y);
-        FPenX = x;
-        FPenY = y;
-    }
-
-    void SetPixel(std::int32_t x, std::int32_t y, std::int32_t color) override
-    {
-        if (!FLimits.contains(x, y))
-            return;
-        Apply(color); // the pen colour itself stays as it was
-        FPainter.drawPoint(x, y);
-    }
-
-private:
-    static constexpr double kMargin = 16;
-
-    // Puts a colour on the painter's pen, only when it changes.
-    void Apply(std::int32_t color)
-    {
-        if (color == FApplied && FAppliedSet)
-            return;
-        FApplied = color;
-        FAppliedSet = true;
-        QPen pen(ColorOf(color));
-        pen.setWidth(0);
-        pen.setCosmetic(true);
-        FPainter.setPen(pen);
-    }
-
-    void Segment(double x0, double y0, double x1, double y1)
-    {
-        if (!ClipSegment(x0, y0, x1, y1, FLimits))
-            return;
-        Apply(FPen);
-        FPainter.drawLine(QPointF(x0, y0), QPointF(x1, y1));
-    }
-
-    QPainter& FPainter;
-    QRectF FLimits;
-    QPolygon FPolygon;
-    std::int32_t FPen = 0;     // the canvas's pen colour
-    std::int32_t FApplied = 0; // the colour on the painter
-    bool FAppliedSet = false;
-    std::int32_t FPenX = 0, FPenY = 0;
-};
 
 void RegisterViewFactory()
 {
@@ -211,7 +80,8 @@ TEditForm::TEditForm(TViewHost* host, QWidget* parent) : QWidget(parent), FHost(
     Background = new QWidget(this);
     Background->setAutoFillBackground(true);
     QPalette palette = Background->palette();
-    palette.setColor(QPalette::Window, ColorOf(BackgroundColor));
+    FBackgroundColor = BackgroundColor;
+    palette.setColor(QPalette::Window, ColorOf(FBackgroundColor));
     Background->setPalette(palette);
     Mat = new TMatBox(this, Background);
 
@@ -360,17 +230,26 @@ QSize TEditForm::OuterSize() const
 
 void TEditForm::MatPaint(QPainter& painter)
 {
-    TQPainterCanvas canvas(painter, Mat->rect());
+    // Drawn into a pixel buffer with the same line rules as the command line's pictures (end
+    // pixels left out, as the design's canvas does), then shown in one piece.
+    TSoftCanvas canvas(Mat->width(), Mat->height(), FBackgroundColor);
+    const auto show = [&] {
+        const QImage image(reinterpret_cast<const uchar*>(canvas.Pixels().data()), canvas.Width(),
+                           canvas.Height(), QImage::Format_RGBA8888);
+        painter.drawImage(0, 0, image);
+    };
     const QSize outer = OuterSize();
     // Added: an exception may not leave a paint event. A failing paint is reported once, after
     // the paint, and again only after a paint has succeeded, so the box cannot pile up.
     try
     {
         PaintView(canvas, CurrentScene(), outer.width(), outer.height());
+        show();
         FPaintFailed = false;
     }
     catch (const std::exception& e)
     {
+        show(); // what was drawn before the failure stays
         if (FPaintFailed)
             return;
         FPaintFailed = true;

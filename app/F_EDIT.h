@@ -110,6 +110,7 @@ private:
 
     TViewHost* FHost;
     bool FPaintFailed = false;
+    std::int32_t FBackgroundColor = 0; // taken once, at creation
 };
 
 // Windows virtual key code of a Qt key, keypad keys told apart (0 for keys without one).

@@ -1,4 +1,5 @@
 #include "F_EDIT.h"
+#include "softcanvas.h"
 
 #include "colors.h"
 #include "model.h"
@@ -394,6 +395,32 @@ private slots:
         const QImage side = form.grab().toImage();
         QCOMPARE(side.pixelColor(205, 240), white);
         QCOMPARE(side.pixelColor(318, 238), blue);
+    }
+
+    void windowShowsExactlyWhatTheCommandLinePaints()
+    {
+        TEditForm form(nullptr);
+        form.resize(400, 300);
+        form.FPickMode = pkVertex;
+        form.FShowBoxes = true;
+        GridMarksColor = 0x808080;
+        form.FShowGrid = true;
+        const QImage shown = form.Mat->grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+        // The same view state painted into a pixel buffer, as quillmark-cli view does.
+        TViewCore core = form;
+        TSoftCanvas canvas(form.Mat->width(), form.Mat->height(), BackgroundColor);
+        const QSize outer = form.frameGeometry().size().expandedTo(form.Mat->size());
+        core.PaintView(canvas, CurrentScene(), outer.width(), outer.height());
+        int differing = 0;
+        for (int y = 0; y < canvas.Height(); ++y)
+            for (int x = 0; x < canvas.Width(); ++x)
+            {
+                const std::int32_t c = canvas.Pixel(x, y);
+                if (shown.pixelColor(x, y) != QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF))
+                    ++differing;
+            }
+        QCOMPARE(differing, 0);
     }
 
     void failingPaintIsReportedOnce()
