@@ -361,6 +361,9 @@ struct TRenderMesh
     std::vector<std::uint32_t> FaceSizes;
     std::vector<std::uint32_t> Indices;
     std::vector<float> FaceColors;
+    // Changes whenever the mesh builder changes the geometry, so drivers that keep a copy of a
+    // mesh (uploaded to a graphics card) know when to make it anew.
+    std::uint64_t Version = 0;
 };
 
 // A row-vector transform: p' = p * M, with the rows of M the X, Y, Z axes and the origin.
