@@ -5,6 +5,7 @@
 
 #include "viewcore.h"
 #include "viewhost.h"
+#include "virtualkeys.h"
 
 #include <QString>
 #include <QWidget>
@@ -112,7 +113,5 @@ private:
     bool FPaintFailed = false;
 };
 
-// Windows virtual key code of a Qt key, keypad keys told apart (0 for keys without one).
-std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
 // The set of TShiftFlag held in `modifiers`.
 unsigned ShiftStateOf(Qt::KeyboardModifiers modifiers);

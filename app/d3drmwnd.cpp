@@ -4,6 +4,7 @@
 #include "U_Idle.h"
 #include "dialogs.h"
 #include "previewscene.h"
+#include "virtualkeys.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -36,33 +37,6 @@ bool SameText(const std::string& a, const std::string& b)
 bool IsArrowKey(int key)
 {
     return key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
-}
-
-// The platform's virtual key code for a Qt key. Letters, digits and space already agree.
-int VirtualKey(int qtKey)
-{
-    switch (qtKey)
-    {
-    case Qt::Key_Left:
-        return 37;
-    case Qt::Key_Up:
-        return 38;
-    case Qt::Key_Right:
-        return 39;
-    case Qt::Key_Down:
-        return 40;
-    case Qt::Key_Backspace:
-        return 8;
-    case Qt::Key_Tab:
-        return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Escape:
-        return 27;
-    default:
-        return qtKey;
-    }
 }
 
 // The hourglass for the whole application while it lives.
@@ -431,7 +405,7 @@ void TD3DRMWindow::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
         return;
     }
-    int key = VirtualKey(event->key());
+    int key = VirtualKeyOf(event->key(), event->modifiers());
     const Qt::KeyboardModifiers shift = event->modifiers();
     RunCommand([&] { OnKeyDown(this, key, shift); });
 }
@@ -444,7 +418,7 @@ void TD3DRMWindow::keyReleaseEvent(QKeyEvent* event)
         QWidget::keyReleaseEvent(event);
         return;
     }
-    int key = VirtualKey(event->key());
+    int key = VirtualKeyOf(event->key(), event->modifiers());
     const Qt::KeyboardModifiers shift = event->modifiers();
     RunCommand([&] { OnKeyUp(this, key, shift); });
 }
