@@ -5,6 +5,7 @@
 
 #include "viewcore.h"
 #include "viewhost.h"
+#include "virtualkeys.h"
 
 #include <QString>
 #include <QWidget>
@@ -113,7 +114,5 @@ private:
     std::int32_t FBackgroundColor = 0; // taken once, at creation
 };
 
-// Windows virtual key code of a Qt key, keypad keys told apart (0 for keys without one).
-std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
 // The set of TShiftFlag held in `modifiers`.
 unsigned ShiftStateOf(Qt::KeyboardModifiers modifiers);

@@ -3,6 +3,8 @@
 
 #include "U_Idle.h"
 #include "dialogs.h"
+#include "previewscene.h"
+#include "virtualkeys.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -35,33 +37,6 @@ bool SameText(const std::string& a, const std::string& b)
 bool IsArrowKey(int key)
 {
     return key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
-}
-
-// The platform's virtual key code for a Qt key. Letters, digits and space already agree.
-int VirtualKey(int qtKey)
-{
-    switch (qtKey)
-    {
-    case Qt::Key_Left:
-        return 37;
-    case Qt::Key_Up:
-        return 38;
-    case Qt::Key_Right:
-        return 39;
-    case Qt::Key_Down:
-        return 40;
-    case Qt::Key_Backspace:
-        return 8;
-    case Qt::Key_Tab:
-        return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Escape:
-        return 27;
-    default:
-        return qtKey;
-    }
 }
 
 // The hourglass for the whole application while it lives.
@@ -187,29 +162,7 @@ void TD3DRMWindow::InitScene()
     DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
     DXCheck(FClipper->SetHWnd(0, this));
 
-    DXCheck(FD3DRM->CreateFrame(nullptr, FScene));
-    DXCheck(FD3DRM->CreateFrame(FScene, FCamera));
-    DXCheck(FCamera->SetPosition(FScene, 0, 0, 0));
-
-    // Both lights hang on one frame; the directional one shines along its +Z.
-    LPDIRECT3DRMFRAME lightFrame;
-    LPDIRECT3DRMLIGHT light;
-    DXCheck(FD3DRM->CreateFrame(FScene, lightFrame));
-    DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light));
-    DXCheck(lightFrame->AddLight(light));
-    COMRelease(light);
-    DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light));
-    DXCheck(lightFrame->AddLight(light));
-    COMRelease(light);
-    DXCheck(lightFrame->SetPosition(FScene, 2, 0, 22));
-    COMRelease(lightFrame);
-
-    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
-
-    DXCheck(FCamera->SetPosition(FScene, 0, 0, -15));
-    DXCheck(FCamera->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
-    DXCheck(FModelFrame->SetPosition(FScene, 0, 0, 0));
-    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    BuildPreviewScene(FD3DRM, FScene, FCamera, FModelFrame);
 
     CreateDevice();
     FInitialized = true;
@@ -219,51 +172,14 @@ void TD3DRMWindow::InitScene()
 
 void TD3DRMWindow::BuildDeviceAndViewport()
 {
-    DXCheck(FD3DRM->CreateDeviceFromClipper(FClipper, FDriverGUID, width(), height(), FDevice));
-    DXCheck(FDevice->QueryInterface(FWinDevice));
-    const DWORD w = FDevice->GetWidth();
-    const DWORD h = FDevice->GetHeight();
-    // Release what was built before raising, so that no stale device remains.
-    HRESULT kept = 0;
-    if (DXFailed(kept, FD3DRM->CreateViewport(FDevice, FCamera, 0, 0, w, h, FViewport)))
-    {
-        COMRelease(FWinDevice);
-        COMRelease(FDevice);
-        DXCheck(kept);
-    }
-    if (DXFailed(kept, FViewport->SetBack(5000.0f)))
-    {
-        COMRelease(FViewport);
-        COMRelease(FWinDevice);
-        COMRelease(FDevice);
-        DXCheck(kept);
-    }
+    BuildPreviewDevice(FD3DRM, FClipper, FDriverGUID, width(), height(), FCamera, FDevice,
+                       FWinDevice, FViewport);
 }
 
 void TD3DRMWindow::CreateDevice()
 {
     BuildDeviceAndViewport();
-    DXCheck(FDevice->SetQuality(D3DRMRENDER_FLAT));
-    switch (FBitsPerPixel)
-    {
-    case 1:
-        DXCheck(FDevice->SetShades(4));
-        DXCheck(FD3DRM->SetDefaultTextureShades(4));
-        break;
-    case 16:
-        DXCheck(FDevice->SetShades(32));
-        DXCheck(FD3DRM->SetDefaultTextureColors(64));
-        DXCheck(FD3DRM->SetDefaultTextureShades(32));
-        break;
-    case 24:
-    case 32:
-        DXCheck(FDevice->SetShades(256));
-        DXCheck(FD3DRM->SetDefaultTextureColors(64));
-        DXCheck(FD3DRM->SetDefaultTextureShades(256));
-        break;
-    default:
-        break;
-    }
+    SetPreviewQuality(FD3DRM, FDevice, FBitsPerPixel);
 }
 
 void TD3DRMWindow::RecreateDevice(bool force)
@@ -289,10 +205,7 @@ void TD3DRMWindow::RenderFrame()
 {
     if (!FDevice || !FViewport || !FScene)
         return;
-    DXCheck(FScene->Move(1.0f));
-    DXCheck(FViewport->Clear());
-    DXCheck(FViewport->Render(FScene));
-    DXCheck(FDevice->Update());
+    RenderPreviewFrame(FScene, FViewport, FDevice);
 }
 
 bool TD3DRMWindow::OwnerMinimized() const
@@ -375,17 +288,12 @@ void TD3DRMWindow::LoadModel(const std::string& fileName)
 {
     if (!FInitialized || HasFailed() || !FDevice)
         return;
-    DXCheck(FScene->DeleteChild(FModelFrame));
-    COMRelease(FModelFrame);
-    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
-    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    ReplaceModelFrame(FD3DRM, FScene, FModelFrame);
     LPDIRECT3DRMMESHBUILDER builder;
     DXCheck(FD3DRM->CreateMeshBuilder(builder));
     {
         const TWaitCursor wait;
-        DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
-        DXCheck(builder->Scale(2, 2, 2));
-        DXCheck(FModelFrame->AddVisual(builder));
+        AddModelMeshes(builder, fileName, FModelFrame);
     }
     COMRelease(builder);
     ResetView();
@@ -395,31 +303,7 @@ void TD3DRMWindow::ResetView()
 {
     if (!FInitialized || HasFailed() || !FDevice)
         return;
-    LPDIRECT3DRMMESHBUILDER builder;
-    DXCheck(FD3DRM->CreateMeshBuilder(builder));
-    D3DRMBOX box;
-    HRESULT kept = 0;
-    if (!DXFailed(kept, builder->AddFrame(FModelFrame)))
-        DXFailed(kept, builder->GetBox(box));
-    COMRelease(builder);
-    DXCheck(kept);
-
-    const float cx = (box.min.x + box.max.x) * 0.5f;
-    const float cy = (box.min.y + box.max.y) * 0.5f;
-    const float cz = (box.min.z + box.max.z) * 0.5f;
-    float size = box.max.x - box.min.x;
-    if (box.max.y - box.min.y > size)
-        size = box.max.y - box.min.y;
-    if (box.max.z - box.min.z > size)
-        size = box.max.z - box.min.z;
-    size = (size + 1) * 2;
-
-    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
-    DXCheck(FModelFrame->SetPosition(FScene, -cx, -cy, -cz));
-    // From the left, above and in front, looking at the origin.
-    DXCheck(FCamera->SetPosition(FScene, static_cast<float>(-0.3 * size),
-                                 static_cast<float>(0.3 * size), -size));
-    DXCheck(FCamera->SetOrientation(FScene, 0.3f, -0.3f, 1, 0, 1, 0));
+    ApplyPreviewFraming(FrameModelBox(ModelBox(FD3DRM, FModelFrame)), FScene, FCamera, FModelFrame);
 }
 
 void TD3DRMWindow::Present(const TFrameBuffer& frame)
@@ -521,7 +405,7 @@ void TD3DRMWindow::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
         return;
     }
-    int key = VirtualKey(event->key());
+    int key = VirtualKeyOf(event->key(), event->modifiers());
     const Qt::KeyboardModifiers shift = event->modifiers();
     RunCommand([&] { OnKeyDown(this, key, shift); });
 }
@@ -534,7 +418,7 @@ void TD3DRMWindow::keyReleaseEvent(QKeyEvent* event)
         QWidget::keyReleaseEvent(event);
         return;
     }
-    int key = VirtualKey(event->key());
+    int key = VirtualKeyOf(event->key(), event->modifiers());
     const Qt::KeyboardModifiers shift = event->modifiers();
     RunCommand([&] { OnKeyUp(this, key, shift); });
 }

@@ -1,5 +1,5 @@
 // quillmark-cli render: the first frame a new preview window shows, written as a PNG.
-// The scene is built with the preview's own steps and numbers: two lights on one frame, the
+// The scene is built with the preview's own steps (previewscene.h): two lights on one frame, the
 // camera framed on the model's box, one step of the default rotation, then one render.
 #include "commands.h"
 
@@ -8,6 +8,7 @@
 #include "errors.h"
 #include "model.h"
 #include "pngwrite.h"
+#include "previewscene.h"
 #include "xexport.h"
 
 #include <unistd.h>
@@ -191,78 +192,21 @@ public:
         DXCheck(Direct3DRMCreate(FD3DRM));
         DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
         DXCheck(FClipper->SetHWnd(0, &window));
-        DXCheck(FD3DRM->CreateFrame(nullptr, FScene));
-        DXCheck(FD3DRM->CreateFrame(FScene, FCamera));
-        DXCheck(FCamera->SetPosition(FScene, 0, 0, 0));
-        LPDIRECT3DRMFRAME lightFrame;
-        DXCheck(FD3DRM->CreateFrame(FScene, lightFrame));
-        LPDIRECT3DRMLIGHT light;
-        DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light));
-        DXCheck(lightFrame->AddLight(light));
-        COMRelease(light);
-        DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light));
-        DXCheck(lightFrame->AddLight(light));
-        COMRelease(light);
-        DXCheck(lightFrame->SetPosition(FScene, 2, 0, 22));
-        COMRelease(lightFrame);
-        DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
-        DXCheck(FCamera->SetPosition(FScene, 0, 0, -15));
-        DXCheck(FCamera->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
-        DXCheck(FModelFrame->SetPosition(FScene, 0, 0, 0));
-        DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
-
-        DXCheck(FD3DRM->CreateDeviceFromClipper(FClipper, driver, width, height, FDevice));
-        DXCheck(FDevice->QueryInterface(FWinDevice));
-        DXCheck(FD3DRM->CreateViewport(FDevice, FCamera, 0, 0, FDevice->GetWidth(),
-                                       FDevice->GetHeight(), FViewport));
-        DXCheck(FViewport->SetBack(5000.0f));
-        DXCheck(FDevice->SetQuality(D3DRMRENDER_FLAT));
-        static_assert(kBitsPerPixel == 32);
-        DXCheck(FDevice->SetShades(256));
-        DXCheck(FD3DRM->SetDefaultTextureColors(64));
-        DXCheck(FD3DRM->SetDefaultTextureShades(256));
+        BuildPreviewScene(FD3DRM, FScene, FCamera, FModelFrame);
+        BuildPreviewDevice(FD3DRM, FClipper, driver, width, height, FCamera, FDevice, FWinDevice,
+                           FViewport);
+        SetPreviewQuality(FD3DRM, FDevice, kBitsPerPixel);
     }
 
     void LoadModel(const std::string& fileName)
     {
-        DXCheck(FScene->DeleteChild(FModelFrame));
-        COMRelease(FModelFrame);
-        DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
-        DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+        ReplaceModelFrame(FD3DRM, FScene, FModelFrame);
         LPDIRECT3DRMMESHBUILDER builder;
         DXCheck(FD3DRM->CreateMeshBuilder(builder));
-        DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
-        DXCheck(builder->Scale(2, 2, 2));
-        DXCheck(FModelFrame->AddVisual(builder));
+        AddModelMeshes(builder, fileName, FModelFrame);
         COMRelease(builder);
-        ResetView();
-    }
-
-    // Arithmetic as the preview does it: single-precision values, intermediate results in
-    // extended precision.
-    void ResetView()
-    {
-        LPDIRECT3DRMMESHBUILDER builder;
-        DXCheck(FD3DRM->CreateMeshBuilder(builder));
-        D3DRMBOX box;
-        DXCheck(builder->AddFrame(FModelFrame));
-        DXCheck(builder->GetBox(box));
-        COMRelease(builder);
-        using X = long double;
-        const float cx = static_cast<float>((X{box.min.x} + box.max.x) * 0.5L);
-        const float cy = static_cast<float>((X{box.min.y} + box.max.y) * 0.5L);
-        const float cz = static_cast<float>((X{box.min.z} + box.max.z) * 0.5L);
-        float s = static_cast<float>(X{box.max.x} - box.min.x);
-        if (X{box.max.y} - box.min.y > s)
-            s = static_cast<float>(X{box.max.y} - box.min.y);
-        if (X{box.max.z} - box.min.z > s)
-            s = static_cast<float>(X{box.max.z} - box.min.z);
-        s = static_cast<float>((X{s} + 1) * 2);
-        DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
-        DXCheck(FModelFrame->SetPosition(FScene, -cx, -cy, -cz));
-        DXCheck(FCamera->SetPosition(FScene, static_cast<float>(-0.3L * s),
-                                     static_cast<float>(0.3L * s), -s));
-        DXCheck(FCamera->SetOrientation(FScene, 0.3f, -0.3f, 1, 0, 1, 0));
+        ApplyPreviewFraming(FrameModelBox(ModelBox(FD3DRM, FModelFrame)), FScene, FCamera,
+                            FModelFrame);
     }
 
     void SetRotationSpeed(int position)
@@ -270,13 +214,7 @@ public:
         DXCheck(FModelFrame->SetRotation(FScene, 0, -1, 0, static_cast<float>(position * 0.0025L)));
     }
 
-    void RenderFrame()
-    {
-        DXCheck(FScene->Move(1.0f));
-        DXCheck(FViewport->Clear());
-        DXCheck(FViewport->Render(FScene));
-        DXCheck(FDevice->Update());
-    }
+    void RenderFrame() { RenderPreviewFrame(FScene, FViewport, FDevice); }
 
 private:
     LPDIRECT3DRM FD3DRM;

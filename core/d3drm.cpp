@@ -405,6 +405,8 @@ HRESULT TMeshBuilder::Load(const std::string& fileName, const char*, D3DRMLOADOP
         const TXMaterial& m = x.Materials[material];
         mesh->FaceColors.insert(mesh->FaceColors.end(), {m.Red, m.Green, m.Blue});
     }
+    // Continues the count: a new mesh may take the place of the one it replaces.
+    mesh->Version = FMesh->Version + 1;
     FMesh = std::move(mesh);
     return D3DRM_OK;
 }
@@ -418,6 +420,7 @@ HRESULT TMeshBuilder::Scale(D3DVALUE sx, D3DVALUE sy, D3DVALUE sz)
         p[i + 1] *= sy;
         p[i + 2] *= sz;
     }
+    ++FMesh->Version;
     return D3DRM_OK;
 }
 
@@ -462,6 +465,7 @@ void TMeshBuilder::Append(const TRenderMesh& source, const TRigid& placement)
         mesh.Indices.push_back(base + index);
     mesh.FaceColors.insert(mesh.FaceColors.end(), source.FaceColors.begin(),
                            source.FaceColors.end());
+    ++mesh.Version;
 }
 
 class TClipper : public IDirectDrawClipper

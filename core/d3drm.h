@@ -361,6 +361,9 @@ struct TRenderMesh
     std::vector<std::uint32_t> FaceSizes;
     std::vector<std::uint32_t> Indices;
     std::vector<float> FaceColors;
+    // Changes whenever the mesh builder changes the geometry, so drivers that keep a copy of a
+    // mesh (uploaded to a graphics card) know when to make it anew.
+    std::uint64_t Version = 0;
 };
 
 // A row-vector transform: p' = p * M, with the rows of M the X, Y, Z axes and the origin.
@@ -396,7 +399,7 @@ struct TRenderLights
 //   the eye is not drawn;
 // - flat lighting (when Quality has D3DRMLIGHT_ON): per channel, ambient plus each
 //   directional colour times max(0, -normal . direction), capped at 1, times the face colour,
-//   quantized to Shades steps (ShadeChannel in softraster.h); with lights off, the face colour.
+//   quantized to Shades steps (rastershared.h has these rules); with lights off, the face colour.
 struct TRenderView
 {
     int X = 0, Y = 0, Width = 0, Height = 0; // the viewport's rectangle on the device

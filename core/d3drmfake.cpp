@@ -42,6 +42,18 @@ std::shared_ptr<TInterface> Unwrap(const std::shared_ptr<TInterface>& object)
     return object;
 }
 
+// Runs `create`, which makes an object of the real layer, and on success hands out that
+// object in its recording wrapper.
+template <class TFake, class TObject, class TCreate>
+HRESULT Wrapped(const TStatePtr& state, std::shared_ptr<TObject>& out, TCreate&& create)
+{
+    std::shared_ptr<TObject> inner;
+    const HRESULT r = create(inner);
+    if (r == D3DRM_OK)
+        out = std::make_shared<TFake>(state, inner);
+    return r;
+}
+
 class TFakeLight : public IDirect3DRMLight, public TWrapper<IDirect3DRMLight>
 {
 public:
@@ -205,11 +217,9 @@ public:
     {
         if (const HRESULT r = Enter("QueryInterface"))
             return r;
-        LPDIRECT3DRMWINDEVICE inner;
-        const HRESULT r = FInner->QueryInterface(inner);
-        if (r == D3DRM_OK)
-            winDevice = std::make_shared<TFakeWinDevice>(FState, inner);
-        return r;
+        return Wrapped<TFakeWinDevice>(FState, winDevice,
+                                       [&](LPDIRECT3DRMWINDEVICE& inner)
+                                       { return FInner->QueryInterface(inner); });
     }
     HRESULT Update() override
     {
@@ -313,11 +323,8 @@ public:
     {
         if (const HRESULT r = Enter("QueryInterface"))
             return r;
-        LPDIRECT3D inner;
-        const HRESULT r = FInner->QueryInterface(inner);
-        if (r == DD_OK)
-            direct3D = std::make_shared<TFakeDirect3D>(FState, inner);
-        return r;
+        return Wrapped<TFakeDirect3D>(
+            FState, direct3D, [&](LPDIRECT3D& inner) { return FInner->QueryInterface(inner); });
     }
 };
 
@@ -332,44 +339,41 @@ public:
     {
         if (const HRESULT r = Enter("CreateFrame"))
             return r;
-        LPDIRECT3DRMFRAME inner;
-        const HRESULT r = FInner->CreateFrame(Unwrap<TFakeFrame>(parent), inner);
-        if (r == D3DRM_OK)
-            frame = std::make_shared<TFakeFrame>(FState, inner);
-        return r;
+        return Wrapped<TFakeFrame>(
+            FState, frame,
+            [&](LPDIRECT3DRMFRAME& inner)
+            { return FInner->CreateFrame(Unwrap<TFakeFrame>(parent), inner); });
     }
     HRESULT CreateLightRGB(D3DRMLIGHTTYPE type, D3DVALUE red, D3DVALUE green, D3DVALUE blue,
                            LPDIRECT3DRMLIGHT& light) override
     {
         if (const HRESULT r = Enter("CreateLightRGB"))
             return r;
-        LPDIRECT3DRMLIGHT inner;
-        const HRESULT r = FInner->CreateLightRGB(type, red, green, blue, inner);
-        if (r == D3DRM_OK)
-            light = std::make_shared<TFakeLight>(FState, inner);
-        return r;
+        return Wrapped<TFakeLight>(FState, light,
+                                   [&](LPDIRECT3DRMLIGHT& inner) {
+                                       return FInner->CreateLightRGB(type, red, green, blue, inner);
+                                   });
     }
     HRESULT CreateMeshBuilder(LPDIRECT3DRMMESHBUILDER& builder) override
     {
         if (const HRESULT r = Enter("CreateMeshBuilder"))
             return r;
-        LPDIRECT3DRMMESHBUILDER inner;
-        const HRESULT r = FInner->CreateMeshBuilder(inner);
-        if (r == D3DRM_OK)
-            builder = std::make_shared<TFakeMeshBuilder>(FState, inner);
-        return r;
+        return Wrapped<TFakeMeshBuilder>(FState, builder,
+                                         [&](LPDIRECT3DRMMESHBUILDER& inner)
+                                         { return FInner->CreateMeshBuilder(inner); });
     }
     HRESULT CreateDeviceFromClipper(const LPDIRECTDRAWCLIPPER& clipper, const GUID* driverGuid,
                                     int width, int height, LPDIRECT3DRMDEVICE& device) override
     {
         if (const HRESULT r = Enter("CreateDeviceFromClipper"))
             return r;
-        LPDIRECT3DRMDEVICE inner;
-        const HRESULT r = FInner->CreateDeviceFromClipper(Unwrap<TFakeClipper>(clipper), driverGuid,
-                                                          width, height, inner);
-        if (r == D3DRM_OK)
-            device = std::make_shared<TFakeDevice>(FState, inner);
-        return r;
+        return Wrapped<TFakeDevice>(FState, device,
+                                    [&](LPDIRECT3DRMDEVICE& inner)
+                                    {
+                                        return FInner->CreateDeviceFromClipper(
+                                            Unwrap<TFakeClipper>(clipper), driverGuid, width,
+                                            height, inner);
+                                    });
     }
     HRESULT CreateViewport(const LPDIRECT3DRMDEVICE& device, const LPDIRECT3DRMFRAME& camera,
                            DWORD x, DWORD y, DWORD width, DWORD height,
@@ -377,12 +381,13 @@ public:
     {
         if (const HRESULT r = Enter("CreateViewport"))
             return r;
-        LPDIRECT3DRMVIEWPORT inner;
-        const HRESULT r = FInner->CreateViewport(
-            Unwrap<TFakeDevice>(device), Unwrap<TFakeFrame>(camera), x, y, width, height, inner);
-        if (r == D3DRM_OK)
-            viewport = std::make_shared<TFakeViewport>(FState, inner);
-        return r;
+        return Wrapped<TFakeViewport>(FState, viewport,
+                                      [&](LPDIRECT3DRMVIEWPORT& inner)
+                                      {
+                                          return FInner->CreateViewport(Unwrap<TFakeDevice>(device),
+                                                                        Unwrap<TFakeFrame>(camera),
+                                                                        x, y, width, height, inner);
+                                      });
     }
     HRESULT SetDefaultTextureColors(DWORD colors) override
     {
@@ -423,11 +428,8 @@ HRESULT TRecordingPlatform::Direct3DRMCreate(LPDIRECT3DRM& d3drm)
 {
     if (const HRESULT r = FState->Enter("Direct3DRMCreate"))
         return r;
-    LPDIRECT3DRM inner;
-    const HRESULT r = FInner->Direct3DRMCreate(inner);
-    if (r == D3DRM_OK)
-        d3drm = std::make_shared<TFakeD3DRM>(FState, inner);
-    return r;
+    return Wrapped<TFakeD3DRM>(
+        FState, d3drm, [&](LPDIRECT3DRM& inner) { return FInner->Direct3DRMCreate(inner); });
 }
 
 HRESULT TRecordingPlatform::DirectDrawCreate(const GUID* guid, LPDIRECTDRAW& directDraw,
@@ -435,11 +437,9 @@ HRESULT TRecordingPlatform::DirectDrawCreate(const GUID* guid, LPDIRECTDRAW& dir
 {
     if (const HRESULT r = FState->Enter("DirectDrawCreate"))
         return r;
-    LPDIRECTDRAW inner;
-    const HRESULT r = FInner->DirectDrawCreate(guid, inner, outer);
-    if (r == DD_OK)
-        directDraw = std::make_shared<TFakeDirectDraw>(FState, inner);
-    return r;
+    return Wrapped<TFakeDirectDraw>(FState, directDraw,
+                                    [&](LPDIRECTDRAW& inner)
+                                    { return FInner->DirectDrawCreate(guid, inner, outer); });
 }
 
 HRESULT TRecordingPlatform::DirectDrawCreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER& clipper,
@@ -447,11 +447,9 @@ HRESULT TRecordingPlatform::DirectDrawCreateClipper(DWORD flags, LPDIRECTDRAWCLI
 {
     if (const HRESULT r = FState->Enter("DirectDrawCreateClipper"))
         return r;
-    LPDIRECTDRAWCLIPPER inner;
-    const HRESULT r = FInner->DirectDrawCreateClipper(flags, inner, outer);
-    if (r == DD_OK)
-        clipper = std::make_shared<TFakeClipper>(FState, inner);
-    return r;
+    return Wrapped<TFakeClipper>(FState, clipper,
+                                 [&](LPDIRECTDRAWCLIPPER& inner)
+                                 { return FInner->DirectDrawCreateClipper(flags, inner, outer); });
 }
 
 void TRecordingPlatform::FailCall(const std::string& call, HRESULT code, int occurrence)

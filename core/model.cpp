@@ -741,23 +741,14 @@ private:
             break;
         }
         case TKeyword::GeometryMode:
-        {
-            const auto mode = static_cast<std::int16_t>(StrToInt(FSplit.Field(2)));
-            CurrentMesh().GeometryMode = mode;
+            CurrentMesh().GeometryMode = ModeField();
             break;
-        }
         case TKeyword::LightingMode:
-        {
-            const auto mode = static_cast<std::int16_t>(StrToInt(FSplit.Field(2)));
-            CurrentMesh().LightingMode = mode;
+            CurrentMesh().LightingMode = ModeField();
             break;
-        }
         case TKeyword::TextureMode:
-        {
-            const auto mode = static_cast<std::int16_t>(StrToInt(FSplit.Field(2)));
-            CurrentMesh().TextureMode = mode;
+            CurrentMesh().TextureMode = ModeField();
             break;
-        }
         case TKeyword::Vertices:
             FVertexCount = StrToInt(FSplit.Field(2));
             ReadRecords(FVertexCount, &TLoader::VertexRecord);
@@ -787,6 +778,9 @@ private:
         }
         }
     }
+
+    // A mesh's geometry, lighting or texture mode: the line's value, kept to 16 bits.
+    std::int16_t ModeField() { return static_cast<std::int16_t>(StrToInt(FSplit.Field(2))); }
 
     void NewGeoSet(std::int32_t number)
     {

@@ -17,11 +17,6 @@ constexpr float kGuardBand = 2.0f;
 // Below this many faces a mesh is drawn by one thread: splitting costs more than it saves.
 constexpr std::size_t kParallelFaces = 20000;
 
-struct TVec
-{
-    float X, Y, Z;
-};
-
 struct TTarget
 {
     std::uint32_t* Color;
@@ -37,39 +32,6 @@ struct TProjection
     float Front, Back;
     float LimitX, LimitY; // |x/z| and |y/z| allowed before the guard band
 };
-
-TVec Sub(const TVec& a, const TVec& b)
-{
-    return {a.X - b.X, a.Y - b.Y, a.Z - b.Z};
-}
-
-TVec Cross(const TVec& a, const TVec& b)
-{
-    return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X};
-}
-
-float Dot(const TVec& a, const TVec& b)
-{
-    return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
-}
-
-// p * first then * second, for row-vector transforms.
-TMatrix43 Combine(const TMatrix43& first, const TMatrix43& second)
-{
-    const auto& a = first.M;
-    const auto& b = second.M;
-    TMatrix43 r;
-    for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 3; ++col)
-        {
-            float v =
-                a[row * 3] * b[col] + a[row * 3 + 1] * b[3 + col] + a[row * 3 + 2] * b[6 + col];
-            if (row == 3)
-                v += b[9 + col];
-            r.M[row * 3 + col] = v;
-        }
-    return r;
-}
 
 // Rounds a projected coordinate to fixed point; false for values clipping cannot produce.
 bool ToFixed(float v, std::int64_t& fixed)
@@ -184,7 +146,7 @@ void DrawTriangle(const TTarget& t, const std::int64_t (&x)[3], const std::int64
 }
 
 // Signed distances to the six clip planes, non-negative inside.
-void PlaneDistances(const TVec& v, const TProjection& p, float (&d)[6])
+void PlaneDistances(const TVec3& v, const TProjection& p, float (&d)[6])
 {
     d[0] = v.Z - p.Front;
     d[1] = p.Back - v.Z;
@@ -194,12 +156,12 @@ void PlaneDistances(const TVec& v, const TProjection& p, float (&d)[6])
     d[5] = p.LimitY * v.Z + v.Y;
 }
 
-void DrawPolygon(const TTarget& t, const TProjection& p, const TVec* v, int count,
+void DrawPolygon(const TTarget& t, const TProjection& p, const TVec3* v, int count,
                  std::uint32_t color)
 {
     std::int64_t x[3], y[3];
     float w[3];
-    auto project = [&](const TVec& a, int slot)
+    auto project = [&](const TVec3& a, int slot)
     {
         const float inv = 1.0f / a.Z;
         w[slot] = inv;
@@ -214,8 +176,8 @@ void DrawPolygon(const TTarget& t, const TProjection& p, const TVec* v, int coun
 }
 
 // Clips a triangle against the planes it crosses (Sutherland-Hodgman) and draws the rest.
-void DrawClipped(const TTarget& t, const TProjection& p, const TVec& a, const TVec& b,
-                 const TVec& c, std::uint32_t color)
+void DrawClipped(const TTarget& t, const TProjection& p, const TVec3& a, const TVec3& b,
+                 const TVec3& c, std::uint32_t color)
 {
     float da[6], db[6], dc[6];
     PlaneDistances(a, p, da);
@@ -229,14 +191,14 @@ void DrawClipped(const TTarget& t, const TProjection& p, const TVec& a, const TV
         if (da[k] < 0 || db[k] < 0 || dc[k] < 0)
             crossed |= 1 << k;
     }
-    TVec poly[12] = {a, b, c};
+    TVec3 poly[12] = {a, b, c};
     if (crossed == 0)
     {
         DrawPolygon(t, p, poly, 3, color);
         return;
     }
     int count = 3;
-    TVec next[12];
+    TVec3 next[12];
     for (int k = 0; k < 6 && count >= 3; ++k)
     {
         if (!(crossed & (1 << k)))
@@ -244,8 +206,8 @@ void DrawClipped(const TTarget& t, const TProjection& p, const TVec& a, const TV
         int out = 0;
         for (int i = 0; i < count; ++i)
         {
-            const TVec& s = poly[i];
-            const TVec& e = poly[(i + 1) % count];
+            const TVec3& s = poly[i];
+            const TVec3& e = poly[(i + 1) % count];
             float ds[6], de[6];
             PlaneDistances(s, p, ds);
             PlaneDistances(e, p, de);
@@ -264,42 +226,6 @@ void DrawClipped(const TTarget& t, const TProjection& p, const TVec& a, const TV
         DrawPolygon(t, p, poly, count, color);
 }
 
-struct TShading
-{
-    bool Lit;
-    float Ambient[3];
-    std::vector<TVec> Directions; // in camera coordinates
-    std::vector<TVec> Colors;
-    std::uint32_t Shades;
-};
-
-std::uint32_t FaceColor(const TShading& s, const TVec& unitNormal, const float* material)
-{
-    float light[3] = {1, 1, 1};
-    if (s.Lit)
-    {
-        light[0] = s.Ambient[0];
-        light[1] = s.Ambient[1];
-        light[2] = s.Ambient[2];
-        for (std::size_t i = 0; i < s.Directions.size(); ++i)
-        {
-            // A face is lit by a light shining against its normal.
-            const float facing = -Dot(unitNormal, s.Directions[i]);
-            if (facing > 0)
-            {
-                light[0] += facing * s.Colors[i].X;
-                light[1] += facing * s.Colors[i].Y;
-                light[2] += facing * s.Colors[i].Z;
-            }
-        }
-    }
-    std::uint32_t rgb = 0xFF000000u;
-    for (int c = 0; c < 3; ++c)
-        rgb |= std::uint32_t{ShadeChannel(std::min(light[c], 1.0f) * material[c], s.Shades)}
-               << (16 - 8 * c);
-    return rgb;
-}
-
 // A vertex after projection. Out has a bit per clip plane the vertex lies beyond (bit 6:
 // not representable); X, Y and W are set only when Out is 0.
 struct TProjected
@@ -311,7 +237,7 @@ struct TProjected
 
 constexpr std::uint32_t kNotFixed = 1u << 6;
 
-TProjected Project(const TVec& v, const TProjection& p)
+TProjected Project(const TVec3& v, const TProjection& p)
 {
     float d[6];
     PlaneDistances(v, p, d);
@@ -337,12 +263,14 @@ TProjected Project(const TVec& v, const TProjection& p)
 }
 
 // Draws faces [first, last) of a mesh whose corners start at Indices[corner].
-void DrawFaces(const TTarget& t, const TProjection& p, const TShading& s, const TRenderMesh& mesh,
-               const float* cam, const TProjected* screen, std::size_t first, std::size_t last,
-               std::size_t corner)
+void DrawFaces(const TTarget& t, const TProjection& p, const TCameraLights& s,
+               const TRenderMesh& mesh, const float* cam, const TProjected* screen,
+               std::size_t first, std::size_t last, std::size_t corner)
 {
     const std::uint32_t* indices = mesh.Indices.data();
-    auto vertex = [&](std::uint32_t i) { return TVec{cam[3 * i], cam[3 * i + 1], cam[3 * i + 2]}; };
+    auto vertex = [&](std::uint32_t i) {
+        return TVec3{cam[3 * i], cam[3 * i + 1], cam[3 * i + 2]};
+    };
     for (std::size_t f = first; f < last; ++f)
     {
         const std::uint32_t size = mesh.FaceSizes[f];
@@ -373,28 +301,12 @@ void DrawFaces(const TTarget& t, const TProjection& p, const TShading& s, const 
             if (!covers)
                 continue;
         }
-        const TVec v0 = vertex(corners[0]);
-        TVec normal;
-        if (size == 3)
-            normal = Cross(Sub(vertex(corners[1]), v0), Sub(vertex(corners[2]), v0));
-        else
-        {
-            // Newell's method: a stable normal for any planar-ish polygon.
-            normal = {0, 0, 0};
-            for (std::uint32_t k = 0; k < size; ++k)
-            {
-                const TVec a = vertex(corners[k]);
-                const TVec b = vertex(corners[(k + 1) % size]);
-                normal.X += (a.Y - b.Y) * (a.Z + b.Z);
-                normal.Y += (a.Z - b.Z) * (a.X + b.X);
-                normal.Z += (a.X - b.X) * (a.Y + b.Y);
-            }
-        }
-        // Back faces (normal away from the eye at the origin) are not drawn.
-        if (!(Dot(normal, v0) < 0))
+        const TVec3 v0 = vertex(corners[0]);
+        const TVec3 normal = FaceNormal(cam, corners, size);
+        if (!FacesEye(normal, v0))
             continue;
         const float length = std::sqrt(Dot(normal, normal));
-        const TVec unit = {normal.X / length, normal.Y / length, normal.Z / length};
+        const TVec3 unit = {normal.X / length, normal.Y / length, normal.Z / length};
         const std::uint32_t color = FaceColor(s, unit, &mesh.FaceColors[3 * f]);
         if (outAny == 0)
         {
@@ -432,18 +344,6 @@ struct TSoftwareRasterizer::TScreenVertex : TProjected
 };
 
 TSoftwareRasterizer::~TSoftwareRasterizer() = default;
-
-std::uint8_t ShadeChannel(float value, std::uint32_t shades)
-{
-    // NaN (from an overflowing normal) counts as dark.
-    float v = value > 0 ? std::min(value, 1.0f) : 0.0f;
-    if (shades >= 2)
-    {
-        const float steps = static_cast<float>(shades - 1);
-        v = std::floor(v * steps + 0.5f) / steps;
-    }
-    return static_cast<std::uint8_t>(std::floor(v * 255.0f + 0.5f));
-}
 
 TSoftwareRasterizer::TSoftwareRasterizer(int width, int height)
 {
@@ -485,27 +385,14 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
     TProjection proj;
     proj.CenterX = static_cast<float>(view.X) + static_cast<float>(view.Width) * 0.5f;
     proj.CenterY = static_cast<float>(view.Y) + static_cast<float>(view.Height) * 0.5f;
-    proj.Scale = static_cast<float>(view.Height) * 0.5f / view.Field;
+    proj.Scale = PixelsPerUnit(view);
     proj.Front = view.Front;
     proj.Back = view.Back;
     proj.LimitX = kGuardBand * static_cast<float>(view.Width) * 0.5f / proj.Scale;
     proj.LimitY = kGuardBand * static_cast<float>(view.Height) * 0.5f / proj.Scale;
 
-    const TMatrix43 toCamera = Combine(item.World, view.View);
-    TShading shading;
-    shading.Lit = (view.Quality & D3DRMLIGHT_MASK) == D3DRMLIGHT_ON;
-    shading.Shades = view.Shades;
-    for (int c = 0; c < 3; ++c)
-        shading.Ambient[c] = view.Lights.Ambient[c];
-    const auto& vm = view.View.M;
-    for (const TRenderLights::TDirectional& light : view.Lights.Directional)
-    {
-        const float* d = light.Direction;
-        shading.Directions.push_back({d[0] * vm[0] + d[1] * vm[3] + d[2] * vm[6],
-                                      d[0] * vm[1] + d[1] * vm[4] + d[2] * vm[7],
-                                      d[0] * vm[2] + d[1] * vm[5] + d[2] * vm[8]});
-        shading.Colors.push_back({light.Color[0], light.Color[1], light.Color[2]});
-    }
+    const TMatrix43 toCamera = CombineTransforms(item.World, view.View);
+    const TCameraLights shading = CameraLights(view);
 
     const std::size_t vertexCount = mesh.Positions.size() / 3;
     const std::size_t faceCount = mesh.FaceSizes.size();
@@ -522,9 +409,9 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
                       i < vertexCount * (part + 1) / parts; ++i)
                  {
                      const float x = in[3 * i], y = in[3 * i + 1], z = in[3 * i + 2];
-                     const TVec v = {x * m[0] + y * m[3] + z * m[6] + m[9],
-                                     x * m[1] + y * m[4] + z * m[7] + m[10],
-                                     x * m[2] + y * m[5] + z * m[8] + m[11]};
+                     const TVec3 v = {x * m[0] + y * m[3] + z * m[6] + m[9],
+                                      x * m[1] + y * m[4] + z * m[7] + m[10],
+                                      x * m[2] + y * m[5] + z * m[8] + m[11]};
                      out[3 * i] = v.X;
                      out[3 * i + 1] = v.Y;
                      out[3 * i + 2] = v.Z;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "d3drm.h"
+#include "rastershared.h"
 
 #include <cstdint>
 #include <memory>
@@ -39,9 +40,5 @@ private:
     std::vector<std::uint32_t> FAuxColor;
     std::vector<float> FAuxDepth;
 };
-
-// The 8-bit channel value of a lit colour component (0 .. 1) after quantizing it to
-// `shades` steps (no quantizing below 2).
-std::uint8_t ShadeChannel(float value, std::uint32_t shades);
 
 std::unique_ptr<TDeviceDriver> CreateSoftwareDriver(int width, int height);

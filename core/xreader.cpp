@@ -232,6 +232,47 @@ private:
         return SkipBody();
     }
 
+    enum class TChild
+    {
+        Taken,
+        Failed,
+        Other
+    };
+
+    // The children of an object whose '{' has been read, up to and including its '}'.
+    // References to objects named elsewhere are skipped; `take` is offered each child's type
+    // (read, with the input just past it) and may parse the child itself; the others are
+    // parsed as objects.
+    template <class TTake> bool ParseChildren(TTake&& take)
+    {
+        for (;;)
+        {
+            if (Peek('}'))
+            {
+                ++FPos;
+                return true;
+            }
+            if (FPos == FEnd)
+                return false;
+            if (*FPos == '{')
+            {
+                ++FPos;
+                if (!SkipBody())
+                    return false;
+                continue;
+            }
+            const char* mark = FPos;
+            const TChild child = take(ReadName());
+            if (child == TChild::Failed)
+                return false;
+            if (child == TChild::Taken)
+                continue;
+            FPos = mark;
+            if (!ParseObject(false))
+                return false;
+        }
+    }
+
     // Vertices and faces appended since `firstVertex` move by the frame's transform when the
     // frame closes, so nested frames compose child first, whatever the order in the body.
     bool ParseFrame()
@@ -240,41 +281,23 @@ private:
         const std::size_t firstVertex = FMesh.VertexCount();
         TMatrix transform{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
         bool hasTransform = false;
-        for (;;)
-        {
-            if (Peek('}'))
+        const bool parsed = ParseChildren(
+            [&](std::string_view type)
             {
-                ++FPos;
-                break;
-            }
-            if (FPos == FEnd)
-                return false;
-            if (*FPos == '{')
-            {
-                // A reference to an object named elsewhere.
-                ++FPos;
-                if (!SkipBody())
-                    return false;
-                continue;
-            }
-            const char* mark = FPos;
-            const std::string_view type = ReadName();
-            if (type == "FrameTransformMatrix")
-            {
+                if (type != "FrameTransformMatrix")
+                    return TChild::Other;
                 if (!Expect('{') || !SkipGuid())
-                    return false;
+                    return TChild::Failed;
                 for (float& m : transform.M)
                     if (!ReadFloat(m))
-                        return false;
+                        return TChild::Failed;
                 if (!Expect('}'))
-                    return false;
+                    return TChild::Failed;
                 hasTransform = true;
-                continue;
-            }
-            FPos = mark;
-            if (!ParseObject(false))
-                return false;
-        }
+                return TChild::Taken;
+            });
+        if (!parsed)
+            return false;
         if (hasTransform)
             Transform(firstVertex, transform);
         return true;
@@ -345,37 +368,20 @@ private:
         }
         const std::size_t materialBase = FMesh.Materials.size();
         bool hasMaterials = false;
-        for (;;)
-        {
-            if (Peek('}'))
+        const bool parsed = ParseChildren(
+            [&](std::string_view type)
             {
-                ++FPos;
-                break;
-            }
-            if (FPos == FEnd)
-                return false;
-            if (*FPos == '{')
-            {
-                ++FPos;
-                if (!SkipBody())
-                    return false;
-                continue;
-            }
-            const char* mark = FPos;
-            const std::string_view type = ReadName();
-            if (type == "MeshMaterialList")
-            {
+                if (type != "MeshMaterialList")
+                    return TChild::Other;
                 if (Peek('{') == false)
                     ReadName();
                 if (!Expect('{') || !SkipGuid() || !ParseMaterialList(faceBase))
-                    return false;
+                    return TChild::Failed;
                 hasMaterials = true;
-                continue;
-            }
-            FPos = mark;
-            if (type.empty() || !ParseObject(false))
-                return false;
-        }
+                return TChild::Taken;
+            });
+        if (!parsed)
+            return false;
         if (!hasMaterials)
         {
             FMesh.Materials.push_back({});

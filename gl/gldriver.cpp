@@ -2,6 +2,8 @@
 // device, lighting worked out per face in the vertex shader with the software driver's rules.
 #include "gldriver.h"
 
+#include "rastershared.h"
+
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
@@ -20,7 +22,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -33,8 +34,9 @@ constexpr int kMaxLights = 8;
 // Floats per vertex: position, face normal, the face's first corner, material colour.
 constexpr int kVertexFloats = 12;
 
-// Vertex lighting gives each corner of a face the same colour, since they share every input;
-// the colour is snapped to the 8-bit value the software driver would store.
+// FacesEye, FaceColor and ShadeChannel (rastershared.h) for the graphics card: keep them in
+// step. Vertex lighting gives each corner of a face the same colour, since they share every
+// input; the colour is snapped to the 8-bit value the software driver would store.
 constexpr const char* kVertexShader = R"(
 attribute vec3 aPosition;
 attribute vec3 aNormal;
@@ -97,39 +99,6 @@ void main()
 }
 )";
 
-struct TVec3
-{
-    float X, Y, Z;
-};
-
-TVec3 Sub(const TVec3& a, const TVec3& b)
-{
-    return {a.X - b.X, a.Y - b.Y, a.Z - b.Z};
-}
-
-TVec3 Cross(const TVec3& a, const TVec3& b)
-{
-    return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X};
-}
-
-// p * first then * second, for row-vector transforms.
-TMatrix43 Combine(const TMatrix43& first, const TMatrix43& second)
-{
-    const auto& a = first.M;
-    const auto& b = second.M;
-    TMatrix43 r;
-    for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 3; ++col)
-        {
-            float v =
-                a[row * 3] * b[col] + a[row * 3 + 1] * b[3 + col] + a[row * 3 + 2] * b[6 + col];
-            if (row == 3)
-                v += b[9 + col];
-            r.M[row * 3 + col] = v;
-        }
-    return r;
-}
-
 // A row-vector transform as an OpenGL column-major matrix: its rows become the columns.
 std::array<GLfloat, 16> ColumnMajor(const TMatrix43& m)
 {
@@ -145,17 +114,16 @@ std::array<GLfloat, 16> ColumnMajor(const TMatrix43& m)
 }
 
 // Camera space (x right, y up, z ahead) to clip space with the software driver's numbers:
-// Height/2/Field pixels per unit of x/z and y/z around the viewport's centre, clipped at
-// Front and Back. Y is flipped so that framebuffer row 0 is the picture's top row.
+// PixelsPerUnit around the viewport's centre, clipped at Front and Back. Y is flipped so that
+// framebuffer row 0 is the picture's top row.
 std::array<GLfloat, 16> Projection(const TRenderView& view)
 {
-    const float w = static_cast<float>(view.Width);
-    const float h = static_cast<float>(view.Height);
+    const float k = PixelsPerUnit(view);
     const float f = view.Front;
     const float b = view.Back;
     std::array<GLfloat, 16> p{};
-    p[0] = h / (w * view.Field);
-    p[5] = -1.0f / view.Field;
+    p[0] = 2.0f * k / static_cast<float>(view.Width);
+    p[5] = -2.0f * k / static_cast<float>(view.Height);
     p[10] = (b + f) / (b - f);
     p[11] = 1.0f;
     p[14] = -2.0f * b * f / (b - f);
@@ -200,22 +168,7 @@ std::vector<float> TriangleVertices(const TRenderMesh& mesh)
         if (std::any_of(corners, corners + size, [&](std::uint32_t i) { return i >= vertexCount; }))
             continue;
         const TVec3 v0 = vertex(corners[0]);
-        TVec3 normal;
-        if (size == 3)
-            normal = Cross(Sub(vertex(corners[1]), v0), Sub(vertex(corners[2]), v0));
-        else
-        {
-            // Newell's method, as the software driver uses for polygons.
-            normal = {0, 0, 0};
-            for (std::uint32_t k = 0; k < size; ++k)
-            {
-                const TVec3 a = vertex(corners[k]);
-                const TVec3 b = vertex(corners[(k + 1) % size]);
-                normal.X += (a.Y - b.Y) * (a.Z + b.Z);
-                normal.Y += (a.Z - b.Z) * (a.X + b.X);
-                normal.Z += (a.X - b.X) * (a.Y + b.Y);
-            }
-        }
+        const TVec3 normal = FaceNormal(mesh.Positions.data(), corners, size);
         const float* material = &mesh.FaceColors[3 * f];
         auto pushVertex = [&](const TVec3& p)
         {
@@ -232,18 +185,12 @@ std::vector<float> TriangleVertices(const TRenderMesh& mesh)
     return out;
 }
 
-template <class T> bool SameContents(const std::vector<T>& a, const std::vector<T>& b)
-{
-    return a.size() == b.size() &&
-           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
-}
-
-// A mesh uploaded once. The layer may change a mesh in place (scaling), so the contents it
-// was made from are kept and compared before each use.
+// A mesh uploaded once. The layer may change a mesh in place (scaling), which changes its
+// version; the version uploaded is kept and compared before each use.
 struct TUploadedMesh
 {
     std::weak_ptr<const TRenderMesh> Source;
-    TRenderMesh Contents;
+    std::uint64_t Version = 0;
     QOpenGLBuffer Buffer{QOpenGLBuffer::VertexBuffer};
     int VertexCount = 0;
 };
@@ -300,10 +247,7 @@ public:
         ForgetExpired();
         TUploadedMesh& entry = FMeshes[mesh.get()];
         const bool same = !entry.Source.expired() && entry.Source.lock() == mesh &&
-                          SameContents(entry.Contents.Positions, mesh->Positions) &&
-                          SameContents(entry.Contents.Indices, mesh->Indices) &&
-                          SameContents(entry.Contents.FaceSizes, mesh->FaceSizes) &&
-                          SameContents(entry.Contents.FaceColors, mesh->FaceColors);
+                          entry.Version == mesh->Version;
         if (same)
             return entry;
         const std::vector<float> vertices = TriangleVertices(*mesh);
@@ -315,7 +259,7 @@ public:
         entry.Buffer.release();
         entry.VertexCount = static_cast<int>(vertices.size() / kVertexFloats);
         entry.Source = mesh;
-        entry.Contents = *mesh;
+        entry.Version = mesh->Version;
         return entry;
     }
 
@@ -436,10 +380,6 @@ public:
         program.bind();
         const std::array<GLfloat, 16> projection = Projection(view);
         gl.glUniformMatrix4fv(at.Projection, 1, GL_FALSE, projection.data());
-        program.setUniformValue(at.Lit, (view.Quality & D3DRMLIGHT_MASK) == D3DRMLIGHT_ON ? 1 : 0);
-        program.setUniformValue(at.Shades, static_cast<GLfloat>(view.Shades));
-        program.setUniformValue(at.Ambient, view.Lights.Ambient[0], view.Lights.Ambient[1],
-                                view.Lights.Ambient[2]);
         SetLights(view);
 
         for (const TRenderItem& item : view.Items)
@@ -449,7 +389,8 @@ public:
             TUploadedMesh& mesh = FShared->Upload(item.Mesh);
             if (mesh.VertexCount == 0)
                 continue;
-            const std::array<GLfloat, 16> toCamera = ColumnMajor(Combine(item.World, view.View));
+            const std::array<GLfloat, 16> toCamera =
+                ColumnMajor(CombineTransforms(item.World, view.View));
             gl.glUniformMatrix4fv(at.ToCamera, 1, GL_FALSE, toCamera.data());
             mesh.Buffer.bind();
             const int stride = kVertexFloats * sizeof(float);
@@ -498,24 +439,30 @@ private:
         return FTarget->bind();
     }
 
-    // Directional lights in camera coordinates, turned by the view as the software driver
-    // turns them.
+    // The directional lights in camera coordinates, as the software driver turns them.
     void SetLights(const TRenderView& view)
     {
-        const auto& vm = view.View.M;
-        const int count = std::min(static_cast<int>(view.Lights.Directional.size()), kMaxLights);
+        const TCameraLights lights = CameraLights(view);
+        const int count = std::min(static_cast<int>(lights.Directions.size()), kMaxLights);
         std::array<GLfloat, 3 * kMaxLights> directions{};
         std::array<GLfloat, 3 * kMaxLights> colors{};
         for (int i = 0; i < count; ++i)
         {
-            const float* d = view.Lights.Directional[i].Direction;
-            directions[3 * i] = d[0] * vm[0] + d[1] * vm[3] + d[2] * vm[6];
-            directions[3 * i + 1] = d[0] * vm[1] + d[1] * vm[4] + d[2] * vm[7];
-            directions[3 * i + 2] = d[0] * vm[2] + d[1] * vm[5] + d[2] * vm[8];
-            std::copy_n(view.Lights.Directional[i].Color, 3, colors.begin() + 3 * i);
+            const TVec3& d = lights.Directions[i];
+            const TVec3& c = lights.Colors[i];
+            directions[3 * i] = d.X;
+            directions[3 * i + 1] = d.Y;
+            directions[3 * i + 2] = d.Z;
+            colors[3 * i] = c.X;
+            colors[3 * i + 1] = c.Y;
+            colors[3 * i + 2] = c.Z;
         }
         const TGLShared::TLocations& at = FShared->Locations();
         QOpenGLShaderProgram& program = FShared->Program();
+        program.setUniformValue(at.Lit, lights.Lit ? 1 : 0);
+        program.setUniformValue(at.Shades, static_cast<GLfloat>(lights.Shades));
+        program.setUniformValue(at.Ambient, lights.Ambient[0], lights.Ambient[1],
+                                lights.Ambient[2]);
         program.setUniformValue(at.LightCount, count);
         program.setUniformValueArray(at.LightDirection, directions.data(), kMaxLights, 3);
         program.setUniformValueArray(at.LightColor, colors.data(), kMaxLights, 3);

@@ -559,6 +559,21 @@ private slots:
         QCOMPARE(triggered.count(), 0);
     }
 
+    void KeyEventsCarryVirtualKeyCodes()
+    {
+        TTestWindow w;
+        std::vector<int> down, up;
+        w.OnKeyDown = [&](TD3DRMWindow*, int& key, Qt::KeyboardModifiers) { down.push_back(key); };
+        w.OnKeyUp = [&](TD3DRMWindow*, int& key, Qt::KeyboardModifiers) { up.push_back(key); };
+        QTest::keyClick(&w, Qt::Key_Home);
+        QTest::keyClick(&w, Qt::Key_F1);
+        QTest::keyClick(&w, Qt::Key_5, Qt::KeypadModifier);
+        QTest::keyClick(&w, Qt::Key_5);
+        // VK_HOME, VK_F1, VK_NUMPAD5 and the digit itself.
+        QCOMPARE(down, (std::vector<int>{36, 112, 101, 53}));
+        QCOMPARE(up, down);
+    }
+
     void LoadModelReplacesTheModelFrame()
     {
         auto w = InitializedWindow();

@@ -1,0 +1,9 @@
+// The key codes the windows' key events carry: Windows virtual key codes.
+#pragma once
+
+#include <Qt>
+
+#include <cstdint>
+
+// Windows virtual key code of a Qt key, keypad keys told apart (0 for keys without one).
+std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
