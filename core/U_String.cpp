@@ -5,9 +5,11 @@
 
 namespace
 {
+// Space, tab, LF or CR, tested with one shift: bits 32, 9, 10 and 13.
 inline bool Blank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    const auto u = static_cast<unsigned char>(c);
+    return u <= 32 && ((0x100002600ull >> u) & 1) != 0;
 }
 
 // Shared scanner for both splitting rules; `emit` receives each field as a view of `line`.

@@ -20,10 +20,9 @@ std::uint16_t CurrentMeshIndex = 0;
 // Faces
 
 T3DOFace::T3DOFace(const T3DOFace& other)
-    : Material(other.Material), GeometryMode(other.GeometryMode),
-      LightingMode(other.LightingMode), TextureMode(other.TextureMode),
-      ExtraLight(other.ExtraLight), NormalX(other.NormalX), NormalY(other.NormalY),
-      NormalZ(other.NormalZ)
+    : Material(other.Material), GeometryMode(other.GeometryMode), LightingMode(other.LightingMode),
+      TextureMode(other.TextureMode), ExtraLight(other.ExtraLight), NormalX(other.NormalX),
+      NormalY(other.NormalY), NormalZ(other.NormalZ)
 {
     CopyFrom(other);
 }
@@ -39,10 +38,9 @@ T3DOFace& T3DOFace::operator=(const T3DOFace& other)
 }
 
 T3DOFace::T3DOFace(T3DOFace&& other) noexcept
-    : Material(other.Material), GeometryMode(other.GeometryMode),
-      LightingMode(other.LightingMode), TextureMode(other.TextureMode),
-      ExtraLight(other.ExtraLight), NormalX(other.NormalX), NormalY(other.NormalY),
-      NormalZ(other.NormalZ), FVertexCount(other.FVertexCount)
+    : Material(other.Material), GeometryMode(other.GeometryMode), LightingMode(other.LightingMode),
+      TextureMode(other.TextureMode), ExtraLight(other.ExtraLight), NormalX(other.NormalX),
+      NormalY(other.NormalY), NormalZ(other.NormalZ), FVertexCount(other.FVertexCount)
 {
     std::memcpy(FInline, other.FInline, sizeof(FInline));
     other.FVertexCount = 0;
@@ -265,7 +263,8 @@ void TSilentProgress::SetPosition(int value)
 
 std::int32_t StrToInt(std::string_view field)
 {
-    auto fail = [&]() -> std::int32_t {
+    auto fail = [&]() -> std::int32_t
+    {
         std::string text(kInvalidIntegerFormat);
         text.replace(text.find("%s"), 2, field);
         throw EConvertError(text);
@@ -423,6 +422,26 @@ namespace
 constexpr std::size_t kChunkSize = 1 << 20;
 constexpr std::uint64_t kTickBytes = 4 << 20;
 
+// The first CR or LF in [p, stop), or stop. Eight bytes at a time: a byte equal to CR or LF
+// leaves a zero byte in the word xor-ed with that character.
+const char* FindLineEnd(const char* p, const char* stop)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    const auto hasZero = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+    while (stop - p >= 8)
+    {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (hasZero(word ^ (kOnes * '\r')) || hasZero(word ^ (kOnes * '\n')))
+            break;
+        p += 8;
+    }
+    while (p < stop && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
 // Reads text as lines from memory or from a file read in chunks. A line ends at CR, LF or
 // CR LF; byte 26 ends the text.
 class TLineReader
@@ -472,9 +491,7 @@ public:
         {
             const char* base = FData + scan;
             const char* stop = FData + FEnd;
-            const char* p = base;
-            while (p < stop && *p != '\r' && *p != '\n')
-                ++p;
+            const char* p = FindLineEnd(base, stop);
             if (p < stop || FEof)
             {
                 const std::size_t lineEnd = static_cast<std::size_t>(p - FData);
@@ -674,10 +691,7 @@ public:
 private:
     T3DO& Model() { return *FResult.Model; }
 
-    T3DOMesh& CurrentMesh()
-    {
-        return Model().Get(FGeoSetIndex).Meshes.Get(FMeshIndex);
-    }
+    T3DOMesh& CurrentMesh() { return Model().Get(FGeoSetIndex).Meshes.Get(FMeshIndex); }
 
     void Repaint() { FProgress.Update(); }
 
@@ -708,9 +722,9 @@ private:
         case TKeyword::Meshes:
         {
             const std::int32_t meshes = StrToInt(FSplit.Field(2));
-            const std::uint32_t max = static_cast<std::uint32_t>(FDeclaredGeoSets) *
-                                          static_cast<std::uint32_t>(meshes) -
-                                      1u;
+            const std::uint32_t max =
+                static_cast<std::uint32_t>(FDeclaredGeoSets) * static_cast<std::uint32_t>(meshes) -
+                1u;
             FProgress.SetMax(static_cast<std::uint16_t>(max));
             FProgress.SetText(kLoadingGeometry);
             Repaint();
@@ -794,8 +808,8 @@ private:
         FGeoSetIndex = Model().Count() - 1;
         if (number != FGeoSetIndex)
         {
-            FProgress.ReportMismatch("Mismatch Error Occurred. " + std::to_string(number) +
-                                     " to " + std::to_string(FGeoSetIndex));
+            FProgress.ReportMismatch("Mismatch Error Occurred. " + std::to_string(number) + " to " +
+                                     std::to_string(FGeoSetIndex));
         }
     }
 
