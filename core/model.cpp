@@ -20,9 +20,10 @@ std::uint16_t CurrentMeshIndex = 0;
 // Faces
 
 T3DOFace::T3DOFace(const T3DOFace& other)
-    : Material(other.Material), GeometryMode(other.GeometryMode), LightingMode(other.LightingMode),
-      TextureMode(other.TextureMode), ExtraLight(other.ExtraLight), NormalX(other.NormalX),
-      NormalY(other.NormalY), NormalZ(other.NormalZ)
+    : Material(other.Material), GeometryMode(other.GeometryMode),
+      LightingMode(other.LightingMode), TextureMode(other.TextureMode),
+      ExtraLight(other.ExtraLight), NormalX(other.NormalX), NormalY(other.NormalY),
+      NormalZ(other.NormalZ)
 {
     CopyFrom(other);
 }
@@ -38,9 +39,10 @@ T3DOFace& T3DOFace::operator=(const T3DOFace& other)
 }
 
 T3DOFace::T3DOFace(T3DOFace&& other) noexcept
-    : Material(other.Material), GeometryMode(other.GeometryMode), LightingMode(other.LightingMode),
-      TextureMode(other.TextureMode), ExtraLight(other.ExtraLight), NormalX(other.NormalX),
-      NormalY(other.NormalY), NormalZ(other.NormalZ), FVertexCount(other.FVertexCount)
+    : Material(other.Material), GeometryMode(other.GeometryMode),
+      LightingMode(other.LightingMode), TextureMode(other.TextureMode),
+      ExtraLight(other.ExtraLight), NormalX(other.NormalX), NormalY(other.NormalY),
+      NormalZ(other.NormalZ), FVertexCount(other.FVertexCount)
 {
     std::memcpy(FInline, other.FInline, sizeof(FInline));
     other.FVertexCount = 0;
@@ -263,8 +265,7 @@ void TSilentProgress::SetPosition(int value)
 
 std::int32_t StrToInt(std::string_view field)
 {
-    auto fail = [&]() -> std::int32_t
-    {
+    auto fail = [&]() -> std::int32_t {
         std::string text(kInvalidIntegerFormat);
         text.replace(text.find("%s"), 2, field);
         throw EConvertError(text);
@@ -691,7 +692,10 @@ public:
 private:
     T3DO& Model() { return *FResult.Model; }
 
-    T3DOMesh& CurrentMesh() { return Model().Get(FGeoSetIndex).Meshes.Get(FMeshIndex); }
+    T3DOMesh& CurrentMesh()
+    {
+        return Model().Get(FGeoSetIndex).Meshes.Get(FMeshIndex);
+    }
 
     void Repaint() { FProgress.Update(); }
 
@@ -722,9 +726,9 @@ private:
         case TKeyword::Meshes:
         {
             const std::int32_t meshes = StrToInt(FSplit.Field(2));
-            const std::uint32_t max =
-                static_cast<std::uint32_t>(FDeclaredGeoSets) * static_cast<std::uint32_t>(meshes) -
-                1u;
+            const std::uint32_t max = static_cast<std::uint32_t>(FDeclaredGeoSets) *
+                                          static_cast<std::uint32_t>(meshes) -
+                                      1u;
             FProgress.SetMax(static_cast<std::uint16_t>(max));
             FProgress.SetText(kLoadingGeometry);
             Repaint();
@@ -808,8 +812,8 @@ private:
         FGeoSetIndex = Model().Count() - 1;
         if (number != FGeoSetIndex)
         {
-            FProgress.ReportMismatch("Mismatch Error Occurred. " + std::to_string(number) + " to " +
-                                     std::to_string(FGeoSetIndex));
+            FProgress.ReportMismatch("Mismatch Error Occurred. " + std::to_string(number) +
+                                     " to " + std::to_string(FGeoSetIndex));
         }
     }
 
