@@ -79,9 +79,9 @@ TEST(StringParser, ReadingAMissingFieldFailsWithTheListMessage)
 
 TEST(StringParserWithComma, CommaRules)
 {
-    EXPECT_EQ(
-        Fields<TStringParserWithComma>("  3:  0  0x0000  4  3  0  0.0000  3  0, 0  1,1  2, 2"),
-        (V{"3:", "0", "0x0000", "4", "3", "0", "0.0000", "3", "0", "0", "1", "1", "2", "2"}));
+    EXPECT_EQ(Fields<TStringParserWithComma>(
+                  "  3:  0  0x0000  4  3  0  0.0000  3  0, 0  1,1  2, 2"),
+              (V{"3:", "0", "0x0000", "4", "3", "0", "0.0000", "3", "0", "0", "1", "1", "2", "2"}));
     EXPECT_EQ(Fields<TStringParserWithComma>("1,2"), (V{"1", "2"}));
     EXPECT_EQ(Fields<TStringParserWithComma>("1,2,"), (V{"1", "2"}));
     EXPECT_EQ(Fields<TStringParserWithComma>("1 ,2"), (V{"1", ",2"}));
@@ -102,22 +102,8 @@ TEST(StringParserWithComma, CommaRules)
 TEST(FieldSplitter, AgreesWithTheParserClassesOnAwkwardLines)
 {
     const std::vector<std::string> lines = {
-        "",
-        "   ",
-        "GEOSET 0",
-        "a\tb c\r",
-        "0, 0",
-        "1,2,",
-        "1 ,2",
-        ",5",
-        " ,5",
-        "1 , 2",
-        "1,,2",
-        ",,,",
-        ", , ,",
-        "a,b,c,",
-        " x,y ",
-        "\r\n,\t,",
+        "",       "   ",    "GEOSET 0", "a\tb c\r",  "0, 0",    "1,2,",   "1 ,2",  ",5",
+        " ,5",    "1 , 2",  "1,,2",     ",,,",       ", , ,",   "a,b,c,", " x,y ", "\r\n,\t,",
         "  0:  3  0x0000  4  3  0  0.0000  4  0, 0  1, 1  2,2  3 3"};
     for (const std::string& line : lines)
     {
