@@ -1,60 +1,47 @@
-// Loader throughput on a ~100 MB synthetic model, beside a bare pass that only converts the
-// same file's numbers.
+// Loader throughput on the benchmark models, beside a bare pass that only converts the same
+// file's numbers with std::from_chars, and the loader's peak memory.
+#include "benchmodels.h"
 #include "model.h"
-#include "synthetic3do.h"
 
 #include <benchmark/benchmark.h>
 
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace
 {
-const std::string kModelFile = "/tmp/quillmark_bench_100mb.3do";
-constexpr double kModelMegabytes = 100;
-
-std::uint64_t FileSize(const std::string& name)
-{
-    struct stat st;
-    return ::stat(name.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
-// Peak resident memory of the process so far, in MB.
-double PeakMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
 void BM_Parse3DOFile(benchmark::State& state)
 {
-    const std::string file = synthetic::Ensure(kModelFile, kModelMegabytes);
-    std::size_t meshes = 0;
+    const std::string file = benchmodels::Model3DO(static_cast<int>(state.range(0)));
+    std::size_t faces = 0;
+    benchmodels::ResetPeak();
+    const double before = benchmodels::PeakBytes();
     for (auto _ : state)
     {
         TSilentProgress progress;
         const TLoadedModel loaded = Parse3DOFile(file, progress);
-        meshes = static_cast<std::size_t>(loaded.Model->Get(0).Meshes.Count());
+        faces = 0;
+        for (const T3DOMesh& m : loaded.Model->Get(0).Meshes)
+            faces += static_cast<std::size_t>(m.Faces.Count());
         benchmark::DoNotOptimize(loaded.Model.get());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(file)));
-    state.counters["meshes"] = static_cast<double>(meshes);
-    state.counters["peak_MB"] = PeakMegabytes();
+    const double size = static_cast<double>(benchmodels::FileSize(file));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+    state.counters["faces"] = static_cast<double>(faces);
+    state.counters["file_MB"] = size / 1e6;
+    // What the load added to the process at its peak, and the whole process at that peak.
+    state.counters["peak_MB"] = (benchmodels::PeakBytes() - before) / 1e6;
+    state.counters["process_peak_MB"] = benchmodels::PeakBytes() / 1e6;
 }
 
 // Reads the file in the loader's chunk size and converts every word that starts like a
 // number with std::from_chars; nothing is stored.
 void BM_BareNumberPass(benchmark::State& state)
 {
-    const std::string file = synthetic::Ensure(kModelFile, kModelMegabytes);
+    const std::string file = benchmodels::Model3DO(static_cast<int>(state.range(0)));
     std::vector<char> buffer((1 << 20) + 4096);
     for (auto _ : state)
     {
@@ -94,11 +81,19 @@ void BM_BareNumberPass(benchmark::State& state)
         std::fclose(f);
         benchmark::DoNotOptimize(sum);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(file)));
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * benchmodels::FileSize(file)));
 }
 
-BENCHMARK(BM_Parse3DOFile)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_BareNumberPass)->Unit(benchmark::kMillisecond)->MinTime(3);
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    for (const int mb : benchmodels::kSizes)
+        b->Arg(mb);
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+}
+
+BENCHMARK(BM_Parse3DOFile)->Apply(Sizes);
+BENCHMARK(BM_BareNumberPass)->Apply(Sizes);
 } // namespace
 
 BENCHMARK_MAIN();

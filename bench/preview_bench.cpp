@@ -1,12 +1,12 @@
-// The preview window: frames per second on each driver for a model of real size and a big
-// one, and the time from a .3do file to the first frame on screen (load, .X conversion, form
-// creation with scene and model, one rendered and painted frame). Needs an X display for the
-// OpenGL rows: run it under xvfb-run.
+// The preview window: frames per second on each driver for the benchmark models, and the time from
+// a .3do file to the first frame on screen (load, .X conversion, form creation with scene and
+// model, one rendered and painted frame). Needs an X display for the OpenGL rows: run it under
+// xvfb-run.
 #include "F_D3D.h"
+#include "benchmodels.h"
 #include "U_Idle.h"
 #include "gldriver.h"
 #include "model.h"
-#include "synthetic3do.h"
 #include "xexport.h"
 
 #include <QApplication>
@@ -20,28 +20,12 @@
 
 namespace
 {
-// Models of real size: a game model (one geoset) and a character head from another game.
-const std::string kRealModel = QUILLMARK_SAMPLES "/walker.3do";
-const std::string kRealXModel = QUILLMARK_SHARED_X "/boss_head.x";
-
-std::string TempPath(const std::string& name)
-{
-    return (std::filesystem::temp_directory_path() / name).string();
-}
-
-// A synthetic model of about 8 MB: 110 meshes of 360 faces, some 40000 faces in all.
-const std::string& BigModel()
-{
-    static const std::string file = synthetic::Ensure(TempPath("quillmark_preview_8mb.3do"), 8);
-    return file;
-}
-
 // Converts geoset 0 of a .3do file as the main window does; returns the .X file.
 std::string Convert(const std::string& file, const std::string& xName)
 {
     TSilentProgress progress;
     const TLoadedModel loaded = Parse3DOFile(file, progress);
-    const std::string xFile = TempPath(xName);
+    const std::string xFile = benchmodels::TempPath(xName);
     WriteXFile(xFile, *loaded.Model, *loaded.Nodes, 0);
     return xFile;
 }
@@ -128,36 +112,26 @@ int main(int argc, char** argv)
     RegisterOpenGLDriver();
     benchmark::Initialize(&argc, argv);
 
-    const std::string real = Convert(kRealModel, "quillmark_preview_walker.x");
-    const std::string big = Convert(BigModel(), "quillmark_preview_big.x");
     for (const char* driver : {kSoftwareDriverName, kOpenGLDriverName})
     {
         const std::string name = driver == std::string(kOpenGLDriverName) ? "opengl" : "software";
-        benchmark::RegisterBenchmark(("PreviewFrames/" + name + "/walker").c_str(), PreviewFrames,
-                                     std::string(driver), real)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("PreviewFrames/" + name + "/head").c_str(), PreviewFrames,
-                                     std::string(driver), kRealXModel)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("PreviewFrames/" + name + "/big").c_str(), PreviewFrames,
-                                     std::string(driver), big)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+        for (const int mb : benchmodels::kSizes)
+            benchmark::RegisterBenchmark(
+                ("PreviewFrames/" + name + "/" + std::to_string(mb)).c_str(), PreviewFrames,
+                std::string(driver), benchmodels::ModelX(mb))
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MinTime(1);
     }
     for (const auto& [name, guid] :
          {std::pair{"software", kSoftwareDriverGuid}, std::pair{"opengl", kOpenGLDriverGuid}})
-    {
-        benchmark::RegisterBenchmark((std::string("FileToFirstFrame/") + name + "/walker").c_str(),
-                                     FileToFirstFrame, guid, kRealModel)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark((std::string("FileToFirstFrame/") + name + "/big").c_str(),
-                                     FileToFirstFrame, guid, BigModel())
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-    }
+        for (const int mb : benchmodels::kSizes)
+            benchmark::RegisterBenchmark(
+                (std::string("FileToFirstFrame/") + name + "/" + std::to_string(mb)).c_str(),
+                FileToFirstFrame, guid, benchmodels::Model3DO(mb))
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MinTime(mb >= 100 ? 4 : 1);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -1,14 +1,11 @@
-// Software frames per second at the preview's size, for a model of real size and a huge one,
-// through the same calls the preview makes per frame (Move, Clear, Render).
+// Software frames per second at the preview's size on the .X files of the benchmark models,
+// through the same calls the preview makes per frame (Move, Clear, Render), without Qt.
+#include "benchmodels.h"
 #include "d3drm.h"
 #include "softraster.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace
@@ -16,39 +13,9 @@ namespace
 constexpr int kWidth = 505;
 constexpr int kHeight = 377;
 
-// A closed sphere of radius 1 made of rings x segments quads, written as a .X file.
-std::string WriteSphere(int rings, int segments)
+void BM_RenderModel(benchmark::State& state)
 {
-    const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("quillmark_sphere_" + std::to_string(rings) + "x" + std::to_string(segments) + ".x"))
-            .string();
-    std::ofstream out(path, std::ios::binary);
-    out << "xof 0302txt 0064\nMesh {\n " << (rings + 1) * segments << ";\n";
-    char line[96];
-    const double pi = 3.14159265358979323846;
-    for (int r = 0; r <= rings; ++r)
-        for (int s = 0; s < segments; ++s)
-        {
-            const double theta = pi * r / rings, phi = 2 * pi * s / segments;
-            std::snprintf(line, sizeof line, " %.6f;%.6f;%.6f;,\n", std::sin(theta) * std::cos(phi),
-                          std::cos(theta), std::sin(theta) * std::sin(phi));
-            out << line;
-        }
-    out << " " << rings * segments << ";\n";
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < segments; ++s)
-        {
-            const int a = r * segments + s, b = r * segments + (s + 1) % segments;
-            out << " 4;" << a << "," << b << "," << b + segments << "," << a + segments << ";,\n";
-        }
-    out << "}\n";
-    return path;
-}
-
-void RenderModel(benchmark::State& state, int rings, int segments)
-{
-    const std::string file = WriteSphere(rings, segments);
+    const std::string file = benchmodels::ModelX(static_cast<int>(state.range(0)));
     LPDIRECT3DRM d3drm;
     Direct3DRMCreate(d3drm);
     LPDIRECTDRAWCLIPPER clipper;
@@ -90,20 +57,15 @@ void RenderModel(benchmark::State& state, int rings, int segments)
     state.counters["faces"] = builder->GetFaceCount();
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    std::filesystem::remove(file);
 }
 
-void BM_RenderRealModel(benchmark::State& state)
-{
-    RenderModel(state, 50, 80); // 4000 faces
-}
-
-void BM_RenderHugeModel(benchmark::State& state)
-{
-    RenderModel(state, 1000, 2000); // 2 000 000 faces
-}
 } // namespace
 
-BENCHMARK(BM_RenderRealModel)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderHugeModel)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_RenderModel)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 BENCHMARK_MAIN();

@@ -3,21 +3,27 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <random>
 #include <stdexcept>
 #include <string>
-#include <sys/stat.h>
 
 namespace synthetic
 {
-constexpr int kVerticesPerMesh = 240;
+// Each mesh is a torus of kRings x kSegments vertices whose faces join neighbours, as the faces
+// of a real model tile its surface: a quad for every fourth face, the others half a cell.
+constexpr int kRings = 15;
+constexpr int kSegments = 16;
+constexpr int kVerticesPerMesh = kRings * kSegments;
 constexpr int kTexVerticesPerMesh = 64;
 constexpr int kFacesPerMesh = 360;
 // Bytes of one mesh as written below, near enough to plan the mesh count.
 constexpr double kMeshBytes = 70400;
+// Marks files of this layout; Ensure makes any other file anew.
+constexpr const char* kFirstLine = "# MODEL 'synthetic.3do' created by gen3do (tori)";
 
 class TWriter
 {
@@ -35,11 +41,13 @@ private:
 
 inline void WriteMesh(TWriter& w, std::mt19937& rng, int index)
 {
-    std::uniform_real_distribution<double> coord(-0.25, 0.25);
+    std::uniform_real_distribution<double> jitter(-0.004, 0.004);
     std::uniform_real_distribution<double> unit(-1, 1);
     std::uniform_real_distribution<double> uv(0, 64);
-    std::uniform_int_distribution<int> vertex(0, kVerticesPerMesh - 1);
     std::uniform_int_distribution<int> tex(0, kTexVerticesPerMesh - 1);
+    const double pi = 3.14159265358979323846;
+    const auto at = [](int ring, int segment)
+    { return (ring % kRings) * kSegments + segment % kSegments; };
     w.Line("# Mesh definition");
     w.Line("MESH %d", index);
     w.Line("");
@@ -56,7 +64,13 @@ inline void WriteMesh(TWriter& w, std::mt19937& rng, int index)
     w.Line("");
     w.Line("# num:     x:         y:         z:         i: ");
     for (int i = 0; i < kVerticesPerMesh; ++i)
-        w.Line("%6d:%13.6f%13.6f%13.6f%13.6f", i, coord(rng), coord(rng), coord(rng), 0.0);
+    {
+        const double a = 2 * pi * (i / kSegments) / kRings;
+        const double b = 2 * pi * (i % kSegments) / kSegments;
+        const double r = 0.18 + 0.07 * std::cos(b);
+        w.Line("%6d:%13.6f%13.6f%13.6f%13.6f", i, r * std::cos(a) + jitter(rng),
+               r * std::sin(a) + jitter(rng), 0.07 * std::sin(b) + jitter(rng), 0.0);
+    }
     w.Line("");
     w.Line("TEXTURE VERTICES %d", kTexVerticesPerMesh);
     w.Line("");
@@ -72,16 +86,27 @@ inline void WriteMesh(TWriter& w, std::mt19937& rng, int index)
     w.Line("FACES %d", kFacesPerMesh);
     w.Line("");
     w.Line("#  num:  material:   type:  geo:  light:   tex:  extralight:  verts:");
+    int cell = 0;
+    bool secondHalf = false;
     for (int i = 0; i < kFacesPerMesh; ++i)
     {
         const bool quad = i % 4 == 0;
+        if (quad || !secondHalf)
+            ++cell;
+        const int ring = (cell - 1) / kSegments, segment = (cell - 1) % kSegments;
+        const int a = at(ring, segment), b = at(ring, segment + 1);
+        const int c = at(ring + 1, segment + 1), d = at(ring + 1, segment);
         if (quad)
             w.Line("%6d:%4d  0x0000  4  3  0  %6.4f  4%5d,%2d%5d,%2d%5d,%2d%5d,%2d", i, i % 17, 0.0,
-                   vertex(rng), tex(rng), vertex(rng), tex(rng), vertex(rng), tex(rng), vertex(rng),
-                   tex(rng));
+                   a, tex(rng), b, tex(rng), c, tex(rng), d, tex(rng));
         else
-            w.Line("%6d:%4d  0x0000  4  3  0  %6.4f  3%5d,%2d%5d,%2d%5d,%2d", i, i % 17, 0.0,
-                   vertex(rng), tex(rng), vertex(rng), tex(rng), vertex(rng), tex(rng));
+        {
+            const int corner = secondHalf ? c : b;
+            const int last = secondHalf ? d : c;
+            w.Line("%6d:%4d  0x0000  4  3  0  %6.4f  3%5d,%2d%5d,%2d%5d,%2d", i, i % 17, 0.0, a,
+                   tex(rng), corner, tex(rng), last, tex(rng));
+            secondHalf = !secondHalf;
+        }
     }
     w.Line("");
     w.Line("FACE NORMALS");
@@ -104,7 +129,7 @@ inline void Generate(const std::string& fileName, double megabytes, int geoSets 
     const int meshes =
         std::max(1, static_cast<int>(megabytes * 1024 * 1024 / kMeshBytes / geoSets + 0.5));
     std::mt19937 rng(20240601);
-    w.Line("# MODEL 'synthetic.3do' created by gen3do");
+    w.Line("%s", kFirstLine);
     w.Line("");
     w.Line("3DO 2.1");
     w.Line("");
@@ -174,8 +199,14 @@ inline void Generate(const std::string& fileName, double megabytes, int geoSets 
 // fileName, generated first when it does not exist yet.
 inline std::string Ensure(const std::string& fileName, double megabytes)
 {
-    struct stat st;
-    if (::stat(fileName.c_str(), &st) != 0)
+    char first[128] = {};
+    if (std::FILE* f = std::fopen(fileName.c_str(), "rb"))
+    {
+        if (!std::fgets(first, sizeof first, f))
+            first[0] = 0;
+        std::fclose(f);
+    }
+    if (std::string(first) != std::string(kFirstLine) + "\r\n")
     {
         const std::string part = fileName + ".part";
         Generate(part, megabytes);

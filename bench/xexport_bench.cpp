@@ -1,35 +1,37 @@
-// .X writer throughput on the ~100 MB synthetic model, beside a bare pass that formats the
-// same doubles with std::to_chars, fixed, six decimals.
+// .X writer throughput on the benchmark models, beside a bare pass that formats the same
+// numbers with std::to_chars (vertices fixed with six decimals, face corners as integers)
+// into the same separators.
+#include "benchmodels.h"
 #include "model.h"
-#include "synthetic3do.h"
 #include "xexport.h"
 
 #include <benchmark/benchmark.h>
 
 #include <charconv>
-#include <filesystem>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace
 {
-const std::string kModelFile = "/tmp/quillmark_bench_100mb.3do";
-constexpr double kModelMegabytes = 100;
-
-const TLoadedModel& Model()
+const TLoadedModel& Model(int megabytes)
 {
-    static const TLoadedModel loaded = []
+    static std::map<int, TLoadedModel> models;
+    auto it = models.find(megabytes);
+    if (it == models.end())
     {
         TSilentProgress progress;
-        return Parse3DOFile(synthetic::Ensure(kModelFile, kModelMegabytes), progress);
-    }();
-    return loaded;
+        it = models.emplace(megabytes, Parse3DOFile(benchmodels::Model3DO(megabytes), progress))
+                 .first;
+    }
+    return it->second;
 }
 
 void BM_WriteX(benchmark::State& state)
 {
-    const TLoadedModel& m = Model();
+    const TLoadedModel& m = Model(static_cast<int>(state.range(0)));
     std::uint64_t bytes = 0;
     for (auto _ : state)
     {
@@ -47,86 +49,112 @@ void BM_WriteX(benchmark::State& state)
 
 void BM_WriteXFile(benchmark::State& state)
 {
-    const TLoadedModel& m = Model();
-    const std::string out = "/tmp/quillmark_bench_out.x";
+    const TLoadedModel& m = Model(static_cast<int>(state.range(0)));
+    const std::string out = benchmodels::TempPath("quillmark_bench_out.x");
     for (auto _ : state)
         WriteXFile(out, *m.Model, *m.Nodes, 0);
-    state.SetBytesProcessed(static_cast<std::int64_t>(
-        state.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(out))));
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * benchmodels::FileSize(out)));
     std::remove(out.c_str());
 }
 
-// The three written values of every vertex, placed and scaled as the writer does.
-std::vector<double> WrittenValues()
+struct TWritten
 {
-    const TLoadedModel& m = Model();
+    std::vector<double> Values;        // three per vertex, placed and scaled as written
+    std::vector<std::int64_t> Corners; // per face: corner count, then the corners
+};
+
+TWritten WrittenNumbers(int megabytes)
+{
+    const TLoadedModel& m = Model(megabytes);
     const double scale = 1.0 / m.Model->Radius;
-    std::vector<double> values;
+    TWritten w;
+    std::int64_t base = 0;
     for (const T3DOMesh& mesh : m.Model->Get(0).Meshes)
     {
         for (const T3DOVertex& v : mesh.Vertices)
         {
-            values.push_back(-(v.X + mesh.OffsetX) * scale);
-            values.push_back((v.Z + mesh.OffsetZ) * scale);
-            values.push_back(-(v.Y + mesh.OffsetY) * scale);
+            w.Values.push_back(-(v.X + mesh.OffsetX) * scale);
+            w.Values.push_back((v.Z + mesh.OffsetZ) * scale);
+            w.Values.push_back(-(v.Y + mesh.OffsetY) * scale);
         }
+        for (const T3DOFace& f : mesh.Faces)
+        {
+            w.Corners.push_back(f.VertexCount());
+            for (int i = f.VertexCount() - 1; i >= 0; --i)
+                w.Corners.push_back(base + f.VertexIndexAt(i));
+        }
+        base += mesh.Vertices.Count();
     }
-    return values;
+    return w;
 }
 
 void BM_BareToChars(benchmark::State& state)
 {
-    const std::vector<double> values = WrittenValues();
+    const TWritten w = WrittenNumbers(static_cast<int>(state.range(0)));
     std::vector<char> buffer(1 << 16);
+    char* const limit = buffer.data() + buffer.size() - 512;
     std::uint64_t bytes = 0;
     for (auto _ : state)
     {
         bytes = 0;
         char* p = buffer.data();
-        for (const double v : values)
+        const auto flush = [&]
         {
-            if (p + 400 > buffer.data() + buffer.size())
+            if (p > limit)
             {
                 bytes += static_cast<std::uint64_t>(p - buffer.data());
                 benchmark::DoNotOptimize(buffer.data());
                 p = buffer.data();
             }
-            p = std::to_chars(p, p + 400, v, std::chars_format::fixed, 6).ptr;
+        };
+        for (std::size_t i = 0; i < w.Values.size(); i += 3)
+        {
+            *p++ = ' ';
+            for (int k = 0; k < 3; ++k)
+            {
+                p = std::to_chars(p, p + 400, w.Values[i + k], std::chars_format::fixed, 6).ptr;
+                *p++ = ';';
+            }
+            *p++ = ',';
+            *p++ = '\r';
+            *p++ = '\n';
+            flush();
+        }
+        for (std::size_t i = 0; i < w.Corners.size();)
+        {
+            const std::int64_t k = w.Corners[i++];
+            *p++ = ' ';
+            p = std::to_chars(p, p + 24, k).ptr;
             *p++ = ';';
+            for (std::int64_t c = 0; c < k; ++c)
+            {
+                p = std::to_chars(p, p + 24, w.Corners[i++]).ptr;
+                *p++ = ',';
+            }
+            *p++ = ';';
+            *p++ = ',';
+            *p++ = '\r';
+            *p++ = '\n';
+            flush();
         }
         bytes += static_cast<std::uint64_t>(p - buffer.data());
         benchmark::DoNotOptimize(buffer.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
-    state.counters["values"] = static_cast<double>(values.size());
+    state.counters["out_MB"] = static_cast<double>(bytes) / 1e6;
 }
 
-// The writer's own number formatting over the same values, for comparison with to_chars.
-void BM_FormatXReal(benchmark::State& state)
+void Sizes(benchmark::internal::Benchmark* b)
 {
-    const std::vector<double> values = WrittenValues();
-    std::vector<char> buffer(1 << 16);
-    for (auto _ : state)
-    {
-        char* p = buffer.data();
-        for (const double v : values)
-        {
-            if (p + 400 > buffer.data() + buffer.size())
-            {
-                benchmark::DoNotOptimize(buffer.data());
-                p = buffer.data();
-            }
-            p = FormatXReal(p, v);
-            *p++ = ';';
-        }
-        benchmark::DoNotOptimize(buffer.data());
-    }
+    for (const int mb : benchmodels::kSizes)
+        b->Arg(mb);
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
 }
 
-BENCHMARK(BM_WriteX)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(BM_WriteXFile)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(BM_BareToChars)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(BM_FormatXReal)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_WriteX)->Apply(Sizes);
+BENCHMARK(BM_BareToChars)->Apply(Sizes);
+BENCHMARK(BM_WriteXFile)->Apply(Sizes);
 } // namespace
 
 BENCHMARK_MAIN();

@@ -1,47 +1,22 @@
-// .X reader throughput on a large file in the format the program's writer produces.
+// The preview's .X reader on the .X files the writer makes of the benchmark models: from
+// bytes in memory, and from the file as the mesh builder loads it.
+#include "benchmodels.h"
 #include "xreader.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace
 {
-// A grid of quads: about `faces` faces, one vertex per face, lines as the writer prints them.
-std::string MakeXText(int faces)
-{
-    std::string text = "xof 0302txt 0064\r\nHeader {\r\n 1;\r\n 0;\r\n 1;\r\n}\r\n\r\nMesh {\r\n";
-    const int side = 1000;
-    const int vertices = faces + side + 1;
-    text += ' ';
-    text += std::to_string(vertices);
-    text += ";\r\n";
-    char line[128];
-    for (int i = 0; i < vertices; ++i)
-    {
-        std::snprintf(line, sizeof line, " %.6f;%.6f;%.6f;,\r\n", -0.5 + (i % side) * 0.001,
-                      (i / side) * 0.0007 - 0.3, 0.25 - (i % 7) * 0.013);
-        text += line;
-    }
-    text += "\r\n ";
-    text += std::to_string(faces);
-    text += ";\r\n";
-    for (int f = 0; f < faces; ++f)
-    {
-        std::snprintf(line, sizeof line, " 4;%d,%d,%d,%d;,\r\n", f + side + 1, f + side, f, f + 1);
-        text += line;
-    }
-    text += " MeshMaterialList {\r\n  1;\r\n  1;\r\n  0;;\r\n  Material {\r\n"
-            "   1.000000;1.000000;1.000000;1.000000;;\r\n   0.000000;\r\n"
-            "   0.000000;0.000000;0.000000;;\r\n   0.000000;0.000000;0.000000;;\r\n  }\r\n }\r\n"
-            "}\r\n";
-    return text;
-}
-
 void BM_ReadXData(benchmark::State& state)
 {
-    const std::string text = MakeXText(static_cast<int>(state.range(0)));
+    const std::string file = benchmodels::ModelX(static_cast<int>(state.range(0)));
+    std::ostringstream all;
+    all << std::ifstream(file, std::ios::binary).rdbuf();
+    const std::string text = all.str();
     TXMesh mesh;
     for (auto _ : state)
     {
@@ -51,9 +26,32 @@ void BM_ReadXData(benchmark::State& state)
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(text.size()));
-    state.counters["MB"] = static_cast<double>(text.size()) / 1e6;
+    state.counters["x_MB"] = static_cast<double>(text.size()) / 1e6;
+    state.counters["faces"] = static_cast<double>(mesh.FaceCount());
+}
+
+void BM_ReadXFile(benchmark::State& state)
+{
+    const std::string file = benchmodels::ModelX(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+    {
+        TXMesh mesh;
+        if (ReadXFile(file, mesh) != D3DRM_OK)
+            state.SkipWithError("file rejected");
+        benchmark::DoNotOptimize(mesh.Positions.data());
+    }
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * benchmodels::FileSize(file)));
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    for (const int mb : benchmodels::kSizes)
+        b->Arg(mb);
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
 }
 } // namespace
 
-BENCHMARK(BM_ReadXData)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadXData)->Apply(Sizes);
+BENCHMARK(BM_ReadXFile)->Apply(Sizes);
 BENCHMARK_MAIN();

@@ -67,21 +67,31 @@ void TSoftCanvas::Segment(std::int64_t x0, std::int64_t y0, std::int64_t x1, std
 
     const std::int64_t twoN = 2 * n;
     const TInt128 num = TInt128(2) * first * dMinor + n;
-    std::int64_t offset = static_cast<std::int64_t>(num / twoN);
+    const std::int64_t offset = static_cast<std::int64_t>(num / twoN);
     std::int64_t rest = static_cast<std::int64_t>(num % twoN);
+    // Walk a pixel index along with the coordinates: the major one stays inside the buffer,
+    // so only the minor one needs testing.
+    const std::int64_t width = FWidth;
+    const std::int64_t qLimit = xMajor ? FHeight : FWidth;
+    const std::int64_t mStride = xMajor ? mStep : mStep * width;
+    const std::int64_t qStride = xMajor ? qStep * width : qStep;
+    std::int64_t q = q0 + offset * qStep;
+    const std::int64_t mFirst = m0 + first * mStep;
+    std::int64_t index = xMajor ? q * width + mFirst : mFirst * width + q;
+    const std::int64_t twoMinor = 2 * dMinor;
+    std::uint32_t* const pixels = FPixels.data();
+    const std::uint32_t pen = FPen;
     for (std::int64_t i = first; i < last; ++i)
     {
-        const std::int64_t m = m0 + i * mStep;
-        const std::int64_t q = q0 + offset * qStep;
-        if (xMajor)
-            Plot(m, q, FPen);
-        else
-            Plot(q, m, FPen);
-        rest += 2 * dMinor;
+        if (static_cast<std::uint64_t>(q) < static_cast<std::uint64_t>(qLimit))
+            pixels[index] = pen;
+        index += mStride;
+        rest += twoMinor;
         if (rest >= twoN)
         {
             rest -= twoN;
-            ++offset;
+            q += qStep;
+            index += qStride;
         }
     }
 }

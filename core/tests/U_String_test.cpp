@@ -87,6 +87,9 @@ TEST(StringParserWithComma, CommaRules)
     EXPECT_EQ(Fields<TStringParserWithComma>("1 ,2"), (V{"1", ",2"}));
     EXPECT_EQ(Fields<TStringParserWithComma>(",5"), (V{"", "5"}));
     EXPECT_EQ(Fields<TStringParserWithComma>(" ,5"), (V{",5"}));
+    // A run at the start of the line has its first comma tested; one after a blank has not.
+    EXPECT_EQ(Fields<TStringParserWithComma>(",,"), (V{"", ""}));
+    EXPECT_EQ(Fields<TStringParserWithComma>(" ,,"), (V{","}));
     EXPECT_EQ(Fields<TStringParserWithComma>("0,"), (V{"0"}));
     EXPECT_EQ(Fields<TStringParserWithComma>("1 , 2"), (V{"1", "", "2"}));
     EXPECT_EQ(Fields<TStringParserWithComma>("1,,2"), (V{"1", "", "2"}));
