@@ -7,6 +7,8 @@
 #include "model.h"
 #include "testsupport.h"
 #include "xexport.h"
+#include "F_D3D.h"
+#include "d3drmfake.h"
 
 #include <QLabel>
 #include <QMdiArea>
@@ -269,6 +271,39 @@ private slots:
         QCOMPARE(MainForm->CurrGeoDisp->text(), QStringLiteral("GeoSet: 0"));
         QVERIFY(MainForm->CurrData->text().startsWith(QStringLiteral("4 Vertices")));
         QVERIFY(FDialogs.Filters.isEmpty());
+    }
+
+    void eachOpenAndArrowStepShowsOneMorePreview()
+    {
+        auto previews = [] {
+            int n = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (dynamic_cast<TD3DForm*>(w) && w->isVisible())
+                    ++n;
+            return n;
+        };
+        const int before = previews();
+        Open(Model("three.3do", {{3}, {4}, {5}}));
+        QCOMPARE(previews(), before + 1);
+        QVERIFY(D3DForm);
+        QPointer<QWidget> first = D3DForm;
+        QTest::mouseClick(MainForm->CurrGeoSet->UpButton, Qt::LeftButton);
+        QCOMPARE(previews(), before + 2);
+        QVERIFY(D3DForm != first);
+        QVERIFY(first); // earlier previews stay open
+
+        // A preview that cannot be built is reported; earlier ones are untouched.
+        auto platform = std::make_shared<TRecordingPlatform>();
+        platform->FailAlways("IDirect3DRM::CreateViewport", static_cast<HRESULT>(0x80000003u));
+        SetD3DPlatform(platform);
+        QTest::mouseClick(MainForm->CurrGeoSet->UpButton, Qt::LeftButton);
+        SetD3DPlatform(nullptr);
+        QCOMPARE(previews(), before + 2);
+        QVERIFY(!D3DForm);
+        QVERIFY(first);
+        QCOMPARE(FDialogs.Messages.size(), 1);
+        QVERIFY(FDialogs.Messages[0].second.startsWith(QStringLiteral("DirectX call failed: 80000003\n")));
+        QCOMPARE(MainForm->CurrGeoDisp->text(), QStringLiteral("GeoSet: 2"));
     }
 
     void cancelledOpenChangesNothing()
