@@ -110,6 +110,88 @@ std::uint64_t LevelBytes(std::uint32_t width, std::uint32_t height, int level, s
 {
     return std::uint64_t{width >> level} * (height >> level) * (bpp / 8);
 }
+
+TMatCel ReadCel(TMatReader& in, bool texturedMaterial, std::int32_t textureCount)
+{
+    // Each record's own type sets its size; a type that disagrees with the material's would
+    // put readers that size records by the material type out of step.
+    const std::uint32_t celType = in.U32();
+    if (celType != kColourCel && celType != kTextureCel)
+        throw EMaterialError(kMaterialCelType);
+    TMatCel cel;
+    cel.Textured = celType == kTextureCel;
+    if (cel.Textured != texturedMaterial)
+        throw EMaterialError(kMaterialCelKind);
+    in.Need((cel.Textured ? kTextureCelBytes : kColourCelBytes) - 4);
+    const std::uint32_t colourIndex = in.U32();
+    if (colourIndex > 255)
+        throw EMaterialError(kMaterialColourIndex);
+    cel.ColourIndex = static_cast<std::uint8_t>(colourIndex);
+    in.Skip(16);
+    if (cel.Textured)
+    {
+        in.Skip(12);
+        cel.TextureIndex = in.I32();
+        if (cel.TextureIndex < 0 || cel.TextureIndex >= textureCount)
+            throw EMaterialError(kMaterialTextureIndex);
+    }
+    return cel;
+}
+
+TMatTexture ReadTexture(TMatReader& in, const TMatColourFormat& format, TTexelRule formatRule,
+                        std::vector<std::string>& warnings)
+{
+    in.Need(kTextureHeaderBytes);
+    TMatTexture texture;
+    texture.Width = in.U32();
+    texture.Height = in.U32();
+    const std::uint32_t transparent = in.U32();
+    in.Skip(4);
+    texture.ColourKey = in.U32();
+    const std::uint32_t mipCount = in.U32();
+    if (texture.Width == 0 || texture.Height == 0 || texture.Width > kMaxTextureSide ||
+        texture.Height > kMaxTextureSide)
+        throw EMaterialError(kMaterialTextureSize);
+    if (mipCount == 0)
+        throw EMaterialError(kMaterialNoMipLevels);
+    if (mipCount > 32 || (texture.Width >> (mipCount - 1)) == 0 ||
+        (texture.Height >> (mipCount - 1)) == 0)
+        throw EMaterialError(kMaterialMipTooSmall);
+    if (transparent > 1)
+        Warn(warnings, kMaterialTransparentFlag);
+    texture.Transparent = transparent != 0;
+    if (!IsPowerOfTwo(texture.Width) || !IsPowerOfTwo(texture.Height))
+        Warn(warnings, kMaterialNotPowerOfTwo);
+    if (mipCount > kMaxMipLevels)
+        Warn(warnings, kMaterialExtraMipLevels);
+    texture.MipCount = static_cast<int>(std::min<std::uint32_t>(mipCount, kMaxMipLevels));
+
+    texture.Rule = formatRule;
+    if (formatRule == trRgb565)
+    {
+        // The game picks the 16-bit layout by this flag alone.
+        if (texture.Transparent)
+            texture.Rule = trArgb1555;
+        if (texture.Transparent && IsRgb565(format))
+            Warn(warnings, kMaterialRgb565Transparent);
+        if (!texture.Transparent && IsArgb1555(format))
+            Warn(warnings, kMaterialArgb1555Opaque);
+    }
+
+    std::uint64_t keptBytes = 0, allBytes = 0;
+    for (int level = 0; level < static_cast<int>(mipCount); ++level)
+    {
+        const std::uint64_t size = LevelBytes(texture.Width, texture.Height, level, format.Bpp);
+        allBytes += size;
+        if (level < texture.MipCount)
+            keptBytes += size;
+    }
+    in.Need(allBytes);
+    const std::uint8_t* texels = in.Take(keptBytes);
+    texture.Texels.assign(texels, texels + keptBytes);
+    in.Skip(allBytes - keptBytes);
+    return texture;
+}
 } // namespace
 
 TMaterial::TMaterial(std::string_view data)
@@ -149,88 +231,13 @@ TMaterial::TMaterial(std::string_view data)
 
     FCels.reserve(static_cast<std::size_t>(celCount));
     for (int i = 0; i < celCount; ++i)
-    {
-        // Each record's own type sets its size; a type that disagrees with the material's
-        // would put readers that size records by the material type out of step.
-        const std::uint32_t celType = in.U32();
-        if (celType != kColourCel && celType != kTextureCel)
-            throw EMaterialError(kMaterialCelType);
-        TMatCel cel;
-        cel.Textured = celType == kTextureCel;
-        if (cel.Textured != IsTextured())
-            throw EMaterialError(kMaterialCelKind);
-        in.Need((cel.Textured ? kTextureCelBytes : kColourCelBytes) - 4);
-        const std::uint32_t colourIndex = in.U32();
-        if (colourIndex > 255)
-            throw EMaterialError(kMaterialColourIndex);
-        cel.ColourIndex = static_cast<std::uint8_t>(colourIndex);
-        in.Skip(16);
-        if (cel.Textured)
-        {
-            in.Skip(12);
-            cel.TextureIndex = in.I32();
-            if (cel.TextureIndex < 0 || cel.TextureIndex >= textureCount)
-                throw EMaterialError(kMaterialTextureIndex);
-        }
-        FCels.push_back(cel);
-    }
+        FCels.push_back(ReadCel(in, IsTextured(), textureCount));
     if (IsTextured() && celCount != textureCount)
         Warn(FWarnings, kMaterialCelsNotTextures);
 
     FTextures.reserve(static_cast<std::size_t>(textureCount));
     for (int i = 0; i < textureCount; ++i)
-    {
-        in.Need(kTextureHeaderBytes);
-        TMatTexture texture;
-        texture.Width = in.U32();
-        texture.Height = in.U32();
-        const std::uint32_t transparent = in.U32();
-        in.Skip(4);
-        texture.ColourKey = in.U32();
-        const std::uint32_t mipCount = in.U32();
-        if (texture.Width == 0 || texture.Height == 0 || texture.Width > kMaxTextureSide ||
-            texture.Height > kMaxTextureSide)
-            throw EMaterialError(kMaterialTextureSize);
-        if (mipCount == 0)
-            throw EMaterialError(kMaterialNoMipLevels);
-        if (mipCount > 32 || (texture.Width >> (mipCount - 1)) == 0 ||
-            (texture.Height >> (mipCount - 1)) == 0)
-            throw EMaterialError(kMaterialMipTooSmall);
-        if (transparent > 1)
-            Warn(FWarnings, kMaterialTransparentFlag);
-        texture.Transparent = transparent != 0;
-        if (!IsPowerOfTwo(texture.Width) || !IsPowerOfTwo(texture.Height))
-            Warn(FWarnings, kMaterialNotPowerOfTwo);
-        if (mipCount > kMaxMipLevels)
-            Warn(FWarnings, kMaterialExtraMipLevels);
-        texture.MipCount = static_cast<int>(std::min<std::uint32_t>(mipCount, kMaxMipLevels));
-
-        texture.Rule = formatRule;
-        if (formatRule == trRgb565)
-        {
-            if (texture.Transparent)
-                texture.Rule = trArgb1555;
-            if (texture.Transparent && IsRgb565(FFormat))
-                Warn(FWarnings, kMaterialRgb565Transparent);
-            if (!texture.Transparent && IsArgb1555(FFormat))
-                Warn(FWarnings, kMaterialArgb1555Opaque);
-        }
-
-        std::uint64_t keptBytes = 0, allBytes = 0;
-        for (int level = 0; level < static_cast<int>(mipCount); ++level)
-        {
-            const std::uint64_t size =
-                LevelBytes(texture.Width, texture.Height, level, FFormat.Bpp);
-            allBytes += size;
-            if (level < texture.MipCount)
-                keptBytes += size;
-        }
-        in.Need(allBytes);
-        const std::uint8_t* texels = in.Take(keptBytes);
-        texture.Texels.assign(texels, texels + keptBytes);
-        in.Skip(allBytes - keptBytes);
-        FTextures.push_back(std::move(texture));
-    }
+        FTextures.push_back(ReadTexture(in, FFormat, formatRule, FWarnings));
 
     if ((FType & kTypeHasPalette) != 0)
     {

@@ -145,8 +145,9 @@ private:
 };
 
 // Decodes mip level `level` of texture `texture` into `out`, which must hold
-// LevelWidth(level) * LevelHeight(level) pixels. Throws EListError for a texture or level
-// out of range.
+// LevelWidth(level) * LevelHeight(level) pixels. A cut-out texel keeps its colour with alpha 0;
+// channels of n bits widen exactly (31 of 5 bits becomes 255). Throws EListError for a texture
+// or level out of range, or an `out` too small.
 void DecodeTexture(const TMaterial& material, int texture, const TColormap& colormap, int level,
                    std::span<std::uint32_t> out);
 TArgbImage DecodeTexture(const TMaterial& material, int texture, const TColormap& colormap,

@@ -214,6 +214,11 @@ TEST(Material, SixteenBitTexturesFollowTheGamesRuleWithExactWidening)
                                                      "transparent: shown as RGB565, as the "
                                                      "game does"});
     EXPECT_EQ(DecodeTexture(m, 0, cmp).Pixels, std::vector<std::uint32_t>{0xFFFF0000});
+    // The game ignores the channel fields, so empty ones still give its rule.
+    const TMaterial empty(Header(2, 1, 1, {1, 16}) + TextureCel(5, 0) + TextureHeader(1, 1, 1, 1) +
+                          std::string("\x00\xF8", 2));
+    EXPECT_TRUE(empty.Warnings().empty());
+    EXPECT_EQ(DecodeTexture(empty, 0, cmp).Pixels, std::vector<std::uint32_t>{0xFFF70000});
 }
 
 TEST(Material, OtherLayoutsFollowTheHeader)
