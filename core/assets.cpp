@@ -280,8 +280,9 @@ public:
     std::string Read(const std::string& within) const override
     {
         const std::optional<std::size_t> index = FArchive->Find(within);
-        // Only names Find gave come here.
-        return index ? FArchive->Read(*index) : std::string();
+        if (!index)
+            throw EArchiveError(Format(kArchiveEntryNotFound, {within}));
+        return FArchive->Read(*index);
     }
 
     std::vector<std::string> Candidates(const std::string& slashed) const override
