@@ -278,6 +278,9 @@ void TGobArchive::ReadIndex(std::uint64_t indexOffset)
     if (count > (FFileSize - indexOffset - 4) / kGobEntrySize)
         throw EArchiveError(
             Format(kGobTooManyEntries, {std::to_string(count), std::to_string(FFileSize)}));
+    // Names are found by 32-bit offsets into one arena.
+    if (count > kGobMaxEntries)
+        throw EArchiveError(Format(kGobEntriesBeyondLimit, {std::to_string(count)}));
     FRecords.reserve(static_cast<std::size_t>(count));
     FNames.reserve(static_cast<std::size_t>(count) * 24);
     std::vector<char> chunk(

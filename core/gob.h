@@ -21,6 +21,8 @@ inline constexpr const char* kGobBadIndexOffset =
     "Broken GOB archive: index offset %s is outside the file (%s bytes)";
 inline constexpr const char* kGobTooManyEntries =
     "Broken GOB archive: %s entries do not fit in the file (%s bytes)";
+inline constexpr const char* kGobEntriesBeyondLimit =
+    "Unsupported GOB archive: %s entries (at most 33554431)";
 // One entry, named as stored (control characters shown as \xNN), or as #N (counting from 1 in
 // index order) when its name is empty.
 inline constexpr const char* kGobEntryNameNotEnded =
@@ -62,6 +64,7 @@ inline constexpr std::uint32_t kGobVersion = 20;
 inline constexpr std::uint64_t kGobHeaderSize = 12;
 inline constexpr std::uint64_t kGobEntrySize = 136;
 inline constexpr std::size_t kGobNameSize = 128;
+inline constexpr std::uint64_t kGobMaxEntries = 0xFFFFFFFFu / kGobNameSize;
 
 // A file that is not a usable archive, a broken entry, an entry a command line cannot name.
 class EArchiveError : public std::runtime_error
