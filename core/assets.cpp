@@ -103,7 +103,11 @@ struct TDirEntry
 class TAssetSource::TMount
 {
 public:
-    TMount(TMountKind kind, std::string path) : FKind(kind), FPath(std::move(path)) {}
+    // The path is shown to the user, so in the system's own spelling.
+    TMount(TMountKind kind, const std::string& path)
+        : FKind(kind), FPath(Utf8FromPath(PathFromUtf8(path).make_preferred()))
+    {
+    }
     virtual ~TMount() = default;
     TMountKind Kind() const { return FKind; }
     const std::string& Path() const { return FPath; }
