@@ -472,11 +472,17 @@ private:
         return static_cast<int>(FJson["bufferViews"].size()) - 1;
     }
 
-    int AddAccessor(json accessor)
+    int AddAccessor(int view, std::uint64_t offset, int componentType, std::uint64_t count,
+                    const char* type)
     {
-        json& list = FJson["accessors"];
-        list.push_back(std::move(accessor));
-        return static_cast<int>(list.size()) - 1;
+        json a = json::object();
+        a["bufferView"] = view;
+        a["byteOffset"] = offset;
+        a["componentType"] = componentType;
+        a["count"] = count;
+        a["type"] = type;
+        FAccessors.push_back(std::move(a));
+        return static_cast<int>(FAccessors.size()) - 1;
     }
 
     int MaterialFor(const TVariant& v)
@@ -570,31 +576,20 @@ private:
             json primitives = json::array();
             for (const TPrimitive& p : plan.Primitives)
             {
-                json attributes;
-                attributes["POSITION"] = AddAccessor({{"bufferView", positions},
-                                                      {"byteOffset", p.VertexFirst * 12},
-                                                      {"componentType", kFloat},
-                                                      {"count", p.VertexCount},
-                                                      {"type", "VEC3"},
-                                                      {"min", {p.Min[0], p.Min[1], p.Min[2]}},
-                                                      {"max", {p.Max[0], p.Max[1], p.Max[2]}}});
-                attributes["NORMAL"] = AddAccessor({{"bufferView", normals},
-                                                    {"byteOffset", p.VertexFirst * 12},
-                                                    {"componentType", kFloat},
-                                                    {"count", p.VertexCount},
-                                                    {"type", "VEC3"}});
+                json attributes = json::object();
+                attributes["POSITION"] =
+                    AddAccessor(positions, p.VertexFirst * 12, kFloat, p.VertexCount, "VEC3");
+                json& position = FAccessors.back();
+                position["min"] = {p.Min[0], p.Min[1], p.Min[2]};
+                position["max"] = {p.Max[0], p.Max[1], p.Max[2]};
+                attributes["NORMAL"] =
+                    AddAccessor(normals, p.VertexFirst * 12, kFloat, p.VertexCount, "VEC3");
                 if (p.Textured)
-                    attributes["TEXCOORD_0"] = AddAccessor({{"bufferView", texcoords},
-                                                            {"byteOffset", p.TexFirst * 8},
-                                                            {"componentType", kFloat},
-                                                            {"count", p.VertexCount},
-                                                            {"type", "VEC2"}});
-                const int index =
-                    AddAccessor({{"bufferView", indices},
-                                 {"byteOffset", p.IndexByteFirst},
-                                 {"componentType", p.WideIndices() ? kUnsignedInt : kUnsignedShort},
-                                 {"count", p.IndexCount},
-                                 {"type", "SCALAR"}});
+                    attributes["TEXCOORD_0"] =
+                        AddAccessor(texcoords, p.TexFirst * 8, kFloat, p.VertexCount, "VEC2");
+                const int index = AddAccessor(indices, p.IndexByteFirst,
+                                              p.WideIndices() ? kUnsignedInt : kUnsignedShort,
+                                              p.IndexCount, "SCALAR");
                 primitives.push_back({{"attributes", std::move(attributes)},
                                       {"indices", index},
                                       {"material", MaterialFor(p.Variant)}});
@@ -604,6 +599,8 @@ private:
                 {{"name", FMeshes.Get(m).Name}, {"primitives", std::move(primitives)}});
         }
 
+        if (!FAccessors.empty())
+            FJson["accessors"] = std::move(FAccessors);
         BuildNodes();
         if (FUsesUnlit)
             FJson["extensionsUsed"] = {kUnlit};
@@ -765,6 +762,7 @@ private:
     std::vector<char> FBuffer;
 
     json FJson;
+    json FAccessors = json::array();
     std::vector<TVariant> FVariants;    // glTF material i
     std::vector<int> FTextureMaterials; // glTF texture i = model material
     std::vector<std::string> FImages;   // PNG bytes, one per texture
