@@ -47,9 +47,9 @@ enum class TGltfMaterialKind
 // What the exporter needs of one entry of the model's material list.
 struct TGltfMaterial
 {
-    std::string Name;
+    std::string Name; // as in the model's list (the file takes names from T3DO::Materials)
     TGltfMaterialKind Kind = TGltfMaterialKind::Missing;
-    std::uint32_t Colour = 0xFFFFFFFF; // 0xAARRGGBB, as displayed (sRGB)
+    std::uint32_t Colour = 0xFFFFFFFF; // 0xAARRGGBB as displayed (sRGB); alpha not used
     // Cel 0 of a texture: Width x Height texels 0xAARRGGBB, rows from the top.
     int Width = 0, Height = 0;
     std::vector<std::uint32_t> Texels;
@@ -63,21 +63,26 @@ struct TGltfMaterial
 //   its parent and children as the parent links say, children in the order of the child and
 //   sibling links; translation = position, rotation = Rz(yaw) Rx(pitch) Ry(roll) from
 //   RotationB, RotationA, RotationC in degrees. Each node that names a mesh has a child node,
-//   named as the mesh and translated by the node's pivot, that carries the mesh; a mesh that
-//   no node names hangs the same way on node 0 (as the views place it), or on the root when
-//   there are no nodes. Every node whose parent is -1 is a child of one root node that turns
-//   game axes into glTF's: glTF (x, y, z) = game (x, z, -y).
+//   named as the mesh and translated by the node's pivot, that carries the mesh (a mesh named
+//   by several nodes is drawn at each, as the game does); a mesh that no node names hangs the
+//   same way on node 0 (where the views place it), or on the root when there are no nodes.
+//   Every node whose parent is -1 is a child of one last root node, "game axes", that turns
+//   game axes into glTF's: glTF (x, y, z) = game (x, z, -y). No scaling.
 // - one glTF mesh per mesh with something to draw, named as the mesh: faces as triangle fans,
 //   corners unshared between faces, flat normals from the face normals (from the corners when
-//   the stored one is zero), one primitive per material and face variant. Faces with material
-//   -1 or fewer than 3 corners are left out; a material beyond the list is left out with a
-//   warning.
-// - materials named as the model's; texture coordinates = texture vertex / texture size.
-//   Face flag 0x1 makes a double-sided variant, 0x2 a blended one (alpha 90/255); lighting
-//   mode 0 (the lower of mesh and face) an unlit one.
+//   the stored one is zero), wound so that the stored normal is the front; one primitive per
+//   material and face variant. Faces with material -1 or fewer than 3 corners are left out,
+//   and with a material beyond the list too, with a warning. Geometry and texture modes play
+//   no part.
+// - materials named as the model's, not metallic: texture materials as an embedded PNG of
+//   cel 0 (nearest filtering, repeat; alpha mask when cut out), texture coordinates = texture
+//   vertex / texture size; colour materials as a base colour factor, turned from sRGB into
+//   the linear values glTF asks for; missing ones magenta. Face flag 0x1 makes a double-sided
+//   variant, 0x2 a blended one (alpha 90/255); lighting mode 0 (the lower of mesh and face) an
+//   unlit one (KHR_materials_unlit).
 // Throws EListError for a geoset outside the model, EModelError(kParentChainCycle) for a
 // cyclic parent chain, EModelError for the kGltf...Format errors above and kGltfTooLarge;
-// the sink may then have received part of the file. Warnings go to `warnings` when given.
+// nothing reaches the sink then. Warnings go to `warnings` when given.
 void WriteGltf(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                const std::vector<TGltfMaterial>& materials, TGltfContainer container,
                const TXSink& sink, std::vector<std::string>* warnings = nullptr);
