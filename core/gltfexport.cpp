@@ -718,7 +718,7 @@ private:
 
     void WriteGlb(const TXSink& sink)
     {
-        std::string text = FJson.dump();
+        std::string text = Dump();
         text.resize((text.size() + 3) / 4 * 4, ' ');
         const std::uint64_t binary = FBuffer.empty() ? 0 : 8 + FBuffer.size();
         const std::uint64_t total = 12 + 8 + text.size() + binary;
@@ -747,7 +747,11 @@ private:
         }
     }
 
-    void WriteText(const TXSink& sink) { sink(FJson.dump()); }
+    void WriteText(const TXSink& sink) { sink(Dump()); }
+
+    // Names are bytes from the model file; glTF wants UTF-8, so bytes that are not become
+    // U+FFFD rather than an error.
+    std::string Dump() const { return FJson.dump(-1, ' ', false, json::error_handler_t::replace); }
 
     const T3DO& FModel;
     const TNodeList& FNodes;

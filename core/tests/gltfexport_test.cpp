@@ -585,6 +585,8 @@ TEST(GltfExport, BrokenModelsEndWithAMessage)
         return ErrorText([&] { m.Export(); });
     };
     EXPECT_EQ(error([](TModel&) {}), "no error");
+    // Names that are not UTF-8 are still written, their stray bytes replaced.
+    EXPECT_EQ(error([](TModel& m) { m.Nodes.Get(1).Name = "arm\xE9"; }), "no error");
     // A cycle among nodes that carry no mesh is still a cycle.
     EXPECT_EQ(error([](TModel& m) { m.Nodes.Get(2).ParentIndex = 2; }), kParentChainCycle);
     EXPECT_EQ(error([](TModel& m) { m.Nodes.Get(1).ParentIndex = 3; }),
