@@ -1,5 +1,6 @@
 #include "gltfexport.h"
 
+#include "platform.h"
 #include "pngwrite.h"
 
 #include <gtest/gtest.h>
@@ -639,17 +640,17 @@ TEST(GltfExport, FileIsWrittenWholeOrNotAtAll)
     const fs::path dir =
         fs::temp_directory_path() / ("quillmark_gltf_" + std::to_string(std::random_device()()));
     fs::create_directories(dir);
-    const std::string file = (dir / "out.glb").string();
+    const std::string file = Utf8FromPath(dir / "out.glb");
     TModel m(1);
     m.Nodes.Add(Node("n", 0, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}));
     WriteGltfFile(file, m.Model, m.Nodes, 0, {}, TGltfContainer::Binary);
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(dir / "out.glb", std::ios::binary);
     const std::string written((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(written, GltfBytes(m.Model, m.Nodes, 0, {}, TGltfContainer::Binary));
 
     m.Nodes.Get(0).ParentIndex = 0;
     EXPECT_THROW(WriteGltfFile(file, m.Model, m.Nodes, 0, {}, TGltfContainer::Binary), EModelError);
-    std::ifstream again(file, std::ios::binary);
+    std::ifstream again(dir / "out.glb", std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), written);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     fs::remove_all(dir);
