@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Prints one table from the Google Benchmark JSON files that scripts/bench.sh writes.
 
-usage: report.py DIR   (DIR holds loader.json, xexport.json, xreader.json, view.json,
-                        render.json and preview.json; a missing file leaves its rows empty)
+usage: report.py DIR   (DIR holds loader.json, xexport.json, gltfexport.json, xreader.json,
+                        view.json, render.json and preview.json; a missing file leaves its
+                        rows empty)
 """
 import json
 import os
@@ -15,7 +16,7 @@ SIZES = (1, 10, 100)
 
 def load(directory):
     runs = {}
-    for name in ("loader", "xexport", "xreader", "view", "render", "preview"):
+    for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "preview"):
         path = os.path.join(directory, name + ".json")
         if not os.path.exists(path):
             continue
@@ -105,6 +106,11 @@ def main():
     wf = get(f"BM_WriteXFile/{BIG}")
     row("  writer to a file (MB/s)", mbps(wf), 0, cpu=mbps(wf, "cpu_time"))
 
+    gf = get(f"BM_WriteGltfFile/{BIG}")
+    v = seconds(gf) if gf else None
+    row(f"glTF writer, {BIG} MB model to .glb file (s)", v, 2, "<= 2", v is not None and v <= 2,
+        seconds(gf, "cpu_time") if gf else None)
+
     rf = get(f"BM_ReadXFile/{BIG}")
     v = mbps(rf)
     row(f".X reader, .X of the {BIG} MB model, from file (MB/s)", v, 0, ">= 200",
@@ -156,15 +162,16 @@ def main():
 
     # Growth with model size.
     print()
-    print("| Model | .3do MB | faces | load ms | write .X ms | read .X ms | first frame ms "
-          "| software fps | view repaint ms |")
-    print("|---|---|---|---|---|---|---|---|---|")
+    print("| Model | .3do MB | faces | load ms | write .X ms | write .glb ms | read .X ms "
+          "| first frame ms | software fps | view repaint ms |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
     for mb in SIZES:
         lb = get(f"BM_Parse3DOFile/{mb}")
         faces = f"{int(lb['faces']):,}" if lb else "-"
         size = fmt(lb["file_MB"], 1) if lb else "-"
         print(f"| {mb} MB | {size} | {faces} | {fmt(ms(lb), 1)} | "
-              f"{fmt(ms(get(f'BM_WriteXFile/{mb}')), 1)} | {fmt(ms(get(f'BM_ReadXFile/{mb}')), 1)} | "
+              f"{fmt(ms(get(f'BM_WriteXFile/{mb}')), 1)} | "
+              f"{fmt(ms(get(f'BM_WriteGltfFile/{mb}')), 1)} | {fmt(ms(get(f'BM_ReadXFile/{mb}')), 1)} | "
               f"{fmt(ms(get(f'FileToFirstFrame/software/{mb}')), 0)} | "
               f"{fmt(fps(get(f'PreviewFrames/software/{mb}')), 0)} | "
               f"{fmt(ms(get(f'BM_PaintFront/{mb}')), 2)} |")

@@ -23,7 +23,7 @@ T3DOFace::T3DOFace(const T3DOFace& other)
     : Material(other.Material), GeometryMode(other.GeometryMode),
       LightingMode(other.LightingMode), TextureMode(other.TextureMode),
       ExtraLight(other.ExtraLight), NormalX(other.NormalX), NormalY(other.NormalY),
-      NormalZ(other.NormalZ)
+      NormalZ(other.NormalZ), Flags(other.Flags)
 {
     CopyFrom(other);
 }
@@ -42,7 +42,7 @@ T3DOFace::T3DOFace(T3DOFace&& other) noexcept
     : Material(other.Material), GeometryMode(other.GeometryMode),
       LightingMode(other.LightingMode), TextureMode(other.TextureMode),
       ExtraLight(other.ExtraLight), NormalX(other.NormalX), NormalY(other.NormalY),
-      NormalZ(other.NormalZ), FVertexCount(other.FVertexCount)
+      NormalZ(other.NormalZ), Flags(other.Flags), FVertexCount(other.FVertexCount)
 {
     std::memcpy(FInline, other.FInline, sizeof(FInline));
     other.FVertexCount = 0;
@@ -61,6 +61,7 @@ T3DOFace& T3DOFace::operator=(T3DOFace&& other) noexcept
         NormalX = other.NormalX;
         NormalY = other.NormalY;
         NormalZ = other.NormalZ;
+        Flags = other.Flags;
         FVertexCount = other.FVertexCount;
         std::memcpy(FInline, other.FInline, sizeof(FInline));
         other.FVertexCount = 0;

@@ -93,6 +93,8 @@ public:
     std::int16_t GeometryMode = 0, LightingMode = 0, TextureMode = 0;
     double ExtraLight = 0;
     double NormalX = 0, NormalY = 0, NormalZ = 0;
+    // Added: the face line's type field (0x1 double-sided, 0x2 translucent, ...).
+    std::uint32_t Flags = 0;
 
     T3DOFace() = default;
     T3DOFace(const T3DOFace& other);
@@ -181,6 +183,8 @@ public:
     double InsertOffsetX = 0, InsertOffsetY = 0, InsertOffsetZ = 0;
     double MinX = 0, MinY = 0, MinZ = 0;
     double MaxX = 0, MaxY = 0, MaxZ = 0;
+    // Added: the names of the MATERIALS list, in order; faces index into it.
+    std::vector<std::string> Materials;
 };
 
 // Stores the first 30 characters of a name.

@@ -529,12 +529,19 @@ private:
 };
 } // namespace
 
+void WriteFileReplacing(const std::string& fileName,
+                        const std::function<void(const TXSink& sink)>& produce)
+{
+    TOutputFile file(fileName);
+    produce([&file](std::string_view text) { file.Write(text); });
+    file.Finish();
+}
+
 void WriteXFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
                 int geoSetIndex)
 {
-    TOutputFile file(fileName);
-    WriteX(model, nodes, geoSetIndex, [&file](std::string_view text) { file.Write(text); });
-    file.Finish();
+    WriteFileReplacing(fileName,
+                       [&](const TXSink& sink) { WriteX(model, nodes, geoSetIndex, sink); });
 }
 
 void WriteXFile(const std::string& fileName)

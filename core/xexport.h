@@ -44,6 +44,11 @@ void WriteXFile(const std::string& fileName, const T3DO& model, const TNodeList&
 // The same for geoset CurrentGeoSetIndex of CurrentModel placed by HierarchyNodes.
 void WriteXFile(const std::string& fileName);
 
+// Writes to FileName what `produce` hands its sink, the way WriteXFile writes its text (same
+// temporary file, rename and errors). Shared by the other file writers.
+void WriteFileReplacing(const std::string& fileName,
+                        const std::function<void(const TXSink& sink)>& produce);
+
 // The running program's directory followed by "TEMP$$$$.X". Where that directory cannot be
 // written (an installed program), a per-user cache directory ($XDG_CACHE_HOME/quillmark or
 // ~/.cache/quillmark, created here when missing) takes its place.

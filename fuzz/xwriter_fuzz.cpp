@@ -1,4 +1,6 @@
-// Whatever the loader accepts, the .X writer turns into text or a clean exception.
+// Whatever the loader accepts, the .X writer turns into text and the glTF writer into a .glb,
+// or each ends with a clean exception.
+#include "gltfexport.h"
 #include "model.h"
 #include "xexport.h"
 
@@ -26,6 +28,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::string text = XText(*m.Model, *m.Nodes, g);
             // Every line ends in CR LF, and the text ends with the closing brace.
             if (text.size() < 3 || text.compare(text.size() - 3, 3, "}\r\n") != 0)
+                std::abort();
+        }
+        catch (const std::exception&)
+        {
+        }
+    }
+
+    // Three materials when the model names none: a texture, a colour and a missing one.
+    if (m.Model->Materials.empty())
+        m.Model->Materials = {"t.mat", "c.mat", "lost.mat"};
+    const std::vector<TGltfMaterial> materials = {
+        {"t.mat", TGltfMaterialKind::Texture, 0, 2, 2, {0, 0xFF102030, 0xFFFFFFFF, 0}, true},
+        {"c.mat", TGltfMaterialKind::Colour, 0xFF808080, 0, 0, {}, false}};
+    for (int g = 0; g < m.Model->Count() && g < 4; ++g)
+    {
+        try
+        {
+            const std::string glb =
+                GltfBytes(*m.Model, *m.Nodes, g, materials, TGltfContainer::Binary);
+            // The header's length is the file's.
+            if (glb.size() < 20 || glb.compare(0, 4, "glTF") != 0 ||
+                (static_cast<std::uint8_t>(glb[8]) | static_cast<std::uint8_t>(glb[9]) << 8 |
+                 static_cast<std::uint8_t>(glb[10]) << 16 |
+                 static_cast<std::uint32_t>(static_cast<std::uint8_t>(glb[11])) << 24) !=
+                    glb.size())
                 std::abort();
         }
         catch (const std::exception&)

@@ -11,6 +11,10 @@ packages=(
     desktop-file-utils libxml2-utils shared-mime-info
     fonts-dejavu-core python3
 )
+# The glTF validator runs on Node.js; a machine that has node from elsewhere keeps it.
+if ! command -v node >/dev/null; then
+    packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
