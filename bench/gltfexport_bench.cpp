@@ -31,16 +31,16 @@ const TLoadedModel& Model(int megabytes)
     return it->second;
 }
 
-const std::vector<TGltfMaterial>& Materials()
+const std::vector<TMaterialLook>& Materials()
 {
-    static const std::vector<TGltfMaterial> materials = []
+    static const std::vector<TMaterialLook> materials = []
     {
-        std::vector<TGltfMaterial> list;
+        std::vector<TMaterialLook> list;
         for (int i = 0; i < 17; ++i)
         {
-            TGltfMaterial m;
+            TMaterialLook m;
             m.Name = "mat" + std::to_string(i) + ".mat";
-            m.Kind = TGltfMaterialKind::Texture;
+            m.Kind = TMaterialKind::Texture;
             m.Width = m.Height = 64;
             for (int t = 0; t < 64 * 64; ++t)
                 m.Texels.push_back(0xFF000000u | static_cast<std::uint32_t>(t * 2654435761u >> 8));

@@ -140,7 +140,7 @@ class TGltfWriter
 {
 public:
     TGltfWriter(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
-                const std::vector<TGltfMaterial>& materials, std::vector<std::string>* warnings)
+                const std::vector<TMaterialLook>& materials, std::vector<std::string>* warnings)
         : FModel(model), FNodes(nodes), FMeshes(model.Get(geoSetIndex).Meshes),
           FMaterials(materials), FWarnings(warnings)
     {
@@ -239,25 +239,25 @@ private:
 
     void PrepareMaterials()
     {
-        FKinds.assign(FModel.Materials.size(), TGltfMaterialKind::Missing);
+        FKinds.assign(FModel.Materials.size(), TMaterialKind::Missing);
         for (std::size_t i = 0; i < FModel.Materials.size() && i < FMaterials.size(); ++i)
         {
-            const TGltfMaterial& m = FMaterials[i];
+            const TMaterialLook& m = FMaterials[i];
             FKinds[i] = m.Kind;
-            if (m.Kind == TGltfMaterialKind::Texture &&
+            if (m.Kind == TMaterialKind::Texture &&
                 (m.Width <= 0 || m.Height <= 0 ||
                  m.Texels.size() !=
                      static_cast<std::uint64_t>(m.Width) * static_cast<std::uint64_t>(m.Height)))
             {
                 Warn(kGltfBadTextureFormat, FModel.Materials[i]);
-                FKinds[i] = TGltfMaterialKind::Missing;
+                FKinds[i] = TMaterialKind::Missing;
             }
         }
     }
 
     bool Textured(int material) const
     {
-        return FKinds[static_cast<std::size_t>(material)] == TGltfMaterialKind::Texture;
+        return FKinds[static_cast<std::size_t>(material)] == TMaterialKind::Texture;
     }
 
     // ---- Meshes
@@ -405,7 +405,7 @@ private:
         }
         if (p.Textured)
         {
-            const TGltfMaterial& m = FMaterials[static_cast<std::size_t>(p.Variant.Material)];
+            const TMaterialLook& m = FMaterials[static_cast<std::size_t>(p.Variant.Material)];
             const int texCount = mesh.TexVertices.Count();
             float* uv = Floats(FTexAt + (p.TexFirst + p.Filled) * 8);
             for (int k = 0; k < n; ++k)
@@ -492,16 +492,16 @@ private:
             return static_cast<int>(it - FVariants.begin());
         FVariants.push_back(v);
         const auto index = static_cast<std::size_t>(v.Material);
-        const TGltfMaterialKind kind = FKinds[index];
+        const TMaterialKind kind = FKinds[index];
         const double alpha = v.Translucent ? kTranslucentAlpha : 1.0;
         json pbr;
-        if (kind == TGltfMaterialKind::Colour)
+        if (kind == TMaterialKind::Colour)
         {
             const std::uint32_t c = FMaterials[index].Colour;
             pbr["baseColorFactor"] = {SrgbToLinear((c >> 16) & 0xFF), SrgbToLinear((c >> 8) & 0xFF),
                                       SrgbToLinear(c & 0xFF), alpha};
         }
-        else if (kind == TGltfMaterialKind::Texture)
+        else if (kind == TMaterialKind::Texture)
         {
             if (v.Translucent)
                 pbr["baseColorFactor"] = {1.0, 1.0, 1.0, alpha};
@@ -513,7 +513,7 @@ private:
         json material = {{"name", FModel.Materials[index]}, {"pbrMetallicRoughness", pbr}};
         if (v.Translucent)
             material["alphaMode"] = "BLEND";
-        else if (kind == TGltfMaterialKind::Texture && FMaterials[index].CutOut)
+        else if (kind == TMaterialKind::Texture && FMaterials[index].CutOut)
             material["alphaMode"] = "MASK";
         if (v.DoubleSided)
             material["doubleSided"] = true;
@@ -532,7 +532,7 @@ private:
         if (it != FTextureMaterials.end())
             return static_cast<int>(it - FTextureMaterials.begin());
         FTextureMaterials.push_back(material);
-        const TGltfMaterial& m = FMaterials[static_cast<std::size_t>(material)];
+        const TMaterialLook& m = FMaterials[static_cast<std::size_t>(material)];
         std::vector<std::uint32_t> abgr(m.Texels.size());
         for (std::size_t i = 0; i < abgr.size(); ++i)
         {
@@ -756,10 +756,10 @@ private:
     const T3DO& FModel;
     const TNodeList& FNodes;
     const TMeshList& FMeshes;
-    const std::vector<TGltfMaterial>& FMaterials;
+    const std::vector<TMaterialLook>& FMaterials;
     std::vector<std::string>* FWarnings;
 
-    std::vector<TGltfMaterialKind> FKinds; // per model material, after checking the texture
+    std::vector<TMaterialKind> FKinds; // per model material, after checking the texture
     std::vector<TMeshPlan> FPlans;
     std::uint64_t FVertexTotal = 0, FTexTotal = 0, FIndexBytes = 0;
     std::uint64_t FPositionsAt = 0, FNormalsAt = 0, FTexAt = 0, FIndicesAt = 0, FImagesAt = 0;
@@ -793,7 +793,7 @@ std::optional<TGltfContainer> GltfContainerForName(std::string_view fileName)
 }
 
 void WriteGltf(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
-               const std::vector<TGltfMaterial>& materials, TGltfContainer container,
+               const std::vector<TMaterialLook>& materials, TGltfContainer container,
                const TXSink& sink, std::vector<std::string>* warnings)
 {
     TGltfWriter writer(model, nodes, geoSetIndex, materials, warnings);
@@ -801,7 +801,7 @@ void WriteGltf(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
 }
 
 std::string GltfBytes(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
-                      const std::vector<TGltfMaterial>& materials, TGltfContainer container,
+                      const std::vector<TMaterialLook>& materials, TGltfContainer container,
                       std::vector<std::string>* warnings)
 {
     std::string bytes;
@@ -812,7 +812,7 @@ std::string GltfBytes(const T3DO& model, const TNodeList& nodes, int geoSetIndex
 }
 
 void WriteGltfFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
-                   int geoSetIndex, const std::vector<TGltfMaterial>& materials,
+                   int geoSetIndex, const std::vector<TMaterialLook>& materials,
                    TGltfContainer container, std::vector<std::string>* warnings)
 {
     WriteFileReplacing(

@@ -2,6 +2,7 @@
 // everything embedded, keeping the hierarchy, pivots, materials and textures.
 #pragma once
 
+#include "materiallook.h"
 #include "model.h"
 #include "xexport.h"
 
@@ -37,25 +38,6 @@ enum class TGltfContainer
 // Binary for a name ending in ".glb", Text for ".gltf" (any case), nothing otherwise.
 std::optional<TGltfContainer> GltfContainerForName(std::string_view fileName);
 
-enum class TGltfMaterialKind
-{
-    Missing, // not found or not readable: a magenta placeholder named after the material
-    Colour,
-    Texture,
-};
-
-// What the exporter needs of one entry of the model's material list.
-struct TGltfMaterial
-{
-    std::string Name; // as in the model's list (the file takes names from T3DO::Materials)
-    TGltfMaterialKind Kind = TGltfMaterialKind::Missing;
-    std::uint32_t Colour = 0xFFFFFFFF; // 0xAARRGGBB as displayed (sRGB); alpha not used
-    // Cel 0 of a texture: Width x Height texels 0xAARRGGBB, rows from the top.
-    int Width = 0, Height = 0;
-    std::vector<std::uint32_t> Texels;
-    bool CutOut = false; // some texels are transparent (alpha 0)
-};
-
 // Writes geoset `geoSetIndex` of `model` placed by `nodes` as glTF 2.0 to `sink`.
 // `materials[i]` describes model.Materials[i]; entries past its end are missing (placeholders
 // named as in the model). What the file holds:
@@ -84,13 +66,13 @@ struct TGltfMaterial
 // cyclic parent chain, EModelError for the kGltf...Format errors above and kGltfTooLarge;
 // nothing reaches the sink then. Warnings go to `warnings` when given.
 void WriteGltf(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
-               const std::vector<TGltfMaterial>& materials, TGltfContainer container,
+               const std::vector<TMaterialLook>& materials, TGltfContainer container,
                const TXSink& sink, std::vector<std::string>* warnings = nullptr);
 std::string GltfBytes(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
-                      const std::vector<TGltfMaterial>& materials, TGltfContainer container,
+                      const std::vector<TMaterialLook>& materials, TGltfContainer container,
                       std::vector<std::string>* warnings = nullptr);
 
 // Writes the file as WriteXFile does: complete or not at all. Also throws its EInOutError.
 void WriteGltfFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
-                   int geoSetIndex, const std::vector<TGltfMaterial>& materials,
+                   int geoSetIndex, const std::vector<TMaterialLook>& materials,
                    TGltfContainer container, std::vector<std::string>* warnings = nullptr);

@@ -38,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Three materials when the model names none: a texture, a colour and a missing one.
     if (m.Model->Materials.empty())
         m.Model->Materials = {"t.mat", "c.mat", "lost.mat"};
-    const std::vector<TGltfMaterial> materials = {
-        {"t.mat", TGltfMaterialKind::Texture, 0, 2, 2, {0, 0xFF102030, 0xFFFFFFFF, 0}, true},
-        {"c.mat", TGltfMaterialKind::Colour, 0xFF808080, 0, 0, {}, false}};
+    const std::vector<TMaterialLook> materials = {
+        {"t.mat", TMaterialKind::Texture, 0, 2, 2, {0, 0xFF102030, 0xFFFFFFFF, 0}, true},
+        {"c.mat", TMaterialKind::Colour, 0xFF808080, 0, 0, {}, false}};
     for (int g = 0; g < m.Model->Count() && g < 4; ++g)
     {
         try

@@ -14,7 +14,7 @@
 namespace
 {
 void Export(const std::string& base, const T3DO& model, const TNodeList& nodes, int geoSet,
-            const std::vector<TGltfMaterial>& materials)
+            const std::vector<TMaterialLook>& materials)
 {
     for (const auto& [ending, container] :
          {std::pair{".glb", TGltfContainer::Binary}, std::pair{".gltf", TGltfContainer::Text}})
@@ -38,11 +38,11 @@ std::vector<std::uint32_t> Checker(int width, int height, bool holes)
     return texels;
 }
 
-TGltfMaterial Texture(const std::string& name, int width, int height, bool cutOut)
+TMaterialLook Texture(const std::string& name, int width, int height, bool cutOut)
 {
-    TGltfMaterial m;
+    TMaterialLook m;
     m.Name = name;
-    m.Kind = TGltfMaterialKind::Texture;
+    m.Kind = TMaterialKind::Texture;
     m.Width = width;
     m.Height = height;
     m.Texels = Checker(width, height, cutOut);
@@ -133,10 +133,10 @@ void Generated(const std::string& dir)
 {
     T3DO model;
     model.Materials = {"tex.mat", "holes.mat", "red.mat", "lost.mat", "npot.mat"};
-    const std::vector<TGltfMaterial> materials = {
+    const std::vector<TMaterialLook> materials = {
         Texture("tex.mat", 64, 32, false), Texture("holes.mat", 16, 16, true),
-        TGltfMaterial{"red.mat", TGltfMaterialKind::Colour, 0xFFC02010, 0, 0, {}, false},
-        TGltfMaterial{}, Texture("npot.mat", 24, 40, false)};
+        TMaterialLook{"red.mat", TMaterialKind::Colour, 0xFFC02010, 0, 0, {}, false},
+        TMaterialLook{}, Texture("npot.mat", 24, 40, false)};
 
     const int depth = 40;
     TNodeList nodes;
@@ -191,7 +191,7 @@ int main(int argc, char** argv)
                             while (static_cast<int>(loaded.Model->Materials.size()) <= f.Material)
                                 loaded.Model->Materials.push_back(
                                     "m" + std::to_string(loaded.Model->Materials.size()) + ".mat");
-            std::vector<TGltfMaterial> textured;
+            std::vector<TMaterialLook> textured;
             for (const std::string& name : loaded.Model->Materials)
                 textured.push_back(Texture(name, 64, 64, false));
             std::string base = argv[a];

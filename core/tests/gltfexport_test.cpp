@@ -290,7 +290,7 @@ struct TModel
 {
     T3DO Model;
     TNodeList Nodes;
-    std::vector<TGltfMaterial> Materials;
+    std::vector<TMaterialLook> Materials;
 
     explicit TModel(int meshCount = 0)
     {
@@ -452,12 +452,12 @@ TEST(GltfExport, FacesAreFannedAndSplitPerMaterialVariant)
 {
     TModel m;
     m.Model.Materials = {"tex.mat", "red.mat", "lost.mat", "holes.mat"};
-    TGltfMaterial tex{"tex.mat", TGltfMaterialKind::Texture, 0, 64, 32, {}, false};
+    TMaterialLook tex{"tex.mat", TMaterialKind::Texture, 0, 64, 32, {}, false};
     tex.Texels.assign(64 * 32, 0xFF000000);
     tex.Texels[0] = 0x80102030;       // a r g b
     tex.Texels[64 * 31] = 0xFFA0B0C0; // first texel of the bottom row
-    TGltfMaterial holes{"holes.mat", TGltfMaterialKind::Texture, 0, 2, 1, {0, 0xFFFFFFFF}, true};
-    m.Materials = {tex, {"red.mat", TGltfMaterialKind::Colour, 0xFF804000, 0, 0, {}, false}};
+    TMaterialLook holes{"holes.mat", TMaterialKind::Texture, 0, 2, 1, {0, 0xFFFFFFFF}, true};
+    m.Materials = {tex, {"red.mat", TMaterialKind::Colour, 0xFF804000, 0, 0, {}, false}};
     m.Materials.push_back({}); // lost.mat: missing
     m.Materials.push_back(holes);
 
@@ -615,14 +615,14 @@ TEST(GltfExport, BrokenModelsEndWithAMessage)
     const auto badUv = [](TModel& m)
     {
         m.Meshes().Get(0).Faces.Get(0).SetCorner(1, 1, 9);
-        m.Materials = {{"m.mat", TGltfMaterialKind::Colour, 0xFF000000, 0, 0, {}, false}};
+        m.Materials = {{"m.mat", TMaterialKind::Colour, 0xFF000000, 0, 0, {}, false}};
     };
     EXPECT_EQ(error(badUv), "no error");
     EXPECT_EQ(error(
                   [&](TModel& m)
                   {
                       badUv(m);
-                      m.Materials[0] = {"m.mat", TGltfMaterialKind::Texture, 0, 1, 1, {0}, false};
+                      m.Materials[0] = {"m.mat", TMaterialKind::Texture, 0, 1, 1, {0}, false};
                   }),
               "Mesh 'mesh0' has a face corner beyond its texture vertex list");
     EXPECT_EQ(ErrorText(

@@ -1,0 +1,25 @@
+// What drawing and export need of one entry of a model's material list: a flat colour, cel 0's
+// texture, or nothing usable. Filled from the game's files by modelmaterials.h.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class TMaterialKind
+{
+    Missing, // not found or not readable: shown as a placeholder named after the material
+    Colour,
+    Texture,
+};
+
+struct TMaterialLook
+{
+    std::string Name; // as in the model's list
+    TMaterialKind Kind = TMaterialKind::Missing;
+    std::uint32_t Colour = 0xFFFFFFFF; // cel 0's flat colour, 0xAARRGGBB as displayed (sRGB)
+    // Cel 0 of a texture: Width x Height texels 0xAARRGGBB, rows from the top.
+    int Width = 0, Height = 0;
+    std::vector<std::uint32_t> Texels;
+    bool CutOut = false; // some texels are transparent (alpha 0)
+};
