@@ -1,5 +1,7 @@
 #include "colormap.h"
 
+#include "game_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,35 +10,6 @@
 
 namespace
 {
-void Put32(std::string& s, std::uint32_t v)
-{
-    for (int k = 0; k < 4; ++k)
-        s.push_back(static_cast<char>(v >> (8 * k)));
-}
-
-// The minimal colormap: palette entry i = (i, 255 - i, 7i mod 256); light row L maps every
-// index to itself from row 32 up and to 0 below.
-std::string Cmp(std::uint32_t version = 0x1E, std::uint32_t flags = 0,
-                std::uint32_t tint = 0x3F800000)
-{
-    std::string s = "CMP ";
-    Put32(s, version);
-    Put32(s, flags);
-    for (int k = 0; k < 3; ++k)
-        Put32(s, tint);
-    s.append(40, '\0');
-    for (int i = 0; i < 256; ++i)
-    {
-        s.push_back(static_cast<char>(i));
-        s.push_back(static_cast<char>(255 - i));
-        s.push_back(static_cast<char>(7 * i % 256));
-    }
-    for (int row = 0; row < 64; ++row)
-        for (int i = 0; i < 256; ++i)
-            s.push_back(static_cast<char>(row >= 32 ? i : 0));
-    return s;
-}
-
 std::string Message(const std::string& bytes)
 {
     try

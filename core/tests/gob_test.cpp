@@ -1,7 +1,7 @@
 #include "gob.h"
 
 #include "errors.h"
-#include "gob_writer.h"
+#include "game_files.h"
 #include "platform.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "material.h"
 
+#include "game_files.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,12 +11,6 @@
 
 namespace
 {
-void Put32(std::string& s, std::uint32_t v)
-{
-    for (int k = 0; k < 4; ++k)
-        s.push_back(static_cast<char>(v >> (8 * k)));
-}
-
 std::string With32(std::string s, std::size_t at, std::uint32_t v)
 {
     for (int k = 0; k < 4; ++k)
@@ -22,68 +18,17 @@ std::string With32(std::string s, std::size_t at, std::uint32_t v)
     return s;
 }
 
-// Colour-format blocks: mode, bpp, then R, G, B bits, shifts, losses, then alpha's three.
-using TFormat = std::array<std::uint32_t, 14>;
-constexpr TFormat kIndexed = {0, 8};
-constexpr TFormat kRgb565 = {1, 16, 5, 6, 5, 11, 5, 0, 3, 2, 3, 0, 0, 0};
-constexpr TFormat kArgb1555 = {2, 16, 5, 5, 5, 10, 5, 0, 3, 3, 3, 1, 15, 7};
-
-std::string Header(std::uint32_t type, std::uint32_t cels, std::uint32_t textures,
-                   const TFormat& format = kIndexed)
-{
-    std::string s = "MAT ";
-    Put32(s, 0x32);
-    Put32(s, type);
-    Put32(s, cels);
-    Put32(s, textures);
-    for (const std::uint32_t v : format)
-        Put32(s, v);
-    return s;
-}
-
-std::string Cel(std::uint32_t type, std::uint32_t colourIndex)
-{
-    std::string s;
-    Put32(s, type);
-    Put32(s, colourIndex);
-    for (int k = 0; k < 4; ++k)
-        Put32(s, 0x3F800000);
-    return s;
-}
-
-std::string ColourCel(std::uint32_t colourIndex)
-{
-    return Cel(0, colourIndex);
-}
-
-std::string TextureCel(std::uint32_t colourIndex, std::uint32_t textureIndex)
-{
-    std::string s = Cel(8, colourIndex);
-    for (const std::uint32_t v : {0u, 0u, 0u, textureIndex})
-        Put32(s, v);
-    return s;
-}
-
-std::string TextureHeader(std::uint32_t width, std::uint32_t height, std::uint32_t transparent,
-                          std::uint32_t mipCount)
-{
-    std::string s;
-    for (const std::uint32_t v : {width, height, transparent, 0u, 0u, mipCount})
-        Put32(s, v);
-    return s;
-}
-
 // The 8-bit 4 x 2 texture with two mip levels: header, cel (colour 5), texture, texels.
 std::string TwoLevelMat()
 {
-    return Header(2, 1, 1) + TextureCel(5, 0) + TextureHeader(4, 2, 0, 2) +
+    return MatHeader(2, 1, 1) + TextureCel(5, 0) + TextureHeader(4, 2, 0, 2) +
            std::string("\0\1\2\3\4\5\6\7", 8) + "\x08\x09";
 }
 
 // The 16-bit 2 x 2 texture: red, green, blue, white in RGB565.
 std::string SixteenBitMat(std::uint32_t transparent)
 {
-    return Header(2, 1, 1, kRgb565) + TextureCel(5, 0) + TextureHeader(2, 2, transparent, 1) +
+    return MatHeader(2, 1, 1, kRgb565) + TextureCel(5, 0) + TextureHeader(2, 2, transparent, 1) +
            std::string("\x00\xF8\xE0\x07\x1F\x00\xFF\xFF", 8);
 }
 
@@ -173,7 +118,7 @@ TEST(Material, TransparentEightBitTextureCutsOutIndexZero)
 
 TEST(Material, ReadsAColourMaterialWithTwoCels)
 {
-    const std::string file = Header(0, 2, 0) + ColourCel(5) + ColourCel(200);
+    const std::string file = MatHeader(0, 2, 0) + ColourCel(5) + ColourCel(200);
     ASSERT_EQ(file.size(), 124u);
     const TMaterial m(file);
     EXPECT_TRUE(m.Warnings().empty());
@@ -207,7 +152,7 @@ TEST(Material, SixteenBitTexturesFollowTheGamesRuleWithExactWidening)
     EXPECT_EQ(DecodeTexture(transparent, 0, cmp).Pixels,
               (std::vector<std::uint32_t>{0xFFF70000, 0x0008FF00, 0x000000FF, 0xFFFFFFFF}));
     // An ARGB1555 header on an opaque texture is read as RGB565, as the game reads it.
-    const std::string argbOpaque = Header(2, 1, 1, kArgb1555) + TextureCel(5, 0) +
+    const std::string argbOpaque = MatHeader(2, 1, 1, kArgb1555) + TextureCel(5, 0) +
                                    TextureHeader(1, 1, 0, 1) + std::string("\x00\xF8", 2);
     const TMaterial m(argbOpaque);
     EXPECT_EQ(m.Warnings(), std::vector<std::string>{"ARGB1555 texture is not marked "
@@ -215,8 +160,8 @@ TEST(Material, SixteenBitTexturesFollowTheGamesRuleWithExactWidening)
                                                      "game does"});
     EXPECT_EQ(DecodeTexture(m, 0, cmp).Pixels, std::vector<std::uint32_t>{0xFFFF0000});
     // The game ignores the channel fields, so empty ones still give its rule.
-    const TMaterial empty(Header(2, 1, 1, {1, 16}) + TextureCel(5, 0) + TextureHeader(1, 1, 1, 1) +
-                          std::string("\x00\xF8", 2));
+    const TMaterial empty(MatHeader(2, 1, 1, {1, 16}) + TextureCel(5, 0) +
+                          TextureHeader(1, 1, 1, 1) + std::string("\x00\xF8", 2));
     EXPECT_TRUE(empty.Warnings().empty());
     EXPECT_EQ(DecodeTexture(empty, 0, cmp).Pixels, std::vector<std::uint32_t>{0xFFF70000});
 }
@@ -266,8 +211,8 @@ TEST(Material, OtherLayoutsFollowTheHeader)
     for (const auto& c : cases)
     {
         // The transparent flag does not change a header-driven layout.
-        const TMaterial m(Header(2, 1, 1, c.format) + TextureCel(0, 0) + TextureHeader(2, 1, 1, 1) +
-                          c.texels);
+        const TMaterial m(MatHeader(2, 1, 1, c.format) + TextureCel(0, 0) +
+                          TextureHeader(2, 1, 1, 1) + c.texels);
         EXPECT_TRUE(m.Warnings().empty()) << c.name;
         EXPECT_EQ(DecodeTexture(m, 0, TestColormap()).Pixels,
                   (std::vector<std::uint32_t>{c.first, c.second}))
@@ -278,7 +223,7 @@ TEST(Material, OtherLayoutsFollowTheHeader)
 TEST(Material, RejectsFilesTheGameOrOtherReadersCannotUse)
 {
     const std::string two = TwoLevelMat();
-    const std::string colour = Header(0, 2, 0) + ColourCel(5) + ColourCel(200);
+    const std::string colour = MatHeader(0, 2, 0) + ColourCel(5) + ColourCel(200);
     std::string badMagic = two;
     badMagic[3] = '\0';
     const char* fourBits = "Material colour channel does not fit in its texel";
@@ -304,8 +249,8 @@ TEST(Material, RejectsFilesTheGameOrOtherReadersCannotUse)
         {With32(two, kAtMode, 1), "Unsupported material colour format"},
         {With32(two, kAtBpp, 12), "Unsupported material colour format"},
         {With32(two, kAtBpp, 16), "Unsupported material colour format"},
-        {Header(2, 1, 1, {2, 16, 4, 4, 4, 8, 4, 0, 4, 4, 4, 4, 13, 4}), fourBits},
-        {Header(2, 1, 1, {1, 24, 9, 8, 7, 15, 7, 0}), fourBits},
+        {MatHeader(2, 1, 1, {2, 16, 4, 4, 4, 8, 4, 0, 4, 4, 4, 4, 13, 4}), fourBits},
+        {MatHeader(2, 1, 1, {1, 24, 9, 8, 7, 15, 7, 0}), fourBits},
         {With32(two, kAtCelType, 4), "Unknown material cel type"},
         {With32(colour, 100, 8), "Material cel type does not match the material type"},
         {With32(two, kAtCelType, 0), "Material cel type does not match the material type"},
@@ -333,7 +278,7 @@ TEST(Material, ReadsOddFilesWithTheirWarnings)
     std::string palette(768, '\0');
     palette[3 * 7] = '\x7F';
     // 16 x 16 with five levels: 256 + 64 + 16 + 4 + 1 texels.
-    const std::string fiveLevels = Header(3, 1, 1) + TextureCel(0, 0) +
+    const std::string fiveLevels = MatHeader(3, 1, 1) + TextureCel(0, 0) +
                                    TextureHeader(16, 16, 0, 5) + std::string(341, '\x01') + palette;
     const struct
     {
@@ -342,12 +287,12 @@ TEST(Material, ReadsOddFilesWithTheirWarnings)
     } cases[] = {
         {TwoLevelMat() + "x", {"Material file has data after its end"}},
         {fiveLevels, {extraMips}},
-        {Header(2, 1, 1) + TextureCel(0, 0) + TextureHeader(3, 5, 0, 1) + std::string(15, '\0'),
+        {MatHeader(2, 1, 1) + TextureCel(0, 0) + TextureHeader(3, 5, 0, 1) + std::string(15, '\0'),
          {notPowerOfTwo}},
-        {Header(2, 1, 2) + TextureCel(0, 1) + TextureHeader(1, 1, 0, 1) + "a" +
+        {MatHeader(2, 1, 2) + TextureCel(0, 1) + TextureHeader(1, 1, 0, 1) + "a" +
              TextureHeader(1, 1, 0, 1) + "b",
          {"Material cel count differs from its texture count"}},
-        {Header(0, 1, 1) + ColourCel(9) + TextureHeader(2, 2, 0, 1) + "abcd",
+        {MatHeader(0, 1, 1) + ColourCel(9) + TextureHeader(2, 2, 0, 1) + "abcd",
          {"Colour material carries texture data, which no cel shows"}},
     };
     for (const auto& c : cases)

@@ -1,0 +1,161 @@
+// A model's materials and colormap through the asset source.
+#include "modelmaterials.h"
+
+#include "errors.h"
+#include "material.h"
+#include "platform.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace
+{
+std::string Format(const char* pattern, const std::string& first, const std::string& second = {})
+{
+    std::string text(pattern);
+    std::size_t at = text.find("%s");
+    text.replace(at, 2, first);
+    at = text.find("%s", at + first.size());
+    if (at != std::string::npos)
+        text.replace(at, 2, second);
+    return text;
+}
+
+std::optional<std::string> ReadDiskFile(const std::string& fileName)
+{
+    std::error_code error;
+    const std::filesystem::path path = PathFromUtf8(fileName);
+    if (!std::filesystem::is_regular_file(path, error))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TMaterialLook LookOf(const std::string& name, const TMaterial& material, const TColormap& colormap)
+{
+    TMaterialLook look;
+    look.Name = name;
+    look.Colour = CelColour(material, 0, colormap);
+    const TMatCel& cel = material.Cels().front();
+    if (!material.IsTextured() || !cel.Textured)
+    {
+        look.Kind = TMaterialKind::Colour;
+        return look;
+    }
+    TArgbImage image = DecodeTexture(material, cel.TextureIndex, colormap);
+    look.Kind = TMaterialKind::Texture;
+    look.Width = image.Width;
+    look.Height = image.Height;
+    look.Texels = std::move(image.Pixels);
+    look.CutOut = std::any_of(look.Texels.begin(), look.Texels.end(),
+                              [](std::uint32_t texel) { return texel >> 24 != 0xFF; });
+    return look;
+}
+} // namespace
+
+TModelColormap LoadModelColormap(const TAssetSource& source, const std::string& choice)
+{
+    TModelColormap result;
+    if (choice.empty())
+    {
+        const std::optional<TAsset> asset = source.Load(kDefaultColormapPath);
+        if (!asset)
+        {
+            result.Warnings.push_back(kNoColormap);
+            return result;
+        }
+        try
+        {
+            result.Colormap = TColormap(asset->Bytes);
+        }
+        catch (const EColormapError& e)
+        {
+            // Deliberate: the default colormap only colours the picture; a broken one must not
+            // stop the model from showing.
+            result.Warnings.push_back(Format(kColormapUnusable, kDefaultColormapPath, e.what()));
+            result.Warnings.push_back(kNoColormap);
+            return result;
+        }
+        result.Origin = DescribeOrigin(asset->Origin);
+    }
+    else if (const std::optional<std::string> bytes = ReadDiskFile(choice))
+    {
+        result.Colormap = TColormap(*bytes);
+        result.Origin = choice;
+    }
+    else
+    {
+        const bool bare = choice.find_first_of("/\\") == std::string::npos;
+        const std::string gamePath = bare ? std::string(kColormapFolder) + "/" + choice : choice;
+        const std::optional<TAsset> asset = source.Load(gamePath);
+        if (!asset)
+            throw EInOutError(Format(kColormapNotFound, choice));
+        result.Colormap = TColormap(asset->Bytes);
+        result.Origin = DescribeOrigin(asset->Origin);
+    }
+    for (const std::string& warning : result.Colormap.Warnings())
+        result.Warnings.push_back(Format(kColormapUnusable, result.Origin, warning));
+    return result;
+}
+
+int TModelMaterials::UsableCount() const
+{
+    return static_cast<int>(std::count_if(Looks.begin(), Looks.end(),
+                                          [](const TMaterialLook& l)
+                                          { return l.Kind != TMaterialKind::Missing; }));
+}
+
+std::vector<std::string> TModelMaterials::Warnings() const
+{
+    std::vector<std::string> warnings;
+    for (std::size_t i = 0; i < Looks.size(); ++i)
+    {
+        if (Looks[i].Kind != TMaterialKind::Missing)
+            continue;
+        if (Sources[i].Origin)
+            warnings.push_back(Format(kMaterialUnusable, Looks[i].Name, Sources[i].Problem));
+        else
+            warnings.push_back(Format(kMaterialNotFound, Looks[i].Name));
+    }
+    return warnings;
+}
+
+TModelMaterials ResolveModelMaterials(const std::vector<std::string>& names,
+                                      const TAssetSource& source, const TColormap& colormap)
+{
+    TModelMaterials result;
+    result.Looks.reserve(names.size());
+    result.Sources.reserve(names.size());
+    for (const std::string& name : names)
+    {
+        TMaterialLook look;
+        look.Name = name;
+        TMaterialSource where;
+        TResolvedAsset found = ResolveMaterial(source, name);
+        if (!found.Origin)
+            where.LookedIn = std::move(found.LookedIn);
+        else
+        {
+            where.Origin = std::move(found.Origin);
+            // Deliberate: a broken material is one missing texture, never a failed model.
+            try
+            {
+                const TMaterial material(source.Read(*where.Origin));
+                look = LookOf(name, material, colormap);
+                where.CelCount = static_cast<int>(material.Cels().size());
+                where.Warnings = material.Warnings();
+            }
+            catch (const std::runtime_error& e)
+            {
+                where.Problem = e.what();
+            }
+        }
+        result.Looks.push_back(std::move(look));
+        result.Sources.push_back(std::move(where));
+    }
+    return result;
+}

@@ -1,0 +1,121 @@
+#include "modelmaterials.h"
+
+#include "errors.h"
+#include "game_files.h"
+#include "material.h"
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+class ModelMaterials : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FDir = fs::temp_directory_path() /
+               ("quillmark_modelmaterials_" + std::to_string(std::random_device{}()));
+        fs::create_directories(FDir);
+    }
+    void TearDown() override { fs::remove_all(FDir); }
+
+    void Put(const std::string& relative, const std::string& bytes) const
+    {
+        const fs::path path = FDir / PathFromUtf8(relative);
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    TAssetSource Source() const
+    {
+        TModelLocation model;
+        model.FileName = Utf8FromPath(FDir / "model.3do");
+        return ModelAssetSource(model, {});
+    }
+
+    fs::path FDir;
+};
+
+// A 2 x 2 8-bit texture marked transparent, texels 0, 1, 2, 3; its untextured colour is 9.
+std::string CutOutTexture()
+{
+    return MatHeader(2, 1, 1) + TextureCel(9, 0) + TextureHeader(2, 2, 1, 1) +
+           std::string("\0\1\2\3", 4);
+}
+} // namespace
+
+TEST_F(ModelMaterials, ResolvesDecodesAndExplainsEachMaterial)
+{
+    Put("mat/tex.mat", CutOutTexture());
+    Put("col.mat", MatHeader(0, 1, 0) + ColourCel(5));
+    Put("mat/broken.mat", "GIF89a, not a material");
+    Put("misc/cmp/dflt.cmp", Cmp());
+    const TAssetSource source = Source();
+    const TModelColormap cmp = LoadModelColormap(source, "");
+    EXPECT_TRUE(cmp.Warnings.empty());
+    EXPECT_NE(cmp.Origin.find("dflt.cmp"), std::string::npos);
+
+    const TModelMaterials m = ResolveModelMaterials(
+        {"tex.mat", "COL.MAT", "gone.mat", "broken.mat"}, source, cmp.Colormap);
+    ASSERT_EQ(m.Looks.size(), 4u);
+    EXPECT_EQ(m.UsableCount(), 2);
+
+    // Palette entry i is (i, 255 - i, 7i mod 256); index 0 of a transparent texture is cut out.
+    const TMaterialLook& tex = m.Looks[0];
+    EXPECT_EQ(tex.Kind, TMaterialKind::Texture);
+    ASSERT_EQ(tex.Width * tex.Height, 4);
+    EXPECT_EQ(tex.Texels[0] >> 24, 0u);
+    EXPECT_EQ(tex.Texels[3], 0xFF03FC15u);
+    EXPECT_TRUE(tex.CutOut);
+    EXPECT_EQ(tex.Colour, 0xFF09F63Fu);
+    EXPECT_EQ(m.Sources[0].CelCount, 1);
+
+    EXPECT_EQ(m.Looks[1].Kind, TMaterialKind::Colour);
+    EXPECT_EQ(m.Looks[1].Colour, 0xFF05FA23u);
+    EXPECT_EQ(m.Looks[1].Name, "COL.MAT");
+
+    EXPECT_EQ(m.Looks[2].Kind, TMaterialKind::Missing);
+    EXPECT_FALSE(m.Sources[2].Origin);
+    // Both folders were tried in every mount that could hold them.
+    bool triedModelMat = false, triedGameMat = false;
+    for (const TAssetOrigin& place : m.Sources[2].LookedIn)
+    {
+        triedModelMat |= place.Path.find("gone.mat") != std::string::npos;
+        triedGameMat |= place.Path.find("mat") != std::string::npos;
+    }
+    EXPECT_TRUE(triedModelMat && triedGameMat);
+
+    EXPECT_EQ(m.Looks[3].Kind, TMaterialKind::Missing);
+    EXPECT_EQ(m.Sources[3].Problem, kNotAMaterial);
+    EXPECT_EQ(m.Warnings(), (std::vector<std::string>{"Material not found: gone.mat",
+                                                      "Material broken.mat: Not a material file"}));
+}
+
+TEST_F(ModelMaterials, ColormapChoiceIsHonouredOrRefused)
+{
+    const TModelColormap none = LoadModelColormap(Source(), "");
+    EXPECT_EQ(none.Colormap.Colour(200), 0xFFC8C8C8u);
+    EXPECT_EQ(none.Warnings, std::vector<std::string>{kNoColormap});
+
+    Put("misc/cmp/other.cmp", Cmp());
+    Put("loose.cmp", Cmp(0x1E, 0, 0));
+    EXPECT_EQ(LoadModelColormap(Source(), "other.cmp").Colormap.Colour(5), 0xFF05FA23u);
+    EXPECT_EQ(LoadModelColormap(Source(), Utf8FromPath(FDir / "loose.cmp")).Colormap.Colour(5),
+              0xFF05FA23u);
+    try
+    {
+        LoadModelColormap(Source(), "nowhere.cmp");
+        ADD_FAILURE() << "a missing chosen colormap must not be replaced";
+    }
+    catch (const EInOutError& e)
+    {
+        EXPECT_STREQ(e.what(), "Colormap not found: nowhere.cmp");
+    }
+}
