@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cfenv>
 #include <cstdlib>
 #include <exception>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include <shlobj.h>
 
 #include <fcntl.h>
+#include <float.h>
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
@@ -234,6 +236,11 @@ void SetEnvironmentValue(const char* name, const std::optional<std::string>& val
     _wputenv_s(Wide(name).c_str(), value ? Wide(*value).c_str() : L"");
 }
 
+void DisableFloatingPointTraps()
+{
+    _controlfp(_MCW_EM, _MCW_EM);
+}
+
 void SetBinaryStandardOutput()
 {
     std::fflush(stdout);
@@ -428,6 +435,14 @@ void SetEnvironmentValue(const char* name, const std::optional<std::string>& val
         ::setenv(name, value->c_str(), 1);
     else
         ::unsetenv(name);
+}
+
+void DisableFloatingPointTraps()
+{
+#if defined(__GLIBC__)
+    if (fegetexcept() & (FE_INVALID | FE_DIVBYZERO))
+        fedisableexcept(FE_INVALID | FE_DIVBYZERO);
+#endif
 }
 
 void SetBinaryStandardOutput() {}

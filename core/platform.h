@@ -52,6 +52,10 @@ std::optional<std::string> EnvironmentValue(const char* name);
 // Sets the variable, or removes it when given nothing.
 void SetEnvironmentValue(const char* name, const std::optional<std::string>& value);
 
+// Floating-point invalid operations and divisions by zero give infinities and NaNs, not traps.
+// Traps are off by default on x86-64; this makes sure nothing turned them on.
+void DisableFloatingPointTraps();
+
 // Standard output and error pass every byte unchanged (Windows would turn LF into CR LF).
 void SetBinaryStandardOutput();
 
