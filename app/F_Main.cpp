@@ -14,7 +14,6 @@
 #include <QBoxLayout>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
@@ -399,7 +398,7 @@ void TMainForm::mnuFileOpenClick()
 
 void TMainForm::OpenModelFile(const QString& fileName)
 {
-    Load3DO(QFile::encodeName(fileName).toStdString(), *ProgressForm);
+    Load3DO(fileName.toStdString(), *ProgressForm); // core takes UTF-8 names on every system
     CurrentGeoSetIndex = 0;
     CurrentMeshIndex = 0;
     CurrGeoSet->SetMax(static_cast<std::int16_t>(CurrentModel->Count() - 1));

@@ -7,11 +7,10 @@
 #include "dxerror.h"
 #include "errors.h"
 #include "model.h"
+#include "platform.h"
 #include "pngwrite.h"
 #include "previewscene.h"
 #include "xexport.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -153,15 +152,14 @@ class TTemporaryFile
 {
 public:
     TTemporaryFile()
-        : FName((std::filesystem::temp_directory_path() /
-                 ("quillmark-render-" + std::to_string(::getpid()) + ".x"))
-                    .string())
+        : FName(Utf8FromPath(std::filesystem::temp_directory_path() /
+                             ("quillmark-render-" + std::to_string(ProcessId()) + ".x")))
     {
     }
     ~TTemporaryFile()
     {
         std::error_code ignored;
-        std::filesystem::remove(FName, ignored);
+        std::filesystem::remove(PathFromUtf8(FName), ignored);
     }
     TTemporaryFile(const TTemporaryFile&) = delete;
     TTemporaryFile& operator=(const TTemporaryFile&) = delete;
@@ -175,7 +173,7 @@ private:
 // the main window converts it; anything else is taken as a .X file.
 std::string PreviewFileFor(const TOptions& o, const TTemporaryFile& temporary)
 {
-    const std::string ext = Lower(std::filesystem::path(o.Input).extension().string());
+    const std::string ext = Lower(Utf8FromPath(PathFromUtf8(o.Input).extension()));
     if (ext != ".3do")
         return o.Input;
     TSilentProgress progress;

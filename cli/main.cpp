@@ -1,6 +1,8 @@
 // quillmark-cli: inspects and converts 3DO models without a window.
 #include "commands.h"
 
+#include "platform.h"
+
 #include <cstdio>
 #include <exception>
 
@@ -20,8 +22,11 @@ void PrintUsage()
 }
 } // namespace
 
+// File names arrive as UTF-8 on every system: on Windows the program's manifest makes UTF-8 its
+// code page.
 int main(int argc, char** argv)
 {
+    SetBinaryStandardOutput();
     if (argc < 2)
     {
         PrintUsage();

@@ -1,9 +1,9 @@
 #include "colors.h"
 
+#include "platform.h"
 #include "profile.h"
 
 #include <charconv>
-#include <cstdlib>
 
 std::int32_t BackgroundColor = 0;
 std::int32_t GridMarksColor = 0;
@@ -27,14 +27,10 @@ const std::array<TColorRole, 8> ColorRoles = {{
 
 std::string SettingsFileName()
 {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.config";
-    else
-        base = ".config";
-    return base + "/Quillmark/quillmark.ini";
+    std::string folder = UserFolder(TUserFolder::ufSettings);
+    if (folder.empty())
+        folder = ProgramDirectory(); // Added: never a name relative to wherever we started
+    return folder + "quillmark.ini";
 }
 
 void WriteColorRoles(const std::string& fileName)

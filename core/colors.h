@@ -27,8 +27,9 @@ struct TColorRole
 // In the order of the preferences list and of the writes.
 extern const std::array<TColorRole, 8> ColorRoles;
 
-// $XDG_CONFIG_HOME/Quillmark/quillmark.ini, or ~/.config/Quillmark/quillmark.ini when that
-// variable is unset or empty.
+// quillmark.ini in the per-user settings folder (UserFolder: ~/.config/Quillmark or
+// $XDG_CONFIG_HOME/Quillmark on Linux, %APPDATA%\Quillmark on Windows), or beside the program
+// when the system names no such folder.
 std::string SettingsFileName();
 
 // Writes every role under "COLORS", in list order. Throws EProfileError at the first key that

@@ -1,6 +1,8 @@
 // DirectX result-code texts and the failure check.
 #include "dxerror.h"
 
+#include "platform.h"
+
 #include <cfenv>
 #include <cstdio>
 #include <utility>
@@ -234,9 +236,5 @@ void ShowMessageBox(const std::string& text)
 void MaskFloatingPointExceptions()
 {
     std::feclearexcept(FE_ALL_EXCEPT);
-#if defined(__GLIBC__)
-    // Traps are off by default on x86-64 Linux; make sure nothing turned them on.
-    if (fegetexcept() & (FE_INVALID | FE_DIVBYZERO))
-        fedisableexcept(FE_INVALID | FE_DIVBYZERO);
-#endif
+    DisableFloatingPointTraps();
 }

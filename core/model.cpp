@@ -2,6 +2,7 @@
 #include "model.h"
 
 #include "U_String.h"
+#include "platform.h"
 
 #include <fast_float/fast_float.h>
 
@@ -396,16 +397,8 @@ std::uint64_t gMemoryBudgetOverride = 0;
 
 std::uint64_t AvailableMemory()
 {
-    std::FILE* f = std::fopen("/proc/meminfo", "r");
-    if (!f)
-        return UINT64_MAX;
-    char line[256];
-    std::uint64_t kb = 0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "MemAvailable: %lu kB", &kb) == 1)
-            break;
-    std::fclose(f);
-    return kb ? kb * 1024 : UINT64_MAX;
+    const std::uint64_t bytes = AvailableSystemMemory();
+    return bytes ? bytes : UINT64_MAX;
 }
 } // namespace
 

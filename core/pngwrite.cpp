@@ -2,6 +2,7 @@
 #include "pngwrite.h"
 
 #include "errors.h"
+#include "platform.h"
 
 #include <zlib.h>
 
@@ -82,7 +83,7 @@ std::string EncodePng(int width, int height, const std::uint32_t* rgba)
 void WritePng(const std::string& file, int width, int height, const std::uint32_t* rgba)
 {
     const std::string bytes = EncodePng(width, height, rgba);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(file), std::ios::binary | std::ios::trunc);
     if (out)
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (out)

@@ -1,5 +1,7 @@
 #include "profile.h"
 
+#include "platform.h"
+
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -127,15 +129,16 @@ std::size_t FindKey(const std::vector<TLine>& lines, const TSectionSpan& span, s
 // Reads the whole file; nothing when it does not exist. Throws when it exists but cannot be read.
 std::optional<std::string> ReadFile(const std::string& fileName)
 {
+    const std::filesystem::path path = PathFromUtf8(fileName);
     std::error_code ec;
-    if (!std::filesystem::exists(fileName, ec))
+    if (!std::filesystem::exists(path, ec))
     {
         if (ec)
             throw EProfileError(fileName);
         return std::nullopt;
     }
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in || std::filesystem::is_directory(fileName, ec))
+    std::ifstream in(path, std::ios::binary);
+    if (!in || std::filesystem::is_directory(path, ec))
         throw EProfileError(fileName);
     std::ostringstream content;
     content << in.rdbuf();
@@ -146,28 +149,13 @@ std::optional<std::string> ReadFile(const std::string& fileName)
 
 void ReplaceFile(const std::string& fileName, const std::string& content)
 {
-    namespace fs = std::filesystem;
-    const fs::path path(fileName);
+    const std::filesystem::path path = PathFromUtf8(fileName);
     std::error_code ec;
     if (path.has_parent_path())
-        fs::create_directories(path.parent_path(), ec); // a failure shows in the open below
-    const fs::path temp = fs::path(fileName + ".new");
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out)
-        {
-            fs::remove(temp, ec);
-            throw EProfileError(fileName);
-        }
-    }
-    fs::rename(temp, path, ec);
-    if (ec)
-    {
-        fs::remove(temp, ec);
-        throw EProfileError(fileName);
-    }
+        std::filesystem::create_directories(path.parent_path(), ec); // a failure shows below
+    TReplacingFile file(fileName, [&fileName](int) { throw EProfileError(fileName); });
+    file.Write(content);
+    file.Commit();
 }
 
 } // namespace
@@ -230,9 +218,10 @@ void WritePrivateProfileString(std::string_view section, std::string_view key,
 std::optional<std::string> ReadPrivateProfileString(std::string_view section, std::string_view key,
                                                     const std::string& fileName)
 {
-    std::ifstream in(fileName, std::ios::binary);
+    const std::filesystem::path path = PathFromUtf8(fileName);
+    std::ifstream in(path, std::ios::binary);
     std::error_code ec;
-    if (!in || std::filesystem::is_directory(fileName, ec))
+    if (!in || std::filesystem::is_directory(path, ec))
         return std::nullopt;
     const std::string content((std::istreambuf_iterator<char>(in)),
                               std::istreambuf_iterator<char>());

@@ -22,7 +22,8 @@ public:
 // its section, a missing section at the end of the file; the file and its directory are
 // created when needed. Every other line, and the file's line ends (CR LF or LF), stay as they
 // were. The new content goes to a temporary file that then replaces the old one, so a failure
-// leaves the old file whole. Throws EProfileError.
+// leaves the old file whole (TReplacingFile: a symbolic link is written through to its target,
+// and the file keeps its permissions). Throws EProfileError.
 void WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& fileName);
 

@@ -1,6 +1,8 @@
 // The DirectX text file writer.
 #include "xexport.h"
 
+#include "platform.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -11,10 +13,6 @@
 #include <cstring>
 #include <ostream>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // ---------------------------------------------------------------------------------------------
 // Real format
@@ -446,95 +444,14 @@ namespace
     text.replace(text.find("%d"), 2, std::to_string(error));
     throw EInOutError(text);
 }
-
-// An open output file; closes on destruction and, unless kept, removes the file it created.
-class TOutputFile
-{
-public:
-    explicit TOutputFile(const std::string& fileName) : FFinalName(fileName)
-    {
-        struct stat st;
-        if (::stat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        {
-            // Deliberate: a device or pipe is written in place, never replaced by a file.
-            Open(fileName, O_WRONLY | O_TRUNC);
-            return;
-        }
-        for (unsigned attempt = 0;; ++attempt)
-        {
-            FTempName =
-                fileName + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-            FFd = ::open(FTempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (FFd >= 0)
-                return;
-            if (errno != EEXIST || attempt >= 100)
-            {
-                FTempName.clear();
-                ThrowIOError(errno);
-            }
-        }
-    }
-    TOutputFile(const TOutputFile&) = delete;
-    TOutputFile& operator=(const TOutputFile&) = delete;
-
-    ~TOutputFile()
-    {
-        if (FFd >= 0)
-            ::close(FFd);
-        if (!FTempName.empty())
-            ::unlink(FTempName.c_str());
-    }
-
-    void Write(std::string_view text)
-    {
-        while (!text.empty())
-        {
-            const ssize_t n = ::write(FFd, text.data(), text.size());
-            if (n < 0)
-            {
-                if (errno == EINTR)
-                    continue;
-                ThrowIOError(errno);
-            }
-            text.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-
-    // Closes the file and gives the complete text its name.
-    void Finish()
-    {
-        const int fd = FFd;
-        FFd = -1;
-        if (::close(fd) != 0)
-            ThrowIOError(errno);
-        if (!FTempName.empty())
-        {
-            if (::rename(FTempName.c_str(), FFinalName.c_str()) != 0)
-                ThrowIOError(errno);
-            FTempName.clear();
-        }
-    }
-
-private:
-    void Open(const std::string& name, int flags)
-    {
-        FFd = ::open(name.c_str(), flags | O_CLOEXEC);
-        if (FFd < 0)
-            ThrowIOError(errno);
-    }
-
-    std::string FFinalName;
-    std::string FTempName;
-    int FFd = -1;
-};
 } // namespace
 
 void WriteFileReplacing(const std::string& fileName,
                         const std::function<void(const TXSink& sink)>& produce)
 {
-    TOutputFile file(fileName);
+    TReplacingFile file(fileName, ThrowIOError);
     produce([&file](std::string_view text) { file.Write(text); });
-    file.Finish();
+    file.Commit();
 }
 
 void WriteXFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
@@ -552,51 +469,6 @@ void WriteXFile(const std::string& fileName)
 // ---------------------------------------------------------------------------------------------
 // Preview file name
 
-namespace
-{
-std::string ProgramDirectory()
-{
-    std::vector<char> buf(PATH_MAX);
-    for (;;)
-    {
-        const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
-        if (n < 0)
-            return "./";
-        if (static_cast<std::size_t>(n) < buf.size())
-        {
-            std::string path(buf.data(), static_cast<std::size_t>(n));
-            return path.substr(0, path.rfind('/') + 1);
-        }
-        buf.resize(buf.size() * 2);
-    }
-}
-
-// Creates every missing directory of path; false when that fails.
-bool MakeDirectories(const std::string& path)
-{
-    for (std::size_t pos = 1; pos <= path.size(); ++pos)
-    {
-        if (pos < path.size() && path[pos] != '/')
-            continue;
-        const std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    return ::access(path.c_str(), W_OK) == 0;
-}
-
-std::string UserCacheDirectory()
-{
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg && xdg[0] == '/')
-        return std::string(xdg) + "/quillmark/";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/')
-        return std::string(home) + "/.cache/quillmark/";
-    return {};
-}
-} // namespace
-
 std::string PreviewFileName()
 {
     return PreviewFileNameFor(ProgramDirectory());
@@ -605,11 +477,11 @@ std::string PreviewFileName()
 std::string PreviewFileNameFor(const std::string& programDirectory)
 {
     std::string dir = programDirectory;
-    if (::access(dir.c_str(), W_OK) != 0)
+    if (!CanCreateFilesIn(dir))
     {
         // Added: an installed program's directory is read-only.
-        const std::string cache = UserCacheDirectory();
-        if (!cache.empty() && MakeDirectories(cache.substr(0, cache.size() - 1)))
+        const std::string cache = UserFolder(TUserFolder::ufCache);
+        if (!cache.empty() && MakeFolder(cache))
             dir = cache;
     }
     return dir + kPreviewFileTitle;

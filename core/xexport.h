@@ -34,9 +34,10 @@ void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TX
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, std::ostream& out);
 std::string XText(const T3DO& model, const TNodeList& nodes, int geoSetIndex);
 
-// Writes the .X text to FileName, replacing any file of that name. The text goes to a new
-// file beside it that takes the name only once complete, so a failed write leaves no partial
-// file and the previous file untouched; an existing device or pipe is written in place.
+// Writes the .X text to FileName, replacing any file of that name (TReplacingFile: the text
+// goes to a new file beside it that takes the name only once complete, so a failed write leaves
+// no partial file and the previous file untouched; an existing device or pipe is written in
+// place; a symbolic link keeps pointing to the written file).
 // Throws EInOutError("I/O error N", N the system error code) when the file cannot be created,
 // written, closed or renamed, and the errors of WriteX.
 void WriteXFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
@@ -50,8 +51,8 @@ void WriteFileReplacing(const std::string& fileName,
                         const std::function<void(const TXSink& sink)>& produce);
 
 // The running program's directory followed by "TEMP$$$$.X". Where that directory cannot be
-// written (an installed program), a per-user cache directory ($XDG_CACHE_HOME/quillmark or
-// ~/.cache/quillmark, created here when missing) takes its place.
+// written (an installed program), the per-user cache folder (UserFolder, created here when
+// missing) takes its place.
 std::string PreviewFileName();
-// The same for a program in `programDirectory` (ending in "/").
+// The same for a program in `programDirectory` (ending in a separator).
 std::string PreviewFileNameFor(const std::string& programDirectory);

@@ -4,6 +4,8 @@
 // ";;" and ";," list ends that writers produce.
 #include "xreader.h"
 
+#include "platform.h"
+
 #include <fast_float/fast_float.h>
 
 #include <algorithm>
@@ -486,7 +488,7 @@ HRESULT ReadXData(std::string_view data, TXMesh& mesh)
 
 HRESULT ReadXFile(const std::string& fileName, TXMesh& mesh)
 {
-    std::ifstream in(fileName, std::ios::binary);
+    std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
     if (!in)
         return D3DRMERR_FILENOTFOUND;
     // Read in chunks rather than trusting a size: directories and pipes report none.

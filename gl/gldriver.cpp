@@ -496,8 +496,13 @@ std::shared_ptr<QGuiApplication> OwnedApplication()
         return application;
     if (QCoreApplication::instance())
         return nullptr;
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+    // Without a display the X11 platform would abort the program; "offscreen" still reaches
+    // OpenGL through a display when there is one. Windows and macOS keep their own platform:
+    // it gives OpenGL on an offscreen surface without showing a window, "offscreen" none.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     static int argc = 1;
     static char name[] = "quillmark";
     static char* argv[] = {name, nullptr};

@@ -22,9 +22,9 @@ bool RegisterOpenGLDriver(bool makeDefault = true);
 
 // For programs without a Qt application (the command line): registers the OpenGL driver
 // without testing for it. A device made with it starts a QGuiApplication on the platform
-// QT_QPA_PLATFORM names (else "offscreen", which needs an X display for OpenGL) and keeps it
-// until the last such device goes; without a context the device is refused
-// (D3DRMERR_BADDEVICE).
+// QT_QPA_PLATFORM names (else, on Linux, "offscreen", which needs an X display for OpenGL;
+// elsewhere the system's own platform) and keeps it until the last such device goes; without
+// a context the device is refused (D3DRMERR_BADDEVICE).
 void RegisterOpenGLDriverOnDemand();
 
 // One OpenGL device picture. Exposed for tests and benchmarks; devices make it through the

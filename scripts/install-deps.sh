@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev llvm
     desktop-file-utils libxml2-utils shared-mime-info
     fonts-dejavu-core python3
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
 )
 # The glTF validator runs on Node.js; a machine that has node from elsewhere keeps it.
 if ! command -v node >/dev/null; then

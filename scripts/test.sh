@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the fuzz targets for a short bounded
-# time, the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the suite in
-# the normal build (OpenGL tests under a virtual X server). Ends with ctest's summary line.
+# time, the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, the suite in the
+# normal build (OpenGL tests under a virtual X server), then the Windows build's core and
+# command-line tests under Wine. Ends with ctest's summary line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -24,3 +25,13 @@ echo "== Unit tests"
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j"$jobs"
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset dev -j"$jobs" --timeout 600
+
+echo "== Windows build (MinGW-w64): core and command-line tests under Wine"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j"$jobs"
+# The build's own Wine prefix (build-windows/wine-prefix) is set up once, before the tests
+# start in parallel; wine-run does it on first use.
+build-windows/wine-run cmd /c exit 0
+# Whatever the two builds write must be the same bytes.
+bash scripts/compare-builds.sh build/quillmark-cli build-windows/quillmark-cli-emulated
+ctest --preset windows -j"$jobs" --timeout 600

@@ -37,6 +37,12 @@ check "19 templates" "$(test "$(grep -c '^template ' "$dir/box.x")" = 19; echo $
 "$cli" convert "$dir/box.3do" "$dir/box0.x" --geoset 0
 check "--geoset 0" "$(cmp -s "$dir/box.x" "$dir/box0.x"; echo $?)"
 
+# A name in another script, converted twice to the same file: the second replaces the first.
+cp "$dir/box.3do" "$dir/Модель.3do"
+"$cli" convert "$dir/Модель.3do" "$dir/Модель.x" && "$cli" convert "$dir/Модель.3do" "$dir/Модель.x"
+check "convert twice to a Cyrillic name" $?
+check "Cyrillic name, same bytes" "$(cmp -s "$dir/box.x" "$dir/Модель.x"; echo $?)"
+
 # A geoset that does not exist: the exact message, exit 1, no file.
 "$cli" convert "$dir/box.3do" "$dir/none.x" --geoset 1 2> "$dir/err"
 check "missing geoset exits 1" "$(test $? = 1; echo $?)"

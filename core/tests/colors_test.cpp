@@ -1,14 +1,14 @@
 // Colour roles go to the settings file in list order and come back from it at start-up.
 #include "colors.h"
+#include "platform.h"
 #include "profile.h"
+#include "test_environment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace
 {
@@ -19,7 +19,7 @@ class ColorsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        FDir = fs::temp_directory_path() / ("quillmark_colors_" + std::to_string(::getpid()));
+        FDir = fs::temp_directory_path() / ("quillmark_colors_" + std::to_string(ProcessId()));
         fs::remove_all(FDir);
         fs::create_directories(FDir);
         for (const TColorRole& role : ColorRoles)
@@ -66,22 +66,26 @@ TEST_F(ColorsTest, ReadBackSetsOnlyWellFormedKeys)
     EXPECT_EQ(GridMarksColor, 255);
 }
 
+#ifdef _WIN32
+// Windows keeps settings in the roaming application-data folder.
+TEST_F(ColorsTest, SettingsFileIsInTheApplicationDataFolder)
+{
+    TTestEnvironment env;
+    env.Set("APPDATA", "C:\\Users\\u\\AppData\\Roaming");
+    EXPECT_EQ(SettingsFileName(), "C:\\Users\\u\\AppData\\Roaming\\Quillmark\\quillmark.ini");
+}
+#else
+// Linux follows the XDG base directories; a relative folder there is not taken.
 TEST_F(ColorsTest, SettingsFileFollowsXdgConfigHome)
 {
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedHome = oldHome ? oldHome : "";
-    ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    TTestEnvironment env;
+    env.Set("XDG_CONFIG_HOME", "/cfg");
     EXPECT_EQ(SettingsFileName(), "/cfg/Quillmark/quillmark.ini");
-    ::setenv("XDG_CONFIG_HOME", "", 1);
-    ::setenv("HOME", "/home/u", 1);
+    env.Set("XDG_CONFIG_HOME", "");
+    env.Set("HOME", "/home/u");
     EXPECT_EQ(SettingsFileName(), "/home/u/.config/Quillmark/quillmark.ini");
-    if (old)
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
-    if (oldHome)
-        ::setenv("HOME", savedHome.c_str(), 1);
+    env.Set("XDG_CONFIG_HOME", "relative/cfg");
+    EXPECT_EQ(SettingsFileName(), "/home/u/.config/Quillmark/quillmark.ini");
 }
+#endif
 } // namespace

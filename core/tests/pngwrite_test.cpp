@@ -60,9 +60,13 @@ TEST(PngWrite, WritesTheFileOrFailsWithItsName)
         std::filesystem::temp_directory_path() / "quillmark_pngwrite_test.png";
     const std::uint32_t pixel = 0xFF000000;
     WritePng(file.string(), 1, 1, &pixel);
-    std::ifstream in(file, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(bytes, EncodePng(1, 1, &pixel));
+    {
+        // Closed before the removal: Windows removes no file that is still open.
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        EXPECT_EQ(bytes, EncodePng(1, 1, &pixel));
+    }
     std::filesystem::remove(file);
 
     const std::string bad = "/nonexistent-dir/x.png";

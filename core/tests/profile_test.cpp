@@ -1,13 +1,16 @@
 // The profile writer keeps the file around the one key it changes; the reader finds keys.
 #include "profile.h"
 
+#include "platform.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -19,7 +22,7 @@ protected:
     void SetUp() override
     {
         FDir = fs::temp_directory_path() /
-               ("quillmark_profile_" + std::to_string(::getpid()) + "_" +
+               ("quillmark_profile_" + std::to_string(ProcessId()) + "_" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(FDir);
         fs::create_directories(FDir);
@@ -37,6 +40,16 @@ protected:
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
+    }
+
+    // The names in the directory, to see that no temporary file is left behind.
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(FDir))
+            names.push_back(Utf8FromPath(e.path().filename()));
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     fs::path FDir;
@@ -92,7 +105,7 @@ TEST_F(ProfileTest, BinaryBytesElsewhereSurvive)
     Put(file, junk + "[COLORS]\nVertex=1\n");
     WritePrivateProfileString("COLORS", "Vertex", "9", file);
     EXPECT_EQ(Get(file), junk + "[COLORS]\nVertex=9\n");
-    EXPECT_FALSE(fs::exists(file + ".new"));
+    EXPECT_EQ(Entries(), std::vector<std::string>{"test.ini"});
 }
 
 TEST_F(ProfileTest, UnwritableLocationRaisesTheMessageAndKeepsNoHalfFile)
@@ -117,6 +130,33 @@ TEST_F(ProfileTest, UnwritableLocationRaisesTheMessageAndKeepsNoHalfFile)
     EXPECT_THROW(WritePrivateProfileString("COLORS", "Vertex", "1", dir), EProfileError);
     EXPECT_TRUE(fs::is_directory(dir));
 }
+
+#ifndef _WIN32
+// Permissions and symbolic links as Linux has them: a private settings file stays private, and
+// a settings file linked from elsewhere (a dotfiles folder) stays a link to the written file.
+TEST_F(ProfileTest, WritingKeepsTheFileModeAndWritesThroughASymbolicLink)
+{
+    const std::string target = File("real.ini");
+    Put(target, "[COLORS]\r\nVertex=1\r\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directory(FDir / "links");
+    const fs::path link = FDir / "links" / "q.ini";
+    fs::create_symlink("../real.ini", link);
+
+    WritePrivateProfileString("COLORS", "Vertex", "2", link.string());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), "../real.ini");
+    EXPECT_EQ(Get(target), "[COLORS]\r\nVertex=2\r\n");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"links", "real.ini"}));
+
+    // A link to a file not yet there creates the file it names.
+    fs::create_symlink("new.ini", FDir / "dangling.ini");
+    WritePrivateProfileString("COLORS", "Vertex", "3", (FDir / "dangling.ini").string());
+    EXPECT_TRUE(fs::is_symlink(FDir / "dangling.ini"));
+    EXPECT_EQ(Get(File("new.ini")), "[COLORS]\nVertex=3\n");
+}
+#endif
 
 TEST_F(ProfileTest, SettingsFileWritesDecimalText)
 {
