@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+bash scripts/install-gltf-validator.sh
 jobs="$(nproc)"
 fuzz_seconds="${QUILLMARK_FUZZ_SECONDS:-30}"
 

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # The Khronos glTF Validator on the samples and the generated models, as .glb and .gltf: no
 # errors and no warnings. usage: gltf_validator_test.sh MODELS_TOOL SOURCE_DIR VALIDATOR_DIR
+# [EMULATOR] (the emulator runs a cross-built MODELS_TOOL).
 set -euo pipefail
 tool="$1"
 source="$2"
 validator="$3"
+emulator=("${@:4}")
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 
 bash "$source/scripts/install-gltf-validator.sh" "$validator"
-"$tool" "$dir" "$source/samples/walker.3do" "$source/samples/canister_lod.3do"
+"${emulator[@]}" "$tool" "$dir" "$source/samples/walker.3do" "$source/samples/canister_lod.3do"
 shopt -s nullglob
 files=("$dir"/*.glb "$dir"/*.gltf)
 # Two samples (one geoset, three) twice each, four generated models; both containers.

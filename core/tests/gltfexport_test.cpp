@@ -644,14 +644,17 @@ TEST(GltfExport, FileIsWrittenWholeOrNotAtAll)
     TModel m(1);
     m.Nodes.Add(Node("n", 0, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}));
     WriteGltfFile(file, m.Model, m.Nodes, 0, {}, TGltfContainer::Binary);
-    std::ifstream in(dir / "out.glb", std::ios::binary);
-    const std::string written((std::istreambuf_iterator<char>(in)), {});
+    const auto contents = [&]
+    {
+        std::ifstream in(dir / "out.glb", std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    const std::string written = contents();
     EXPECT_EQ(written, GltfBytes(m.Model, m.Nodes, 0, {}, TGltfContainer::Binary));
 
     m.Nodes.Get(0).ParentIndex = 0;
     EXPECT_THROW(WriteGltfFile(file, m.Model, m.Nodes, 0, {}, TGltfContainer::Binary), EModelError);
-    std::ifstream again(dir / "out.glb", std::ios::binary);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), written);
+    EXPECT_EQ(contents(), written);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     fs::remove_all(dir);
 

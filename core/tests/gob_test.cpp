@@ -277,10 +277,12 @@ TEST(Gob, OpensFilesByUtf8Name)
         std::ofstream out(PathFromUtf8(name), std::ios::binary);
         out << TwoMemberGob();
     }
-    const std::unique_ptr<TGobArchive> gob = TGobArchive::Open(name);
-    EXPECT_EQ(gob->FileSize(), 296u);
-    EXPECT_EQ(gob->Read(1), "abc");
-    EXPECT_EQ(gob->Read(0), "hello");
+    {
+        const std::unique_ptr<TGobArchive> gob = TGobArchive::Open(name);
+        EXPECT_EQ(gob->FileSize(), 296u);
+        EXPECT_EQ(gob->Read(1), "abc");
+        EXPECT_EQ(gob->Read(0), "hello");
+    } // Windows keeps an open file from being removed.
     EXPECT_EQ(ThrownBy([&] { TGobArchive::Open(Utf8FromPath(dir) + "/none.gob"); }),
               "File not found");
     EXPECT_EQ(ThrownBy([&] { TGobArchive::Open(Utf8FromPath(dir)); }), "File access denied");
