@@ -1,10 +1,12 @@
 #include "dialogs.h"
 
+#include "dxerror.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QScreen>
 
+#include <algorithm>
 #include <exception>
 
 namespace
@@ -26,9 +28,24 @@ public:
         return FromQColor(chosen);
     }
 
-    void Message(QWidget* parent, const QString& caption, const QString& text) override
+    void Message(QWidget* parent, const QString& caption, const QString& text,
+                 QMessageBox::Icon icon) override
     {
-        QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+        QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+        if (AnyWindowStaysOnTop())
+            box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.exec();
+    }
+
+private:
+    static bool AnyWindowStaysOnTop()
+    {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::any_of(windows.begin(), windows.end(),
+                           [](const QWidget* w) {
+                               return w->isVisible() &&
+                                      w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                           });
     }
 };
 
@@ -58,8 +75,21 @@ void RunCommand(const std::function<void()>& command)
         // A carriage return inside a message starts a new line, as the message box shows it.
         QString text = QString::fromUtf8(e.what());
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle), text);
+        Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle), text,
+                          QMessageBox::Critical);
     }
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // No display name: Qt would append it to every window title.
+    setApplicationName(QString::fromLatin1(kAppTitle));
+    SetMessageBoxHook(
+        [](const std::string& text)
+        {
+            Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle),
+                              QString::fromStdString(text), QMessageBox::NoIcon);
+        });
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
