@@ -1,5 +1,6 @@
 #include "F_Strctr.h"
 
+#include "dialogs.h"
 #include "model.h"
 
 #include <QAction>
@@ -24,7 +25,7 @@ TStructureForm::TStructureForm(QAction* structureItem, QWidget* parent)
 {
     setObjectName("StructureForm");
     setWindowTitle(QStringLiteral("3DO Structure"));
-    resize(231, 225);
+    SetOuterSize(this, QSize(231, 225), false);
     move(238, 139);
 
     Structure = new QTreeWidget(this);

@@ -3,8 +3,10 @@
 #include "dxerror.h"
 
 #include <QColorDialog>
+#include <QEvent>
 #include <QFileDialog>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <exception>
@@ -47,6 +49,45 @@ private:
                                       w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
                            });
     }
+};
+
+// Waits until a window manager has framed its window, then takes the frame off the inside.
+class TOuterSizer : public QObject
+{
+public:
+    TOuterSizer(QWidget* window, QSize outer, bool centred)
+        : QObject(window), FWindow(window), FOuter(outer), FCentred(centred)
+    {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // A framed window is moved into its frame, so one of these follows the framing.
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show &&
+            type != QEvent::WindowActivate)
+            return false;
+        const QWindow* handle = FWindow->windowHandle();
+        if (!handle || !FWindow->isVisible() || handle->frameMargins().isNull())
+            return false;
+        FWindow->removeEventFilter(this);
+        FWindow->resize(FOuter.shrunkBy(handle->frameMargins()));
+        if (FCentred)
+            if (const QScreen* s = FWindow->screen())
+            {
+                QRect frame(QPoint(), FOuter);
+                frame.moveCenter(s->availableGeometry().center());
+                FWindow->move(frame.topLeft()); // a top-level's position is its frame's
+            }
+        deleteLater();
+        return false;
+    }
+
+private:
+    QWidget* FWindow;
+    QSize FOuter;
+    bool FCentred;
 };
 
 TQtDialogs qtDialogs;
@@ -107,6 +148,12 @@ void CentreOnScreen(QWidget* window)
         client.moveCenter(s->availableGeometry().center());
         window->setGeometry(client);
     }
+}
+
+void SetOuterSize(QWidget* window, QSize outer, bool centred)
+{
+    window->resize(outer);
+    new TOuterSizer(window, outer, centred);
 }
 
 QColor ToQColor(std::int32_t color)

@@ -53,9 +53,11 @@ private slots:
         QVERIFY(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(form.windowType(), Qt::Tool);
         QCOMPARE(form.pos(), QPoint(238, 139));
+        QVERIFY(!form.isVisible());
+        form.show();
+        QTRY_COMPARE(form.frameGeometry(), QRect(238, 139, 231, 225));
         QCOMPARE(form.Structure->indentation(), 19);
         QCOMPARE(form.Structure->editTriggers(), QAbstractItemView::NoEditTriggers);
-        QVERIFY(!form.isVisible());
     }
 
     void startModelGivesFiveNodes()
