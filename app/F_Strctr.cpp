@@ -13,6 +13,12 @@ TStructureForm* StructureForm = nullptr;
 namespace
 {
 
+// Names hold the file's bytes; each byte is the character of the same code, as everywhere.
+QString NameText(const std::string& name)
+{
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
 QTreeWidgetItem* AddChild(QTreeWidgetItem* parent, const QString& text)
 {
     return new QTreeWidgetItem(parent, QStringList(text));
@@ -52,8 +58,7 @@ void TStructureForm::Rebuild()
         for (const T3DOMesh& mesh : CurrentModel->Get(g).Meshes)
         {
             const QString text =
-                (QStringLiteral("Mesh - [") + QString::fromStdString(mesh.Name)).left(38) +
-                QStringLiteral("]");
+                (QStringLiteral("Mesh - [") + NameText(mesh.Name)).left(38) + QStringLiteral("]");
             QTreeWidgetItem* meshItem = AddChild(geoSet, text);
             AddChild(meshItem, QStringLiteral("Vertices %1").arg(mesh.Vertices.Count()));
             AddChild(meshItem, QStringLiteral("Faces %1").arg(mesh.Faces.Count()));
