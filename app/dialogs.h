@@ -60,10 +60,10 @@ public:
 // Places the window's client area in the middle of its screen.
 void CentreOnScreen(QWidget* window);
 
-// Added: gives a top-level window a size that includes its frame and title bar. Qt sizes the
-// inside, and the frame is known only once a window manager has framed the shown window; the
-// inside then shrinks by it, once (and a `centred` window is centred again). Without a window
-// manager the inside keeps `outer`.
+// Gives a top-level window a size that includes its frame and title bar. Qt sizes the inside,
+// and the frame is known only once a window manager has framed the shown window; the inside
+// then shrinks by it, once (and a `centred` window is centred again, frame included). Without
+// a window manager the inside keeps `outer`.
 void SetOuterSize(QWidget* window, QSize outer, bool centred);
 
 // 0x00BBGGRR to and from QColor.
