@@ -83,7 +83,7 @@ TD3DForm::TD3DForm(QWidget* parent, std::string xFile, TD3DRMWindow* d3dWin)
     QFont formFont("MS Sans Serif");
     formFont.setPixelSize(11);
     setFont(formFont);
-    resize(kFormWidth, kFormHeight);
+    SetOuterSize(this, QSize(kFormWidth, kFormHeight), true);
     CentreOnScreen(this);
     CreateComponents(d3dWin);
     AlignControls();

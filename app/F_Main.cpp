@@ -138,7 +138,8 @@ void TMainForm::createLeftPane()
     LeftPane = new QFrame;
     LeftPane->setObjectName("LeftPane");
     LeftPane->setFixedWidth(137);
-    LeftPane->setBackgroundRole(QPalette::Dark);
+    // The window's own background is already the button-shadow grey; the pane keeps that role
+    // so that its labels draw in the window-text colour, not the light one Qt pairs with Dark.
     LeftPane->setAutoFillBackground(true);
     auto* paneLayout = new QVBoxLayout(LeftPane);
     paneLayout->setContentsMargins(0, 0, 0, 0);

@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -85,6 +86,11 @@ TPrefForm::TPrefForm(QWidget* parent) : QDialog(parent)
     setObjectName("PrefForm");
     setWindowTitle(QStringLiteral("Preferences"));
     setFixedSize(393, 285);
+    // The layout is in pixels for this font; with a larger one "Camera" runs into the panel
+    // beside it.
+    QFont formFont(QStringLiteral("MS Sans Serif"));
+    formFont.setPixelSize(11);
+    setFont(formFont);
 
     OptionTabs = new QTabWidget(this);
     OptionTabs->setObjectName("OptionTabs");
@@ -126,8 +132,8 @@ void TPrefForm::createColorPage()
     connect(ColorList, &QListWidget::itemClicked, this, Command(this, &TPrefForm::ColorListClick));
     connect(ColorList, &QListWidget::currentRowChanged, this,
             Command(this, &TPrefForm::ColorListClick));
-    connect(ColorList, &QListWidget::itemDoubleClicked, this,
-            Command(this, &TPrefForm::ColorListDblClick));
+    // A double click anywhere in the list, its empty part included; see eventFilter.
+    ColorList->viewport()->installEventFilter(this);
 
     ColorMatBackground = Swatch(TabColor, "ColorMatBackground", QColor(), 152, 8, 209, 201);
     ColorMatBackground->setAutoFillBackground(true);
@@ -166,6 +172,7 @@ void TPrefForm::createViewportsPage()
         auto* label = new QLabel(QString::fromLatin1(views[i].Text), TabVPs);
         label->setObjectName(views[i].Label);
         label->move(32, 14 + 32 * i);
+        label->adjustSize();
     }
 
     pnlVPSelect = Swatch(TabVPs, "pnlVPSelect", QColor(), 80, 8, 281, 193);
@@ -187,6 +194,14 @@ void TPrefForm::createViewportsPage()
     SpeedButton2->setGeometry(2, 176, 73, 25);
     VPGroup->addButton(SpeedButton2);
     SpeedButton2->setChecked(true);
+}
+
+bool TPrefForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ColorList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        RunCommand([this] { ColorListDblClick(); });
+    return QDialog::eventFilter(watched, event);
 }
 
 int TPrefForm::SelectedRole() const

@@ -65,6 +65,9 @@ public:
     // The role index (position in ColorRoles) of the selected list item, or -1.
     int SelectedRole() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void SetSampleBackground(std::int32_t color);
     void createColorPage();

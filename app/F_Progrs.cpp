@@ -72,7 +72,15 @@ void TProgressForm::SetPosition(int value)
 
 void TProgressForm::SyncGauge()
 {
-    Gauge->setRange(FMin, std::max(FMin, FMax));
+    // An empty range would make QProgressBar show its busy indicator; the gauge shows an
+    // empty bar instead.
+    if (FMax <= FMin)
+    {
+        Gauge->setRange(0, 1);
+        Gauge->setValue(0);
+        return;
+    }
+    Gauge->setRange(FMin, FMax);
     Gauge->setValue(FPos);
 }
 

@@ -1,5 +1,6 @@
 #include "F_Strctr.h"
 
+#include "dialogs.h"
 #include "model.h"
 
 #include <QAction>
@@ -11,6 +12,12 @@ TStructureForm* StructureForm = nullptr;
 
 namespace
 {
+
+// Names hold the file's bytes; each byte is the character of the same code, as everywhere.
+QString NameText(const std::string& name)
+{
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 QTreeWidgetItem* AddChild(QTreeWidgetItem* parent, const QString& text)
 {
@@ -24,7 +31,7 @@ TStructureForm::TStructureForm(QAction* structureItem, QWidget* parent)
 {
     setObjectName("StructureForm");
     setWindowTitle(QStringLiteral("3DO Structure"));
-    resize(231, 225);
+    SetOuterSize(this, QSize(231, 225), false);
     move(238, 139);
 
     Structure = new QTreeWidget(this);
@@ -51,8 +58,7 @@ void TStructureForm::Rebuild()
         for (const T3DOMesh& mesh : CurrentModel->Get(g).Meshes)
         {
             const QString text =
-                (QStringLiteral("Mesh - [") + QString::fromStdString(mesh.Name)).left(38) +
-                QStringLiteral("]");
+                (QStringLiteral("Mesh - [") + NameText(mesh.Name)).left(38) + QStringLiteral("]");
             QTreeWidgetItem* meshItem = AddChild(geoSet, text);
             AddChild(meshItem, QStringLiteral("Vertices %1").arg(mesh.Vertices.Count()));
             AddChild(meshItem, QStringLiteral("Faces %1").arg(mesh.Faces.Count()));

@@ -1,10 +1,14 @@
 #include "dialogs.h"
 
-#include <QColorDialog>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QScreen>
+#include "dxerror.h"
 
+#include <QColorDialog>
+#include <QEvent>
+#include <QFileDialog>
+#include <QScreen>
+#include <QWindow>
+
+#include <algorithm>
 #include <exception>
 
 namespace
@@ -26,10 +30,64 @@ public:
         return FromQColor(chosen);
     }
 
-    void Message(QWidget* parent, const QString& caption, const QString& text) override
+    void Message(QWidget* parent, const QString& caption, const QString& text,
+                 QMessageBox::Icon icon) override
     {
-        QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+        QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+        if (AnyWindowStaysOnTop())
+            box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.exec();
     }
+
+private:
+    static bool AnyWindowStaysOnTop()
+    {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::any_of(windows.begin(), windows.end(),
+                           [](const QWidget* w) {
+                               return w->isVisible() &&
+                                      w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                           });
+    }
+};
+
+// Waits until a window manager has framed its window, then takes the frame off the inside.
+class TOuterSizer : public QObject
+{
+public:
+    TOuterSizer(QWidget* window, QSize outer, bool centred)
+        : QObject(window), FWindow(window), FOuter(outer), FCentred(centred)
+    {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // A framed window is moved into its frame, so one of these follows the framing.
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show &&
+            type != QEvent::WindowActivate)
+            return false;
+        const QWindow* handle = FWindow->windowHandle();
+        if (!handle || !FWindow->isVisible() || handle->frameMargins().isNull())
+            return false;
+        FWindow->removeEventFilter(this);
+        FWindow->resize(FOuter.shrunkBy(handle->frameMargins()));
+        if (FCentred)
+            if (const QScreen* s = FWindow->screen())
+            {
+                QRect frame(QPoint(), FOuter);
+                frame.moveCenter(s->availableGeometry().center());
+                FWindow->move(frame.topLeft()); // a top-level's position is its frame's
+            }
+        deleteLater();
+        return false;
+    }
+
+private:
+    QWidget* FWindow;
+    QSize FOuter;
+    bool FCentred;
 };
 
 TQtDialogs qtDialogs;
@@ -58,8 +116,21 @@ void RunCommand(const std::function<void()>& command)
         // A carriage return inside a message starts a new line, as the message box shows it.
         QString text = QString::fromUtf8(e.what());
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle), text);
+        Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle), text,
+                          QMessageBox::Critical);
     }
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // No display name: Qt would append it to every window title.
+    setApplicationName(QString::fromLatin1(kAppTitle));
+    SetMessageBoxHook(
+        [](const std::string& text)
+        {
+            Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle),
+                              QString::fromStdString(text), QMessageBox::NoIcon);
+        });
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
@@ -77,6 +148,12 @@ void CentreOnScreen(QWidget* window)
         client.moveCenter(s->availableGeometry().center());
         window->setGeometry(client);
     }
+}
+
+void SetOuterSize(QWidget* window, QSize outer, bool centred)
+{
+    window->resize(outer);
+    new TOuterSizer(window, outer, centred);
 }
 
 QColor ToQColor(std::int32_t color)

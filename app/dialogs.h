@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QMessageBox>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -25,8 +27,10 @@ public:
     virtual QString OpenFileName(QWidget* parent, const QString& filter) = 0;
     // The chosen colour (0x00BBGGRR), or nothing when cancelled; the dialog starts at `initial`.
     virtual std::optional<std::int32_t> ChooseColor(QWidget* parent, std::int32_t initial) = 0;
-    // A message box with an OK button.
-    virtual void Message(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A message box with an OK button. It opens above any window that stays on top, so that
+    // the progress window of a load cannot hide it.
+    virtual void Message(QWidget* parent, const QString& caption, const QString& text,
+                         QMessageBox::Icon icon = QMessageBox::Information) = 0;
 };
 
 // The dialogs in force.
@@ -34,7 +38,7 @@ TDialogs& Dialogs();
 // Installs `dialogs` (not owned) for every later dialog; nullptr restores Qt's dialogs.
 void SetDialogs(TDialogs* dialogs);
 
-// Runs a command. An exception that leaves it is shown in a message box captioned with the
+// Runs a command. An exception that leaves it is shown in an error box captioned with the
 // application title, and the program goes on with the state the command reached.
 void RunCommand(const std::function<void()>& command);
 
@@ -44,16 +48,23 @@ template <class T> auto Command(T* object, void (T::*method)())
     return [object, method] { RunCommand([&] { (object->*method)(); }); };
 }
 
-// The application object: reports errors that escape any event handler as RunCommand does.
+// The application object: carries the application title, shows the plain message boxes of
+// the 3D layer under it, and reports errors that escape any event handler as RunCommand does.
 class TApplication : public QApplication
 {
 public:
-    using QApplication::QApplication;
+    TApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
 // Places the window's client area in the middle of its screen.
 void CentreOnScreen(QWidget* window);
+
+// Gives a top-level window a size that includes its frame and title bar. Qt sizes the inside,
+// and the frame is known only once a window manager has framed the shown window; the inside
+// then shrinks by it, once (and a `centred` window is centred again, frame included). Without
+// a window manager the inside keeps `outer`.
+void SetOuterSize(QWidget* window, QSize outer, bool centred);
 
 // 0x00BBGGRR to and from QColor.
 QColor ToQColor(std::int32_t color);

@@ -7,13 +7,6 @@ int main(int argc, char* argv[])
 {
     MaskFloatingPointExceptions();
     TApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(kAppTitle));
-
-    SetMessageBoxHook([](const std::string& text) {
-        Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle),
-                          QString::fromStdString(text));
-    });
     CreateForms();
     MainForm->show();
     const int result = QApplication::exec();

@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev libglx-mesa0 libgl1-mesa-dri
     libgtest-dev libgmock-dev googletest libbenchmark-dev libfast-float-dev nlohmann-json3-dev zlib1g-dev
-    xvfb xauth x11-utils imagemagick
+    xvfb xauth x11-utils imagemagick openbox
     clang libclang-rt-14-dev llvm
     desktop-file-utils libxml2-utils shared-mime-info
     fonts-dejavu-core python3

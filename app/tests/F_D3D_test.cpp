@@ -132,7 +132,11 @@ private slots:
         auto form = MakeForm();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QCOMPARE(form->RotSpeed->geometry().right() + 1, 493 - 17);
+        // Shown, the form is 521 x 446 outside, its frame included.
+        QTRY_COMPARE(form->frameGeometry().size(), QSize(521, 446));
+        const int counter = 521 - (form->frameGeometry().width() - form->width()) - 28;
+        QCOMPARE(form->FPSPane->x(), counter);
+        QCOMPARE(form->RotSpeed->geometry().right() + 1, counter - 17);
         form->resize(700, 446);
         QCOMPARE(form->FPSPane->x(), 672);
         QCOMPARE(form->RotSpeed->x() + form->RotSpeed->width(), 672 - 17);

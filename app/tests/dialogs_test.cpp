@@ -6,9 +6,12 @@
 #include "testsupport.h"
 
 #include <QEvent>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <stdexcept>
 
 namespace
@@ -30,6 +33,38 @@ protected:
         return QWidget::event(e);
     }
 };
+
+// What Qt's own box shows while `show` runs it: icon, caption and whether it stays on top.
+struct TShownBox
+{
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QString Caption;
+    bool OnTop = false;
+    int Count = 0;
+};
+
+TShownBox ShownByQt(const std::function<void()>& show)
+{
+    TShownBox shown;
+    QObject context;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &context,
+                     [&]
+                     {
+                         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                         if (!box)
+                             return;
+                         shown.Icon = box->icon();
+                         shown.Caption = box->windowTitle();
+                         shown.OnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                         ++shown.Count;
+                         box->accept();
+                     });
+    timer.start(0);
+    SetDialogs(nullptr);
+    show();
+    return shown;
+}
 
 } // namespace
 
@@ -61,9 +96,36 @@ private slots:
         QCOMPARE(FDialogs.Messages.size(), 1);
         QCOMPARE(FDialogs.Messages[0].first, QStringLiteral("Quillmark"));
         QCOMPARE(FDialogs.Messages[0].second, QStringLiteral("File not found"));
+        QCOMPARE(FDialogs.Icons[0], QMessageBox::Critical);
 
         RunCommand([] {});
         QCOMPARE(FDialogs.Messages.size(), 1);
+    }
+
+    void qtBoxesShowTheirIconAndOpenAboveWindowsThatStayOnTop()
+    {
+        TShownBox shown = ShownByQt([] { RunCommand([] { throw EListError(); }); });
+        QCOMPARE(shown.Count, 1);
+        QCOMPARE(shown.Icon, QMessageBox::Critical);
+        QCOMPARE(shown.Caption, QStringLiteral("Quillmark"));
+        QVERIFY(!shown.OnTop);
+
+        // The plain box of the 3D layer, installed by the application object.
+        shown = ShownByQt([] { ShowMessageBox("COMRelease of NULL object"); });
+        QCOMPARE(shown.Count, 1);
+        QCOMPARE(shown.Icon, QMessageBox::NoIcon);
+        QCOMPARE(shown.Caption, QStringLiteral("Quillmark"));
+
+        QWidget onTop(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+        onTop.show();
+        shown = ShownByQt([&] { Dialogs().Message(&onTop, "3DO Import Error", "text"); });
+        QCOMPARE(shown.Count, 1);
+        QCOMPARE(shown.Icon, QMessageBox::Information);
+        QCOMPARE(shown.Caption, QStringLiteral("3DO Import Error"));
+        QVERIFY(shown.OnTop);
+        // Whoever the parent: an error after a failed load leaves the progress window up.
+        shown = ShownByQt([] { RunCommand([] { throw EListError(); }); });
+        QVERIFY(shown.OnTop);
     }
 
     void directXFailureShowsItsTextOnTheNextLine()

@@ -211,6 +211,24 @@ private slots:
         QCOMPARE(MainForm->OpenBut->objectName(), QStringLiteral("OpenBut"));
     }
 
+    void leftPaneLabelsAreDarkTextOnTheGreyPane()
+    {
+        MainForm->show();
+        QVERIFY(QTest::qWaitForWindowExposed(MainForm));
+        const QImage pane = MainForm->LeftPane->grab().toImage();
+        const QColor grey = MainForm->palette().color(QPalette::Dark);
+        QCOMPARE(pane.pixel(2, 2), grey.rgb());
+        for (const QLabel* label : {MainForm->CurrGeoDisp, MainForm->CurrData})
+        {
+            const QRect box(label->mapTo(MainForm->LeftPane, QPoint()), label->size());
+            int darkest = 255;
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                for (int x = box.left(); x <= box.right(); ++x)
+                    darkest = std::min(darkest, qGray(pane.pixel(x, y)));
+            QVERIFY2(darkest < qGray(grey.rgb()) - 100, qPrintable(label->text()));
+        }
+    }
+
     void openShowsTheFirstSetAndSetsTheArrowRange()
     {
         Open(Model("three.3do", {{5, 4}, {3}, {7}}));

@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QFrame>
+#include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QPushButton>
@@ -78,6 +79,17 @@ private slots:
         QVERIFY(PrefForm->ColorList->isSortingEnabled());
         QVERIFY(PrefForm->ColorList->selectedItems().isEmpty());
 
+        // Each view label shows its whole text clear of the selection panel's border.
+        for (const char* name : {"lblFront", "lblTop", "lblSide", "lblCamera"})
+        {
+            const auto* label = PrefForm->findChild<QLabel*>(name);
+            QVERIFY(label);
+            const int text = label->fontMetrics().horizontalAdvance(label->text());
+            QCOMPARE(label->x(), 32);
+            QVERIFY2(label->width() >= text, name);
+            QVERIFY2(label->geometry().right() + 3 < PrefForm->pnlVPSelect->x(), name);
+        }
+
         // The viewport toggles are one group with "Standard" down.
         QCOMPARE(PrefForm->VPGroup->buttons().size(), 9);
         QCOMPARE(PrefForm->VPGroup->checkedButton(), PrefForm->SpeedButton2);
@@ -125,6 +137,22 @@ private slots:
         QCOMPARE(VertexColor, 255);
         QCOMPARE(ReadTextFile(Settings()), kZeroFile);
         QCOMPARE(MainForm->MdiArea->background().color(), QColor(0, 0, 0)); // from the first OK
+    }
+
+    void doubleClickOnTheListsEmptyPartActsOnTheSelectedRole()
+    {
+        PrefForm->show();
+        Select(3);
+        QListWidget* list = PrefForm->ColorList;
+        const QPoint below = list->visualItemRect(list->item(7)).bottomLeft() + QPoint(10, 5);
+        QVERIFY(below.y() < list->viewport()->height());
+        QVERIFY(!list->indexAt(below).isValid());
+        MultiSelectColor = 77;
+        FDialogs.ColorAnswers << 0x00ff00;
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below);
+        QCOMPARE(FDialogs.ColorPresets, QList<std::int32_t>{77});
+        QCOMPARE(MultiSelectColor, 0x00ff00);
+        QCOMPARE(PrefForm->SelectedRole(), 3);
     }
 
     void cancelledColourDialogKeepsTheRole()

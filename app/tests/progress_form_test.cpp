@@ -87,6 +87,17 @@ private slots:
         QCOMPARE(form.Gauge->value(), 65535);
     }
 
+    void gaugeWithAnEmptyRangeIsAnEmptyBar()
+    {
+        TProgressForm form;
+        form.SetMax(100);
+        form.SetPosition(0);
+        const QImage empty = form.Gauge->grab().toImage();
+        form.SetMax(0);
+        QCOMPARE(form.Max(), std::uint16_t(0));
+        QCOMPARE(form.Gauge->grab().toImage(), empty);
+    }
+
     void loadLeavesItHiddenWithAFullBar()
     {
         QTemporaryDir dir;

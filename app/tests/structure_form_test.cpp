@@ -53,9 +53,11 @@ private slots:
         QVERIFY(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(form.windowType(), Qt::Tool);
         QCOMPARE(form.pos(), QPoint(238, 139));
+        QVERIFY(!form.isVisible());
+        form.show();
+        QTRY_COMPARE(form.frameGeometry(), QRect(238, 139, 231, 225));
         QCOMPARE(form.Structure->indentation(), 19);
         QCOMPARE(form.Structure->editTriggers(), QAbstractItemView::NoEditTriggers);
-        QVERIFY(!form.isVisible());
     }
 
     void startModelGivesFiveNodes()
@@ -99,6 +101,17 @@ private slots:
         form.show();
         QCOMPARE(Texts(form.Structure)[2], QStringLiteral("    Mesh - [") +
                                                QString(30, QLatin1Char('a')) + QStringLiteral("]"));
+    }
+
+    void namesShowEachByteAsOneCharacter()
+    {
+        // The file's bytes as they are, not UTF-8: 0xE9 is e acute, 0x80 the control U+0080.
+        CurrentModel->Get(0).Meshes.Get(0).Name = "caf\xE9\x80\xC3\xA9";
+        QAction item(nullptr);
+        TStructureForm form(&item);
+        form.show();
+        QCOMPARE(Texts(form.Structure)[2],
+                 QString::fromUtf16(u"    Mesh - [caf\u00E9\u0080\u00C3\u00A9]"));
     }
 
     void modelWithoutSetsGivesOneNode()

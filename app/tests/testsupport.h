@@ -23,6 +23,7 @@ public:
     QStringList FileAnswers;
     QList<std::optional<std::int32_t>> ColorAnswers;
     QList<QPair<QString, QString>> Messages; // caption, text
+    QList<QMessageBox::Icon> Icons;          // one per message
     QStringList Filters;
     QList<std::int32_t> ColorPresets;
     int Unexpected = 0;
@@ -49,9 +50,11 @@ public:
         return ColorAnswers.takeFirst();
     }
 
-    void Message(QWidget*, const QString& caption, const QString& text) override
+    void Message(QWidget*, const QString& caption, const QString& text,
+                 QMessageBox::Icon icon = QMessageBox::Information) override
     {
         Messages.append({caption, text});
+        Icons.append(icon);
     }
 };
 
