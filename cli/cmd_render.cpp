@@ -31,8 +31,6 @@ constexpr int kDefaultWidth = 505;
 constexpr int kDefaultHeight = 377;
 // The screen depth the preview is assumed to run at.
 constexpr int kBitsPerPixel = 32;
-constexpr DWORD kRenderDepthFlag = DDBD_32;
-constexpr int kMaxDrivers = 8;
 
 const char* const kUsage = "IN OUT.png [--geoset N] [--size WxH] [--driver NAME]";
 
@@ -110,44 +108,6 @@ public:
     TFrameBuffer Frame;
 };
 
-struct TDriverEntry
-{
-    GUID Guid;
-    std::string Name;
-};
-
-// The preview's driver table: drivers whose tested description draws at the screen depth.
-std::vector<TDriverEntry> EnumerateDrivers()
-{
-    std::vector<TDriverEntry> table;
-    LPDIRECTDRAW directDraw;
-    DXCheck(DirectDrawCreate(nullptr, directDraw, nullptr));
-    LPDIRECT3D direct3D;
-    DXCheck(directDraw->QueryInterface(direct3D));
-    DXCheck(direct3D->EnumDevices(
-        [&](const GUID* guid, const std::string&, const std::string& name, const D3DDEVICEDESC& hw,
-            const D3DDEVICEDESC& hel, void* context)
-        {
-            const D3DDEVICEDESC& tested = hw.dcmColorModel != 0 ? hw : hel;
-            const DWORD depth = *static_cast<const DWORD*>(context);
-            if (tested.dwDeviceRenderBitDepth & depth)
-                table.push_back({*guid, name});
-            return static_cast<int>(table.size()) < kMaxDrivers ? D3DENUMRET_OK : D3DENUMRET_CANCEL;
-        },
-        const_cast<DWORD*>(&kRenderDepthFlag)));
-    return table;
-}
-
-// The named driver (last match, any letter case); none names the default driver.
-const GUID* FindDriver(const std::vector<TDriverEntry>& table, const std::string& name)
-{
-    const GUID* found = nullptr;
-    for (const TDriverEntry& d : table)
-        if (Lower(d.Name) == Lower(name))
-            found = &d.Guid;
-    return found;
-}
-
 // A temporary file removed when the render ends, however it ends.
 class TTemporaryFile
 {
@@ -184,59 +144,20 @@ std::string PreviewFileFor(const TOptions& o, const TTemporaryFile& temporary)
     return temporary.Name();
 }
 
-class TPreviewScene
-{
-public:
-    void Init(const GUID* driver, int width, int height, TRenderTarget& window)
-    {
-        DXCheck(Direct3DRMCreate(FD3DRM));
-        DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
-        DXCheck(FClipper->SetHWnd(0, &window));
-        BuildPreviewScene(FD3DRM, FScene, FCamera, FModelFrame);
-        BuildPreviewDevice(FD3DRM, FClipper, driver, width, height, FCamera, FDevice, FWinDevice,
-                           FViewport);
-        SetPreviewQuality(FD3DRM, FDevice, kBitsPerPixel);
-    }
-
-    void LoadModel(const std::string& fileName)
-    {
-        ReplaceModelFrame(FD3DRM, FScene, FModelFrame);
-        LPDIRECT3DRMMESHBUILDER builder;
-        DXCheck(FD3DRM->CreateMeshBuilder(builder));
-        AddModelMeshes(builder, fileName, FModelFrame);
-        COMRelease(builder);
-        ApplyPreviewFraming(FrameModelBox(ModelBox(FD3DRM, FModelFrame)), FScene, FCamera,
-                            FModelFrame);
-    }
-
-    void SetRotationSpeed(int position)
-    {
-        DXCheck(FModelFrame->SetRotation(FScene, 0, -1, 0, static_cast<float>(position * 0.0025L)));
-    }
-
-    void RenderFrame() { RenderPreviewFrame(FScene, FViewport, FDevice); }
-
-private:
-    LPDIRECT3DRM FD3DRM;
-    LPDIRECTDRAWCLIPPER FClipper;
-    LPDIRECT3DRMDEVICE FDevice;
-    LPDIRECT3DRMWINDEVICE FWinDevice;
-    LPDIRECT3DRMFRAME FCamera, FScene, FModelFrame;
-    LPDIRECT3DRMVIEWPORT FViewport;
-};
-
 int RunRender(const std::vector<std::string>& args)
 {
     const TOptions options = ParseOptions(args);
     MaskFloatingPointExceptions();
-    const std::vector<TDriverEntry> drivers = EnumerateDrivers();
-    const GUID* driver = options.Driver.empty() ? nullptr : FindDriver(drivers, options.Driver);
+    EnumerateDrivers(kBitsPerPixel);
+    const int index = options.Driver.empty() ? -1 : FindDriver(options.Driver);
+    const GUID* driver = index < 0 ? nullptr : &DriverTable[index].Guid;
 
     const TTemporaryFile temporary;
     const std::string fileName = PreviewFileFor(options, temporary);
     TCaptureTarget window;
     TPreviewScene scene;
-    scene.Init(driver, options.Width, options.Height, window);
+    scene.Build(&window);
+    scene.CreateDevice(driver, options.Width, options.Height, kBitsPerPixel);
     scene.LoadModel(fileName);
     scene.SetRotationSpeed(1);
     scene.RenderFrame();

@@ -1,104 +1,23 @@
-// The 3D preview's scene steps.
+// The 3D preview's scene.
 #include "previewscene.h"
 
 #include "dxerror.h"
 
-void BuildPreviewScene(const LPDIRECT3DRM& d3drm, LPDIRECT3DRMFRAME& scene,
-                       LPDIRECT3DRMFRAME& camera, LPDIRECT3DRMFRAME& modelFrame)
+#include <cctype>
+
+std::array<TDriverInfo, kMaxDrivers> DriverTable;
+int DriverTableCount = 0;
+bool DriversEnumerated = false;
+
+namespace
 {
-    DXCheck(d3drm->CreateFrame(nullptr, scene));
-    DXCheck(d3drm->CreateFrame(scene, camera));
-    DXCheck(camera->SetPosition(scene, 0, 0, 0));
-
-    // Both lights hang on one frame; the directional one shines along its +Z.
-    LPDIRECT3DRMFRAME lightFrame;
-    LPDIRECT3DRMLIGHT light;
-    DXCheck(d3drm->CreateFrame(scene, lightFrame));
-    DXCheck(d3drm->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light));
-    DXCheck(lightFrame->AddLight(light));
-    COMRelease(light);
-    DXCheck(d3drm->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light));
-    DXCheck(lightFrame->AddLight(light));
-    COMRelease(light);
-    DXCheck(lightFrame->SetPosition(scene, 2, 0, 22));
-    COMRelease(lightFrame);
-
-    DXCheck(d3drm->CreateFrame(scene, modelFrame));
-
-    DXCheck(camera->SetPosition(scene, 0, 0, -15));
-    DXCheck(camera->SetOrientation(scene, 0, 0, 1, 0, 1, 0));
-    DXCheck(modelFrame->SetPosition(scene, 0, 0, 0));
-    DXCheck(modelFrame->SetOrientation(scene, 0, 0, 1, 0, 1, 0));
-}
-
-void BuildPreviewDevice(const LPDIRECT3DRM& d3drm, const LPDIRECTDRAWCLIPPER& clipper,
-                        const GUID* driver, int width, int height, const LPDIRECT3DRMFRAME& camera,
-                        LPDIRECT3DRMDEVICE& device, LPDIRECT3DRMWINDEVICE& winDevice,
-                        LPDIRECT3DRMVIEWPORT& viewport)
+// Where ResetView puts model and camera for a model box, in single precision: the box's
+// centre goes to the origin and the camera steps back by twice (largest extent + 1).
+struct TPreviewFraming
 {
-    DXCheck(d3drm->CreateDeviceFromClipper(clipper, driver, width, height, device));
-    DXCheck(device->QueryInterface(winDevice));
-    const DWORD w = device->GetWidth();
-    const DWORD h = device->GetHeight();
-    // Release what was built before raising, so that no stale device remains.
-    HRESULT kept = 0;
-    if (DXFailed(kept, d3drm->CreateViewport(device, camera, 0, 0, w, h, viewport)))
-    {
-        COMRelease(winDevice);
-        COMRelease(device);
-        DXCheck(kept);
-    }
-    if (DXFailed(kept, viewport->SetBack(5000.0f)))
-    {
-        COMRelease(viewport);
-        COMRelease(winDevice);
-        COMRelease(device);
-        DXCheck(kept);
-    }
-}
-
-void SetPreviewQuality(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMDEVICE& device,
-                       int bitsPerPixel)
-{
-    DXCheck(device->SetQuality(D3DRMRENDER_FLAT));
-    switch (bitsPerPixel)
-    {
-    case 1:
-        DXCheck(device->SetShades(4));
-        DXCheck(d3drm->SetDefaultTextureShades(4));
-        break;
-    case 16:
-        DXCheck(device->SetShades(32));
-        DXCheck(d3drm->SetDefaultTextureColors(64));
-        DXCheck(d3drm->SetDefaultTextureShades(32));
-        break;
-    case 24:
-    case 32:
-        DXCheck(device->SetShades(256));
-        DXCheck(d3drm->SetDefaultTextureColors(64));
-        DXCheck(d3drm->SetDefaultTextureShades(256));
-        break;
-    default:
-        break;
-    }
-}
-
-void ReplaceModelFrame(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMFRAME& scene,
-                       LPDIRECT3DRMFRAME& modelFrame)
-{
-    DXCheck(scene->DeleteChild(modelFrame));
-    COMRelease(modelFrame);
-    DXCheck(d3drm->CreateFrame(scene, modelFrame));
-    DXCheck(modelFrame->SetOrientation(scene, 0, 0, 1, 0, 1, 0));
-}
-
-void AddModelMeshes(const LPDIRECT3DRMMESHBUILDER& builder, const std::string& fileName,
-                    const LPDIRECT3DRMFRAME& modelFrame)
-{
-    DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
-    DXCheck(builder->Scale(2, 2, 2));
-    DXCheck(modelFrame->AddVisual(builder));
-}
+    D3DVECTOR Center;
+    D3DVECTOR CameraPosition;
+};
 
 TPreviewFraming FrameModelBox(const D3DRMBOX& box)
 {
@@ -119,6 +38,8 @@ TPreviewFraming FrameModelBox(const D3DRMBOX& box)
     return framing;
 }
 
+// The box of everything in the model frame (a scratch mesh builder, released also when a step
+// fails).
 D3DRMBOX ModelBox(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMFRAME& modelFrame)
 {
     LPDIRECT3DRMMESHBUILDER builder;
@@ -132,23 +53,281 @@ D3DRMBOX ModelBox(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMFRAME& modelFrame
     return box;
 }
 
-void ApplyPreviewFraming(const TPreviewFraming& framing, const LPDIRECT3DRMFRAME& scene,
-                         const LPDIRECT3DRMFRAME& camera, const LPDIRECT3DRMFRAME& modelFrame)
+// OnLoading(true) while it lives.
+class TLoadingScope
 {
-    const D3DVECTOR& c = framing.Center;
-    const D3DVECTOR& eye = framing.CameraPosition;
-    DXCheck(modelFrame->SetOrientation(scene, 0, 0, 1, 0, 1, 0));
-    DXCheck(modelFrame->SetPosition(scene, -c.x, -c.y, -c.z));
-    // From the left, above and in front, looking at the origin.
-    DXCheck(camera->SetPosition(scene, eye.x, eye.y, eye.z));
-    DXCheck(camera->SetOrientation(scene, 0.3f, -0.3f, 1, 0, 1, 0));
+public:
+    explicit TLoadingScope(const std::function<void(bool)>& onLoading) : FOnLoading(onLoading)
+    {
+        if (FOnLoading)
+            FOnLoading(true);
+    }
+    ~TLoadingScope()
+    {
+        if (FOnLoading)
+            FOnLoading(false);
+    }
+    TLoadingScope(const TLoadingScope&) = delete;
+    TLoadingScope& operator=(const TLoadingScope&) = delete;
+
+private:
+    const std::function<void(bool)>& FOnLoading;
+};
+} // namespace
+
+DWORD RenderDepthFlag(int bitsPerPixel)
+{
+    switch (bitsPerPixel)
+    {
+    case 1:
+        return DDBD_1;
+    case 2:
+        return DDBD_2;
+    case 4:
+        return DDBD_4;
+    case 8:
+        return DDBD_8;
+    case 16:
+        return DDBD_16;
+    case 24:
+        return DDBD_24;
+    case 32:
+        return DDBD_32;
+    default:
+        return 0;
+    }
 }
 
-void RenderPreviewFrame(const LPDIRECT3DRMFRAME& scene, const LPDIRECT3DRMVIEWPORT& viewport,
-                        const LPDIRECT3DRMDEVICE& device)
+HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
+                            const std::string& name, const D3DDEVICEDESC& hwDesc,
+                            const D3DDEVICEDESC& helDesc, void* context)
 {
-    DXCheck(scene->Move(1.0f));
-    DXCheck(viewport->Clear());
-    DXCheck(viewport->Render(scene));
-    DXCheck(device->Update());
+    const DWORD depthFlag = *static_cast<const DWORD*>(context);
+    const D3DDEVICEDESC& desc = hwDesc.dcmColorModel != 0 ? hwDesc : helDesc;
+    // Added: the bound check, so that an enumerator ignoring the stop cannot overrun.
+    if ((desc.dwDeviceRenderBitDepth & depthFlag) != 0 && DriverTableCount < kMaxDrivers)
+    {
+        TDriverInfo& entry = DriverTable[DriverTableCount];
+        entry.Guid = guid ? *guid : GUID{};
+        entry.HWDesc = hwDesc;
+        entry.HELDesc = helDesc;
+        entry.Description = description;
+        entry.Name = name;
+        ++DriverTableCount;
+    }
+    return DriverTableCount < kMaxDrivers ? D3DENUMRET_OK : D3DENUMRET_CANCEL;
+}
+
+void EnumerateDrivers(int bitsPerPixel)
+{
+    if (DriversEnumerated)
+        return;
+    // Declared in this order so that, when a step raises, Direct3D goes before DirectDraw.
+    LPDIRECTDRAW directDraw;
+    LPDIRECT3D direct3D;
+    DXCheck(DirectDrawCreate(nullptr, directDraw, nullptr));
+    DXCheck(directDraw->QueryInterface(direct3D));
+    DriversEnumerated = true;
+    DWORD depthFlag = RenderDepthFlag(bitsPerPixel);
+    DXCheck(direct3D->EnumDevices(EnumDevicesCallback, &depthFlag));
+    COMRelease(direct3D);
+    COMRelease(directDraw);
+}
+
+bool SameDriverName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+int FindDriver(const std::string& name)
+{
+    int index = -1;
+    for (int i = 0; i < DriverTableCount; ++i)
+    {
+        if (SameDriverName(DriverTable[i].Name, name))
+            index = i;
+    }
+    return index;
+}
+
+D3DVALUE RotationPerFrame(int position)
+{
+    return static_cast<D3DVALUE>(position * 0.0025L);
+}
+
+TPreviewScene::TPreviewScene()
+{
+    DXCheck(Direct3DRMCreate(FD3DRM));
+}
+
+TPreviewScene::~TPreviewScene()
+{
+    COMRelease(FD3DRM);
+}
+
+void TPreviewScene::Build(HWND window)
+{
+    DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
+    DXCheck(FClipper->SetHWnd(0, window));
+
+    DXCheck(FD3DRM->CreateFrame(nullptr, FScene));
+    DXCheck(FD3DRM->CreateFrame(FScene, FCamera));
+    DXCheck(FCamera->SetPosition(FScene, 0, 0, 0));
+
+    // Both lights hang on one frame; the directional one shines along its +Z.
+    LPDIRECT3DRMFRAME lightFrame;
+    LPDIRECT3DRMLIGHT light;
+    DXCheck(FD3DRM->CreateFrame(FScene, lightFrame));
+    DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light));
+    DXCheck(lightFrame->AddLight(light));
+    COMRelease(light);
+    DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light));
+    DXCheck(lightFrame->AddLight(light));
+    COMRelease(light);
+    DXCheck(lightFrame->SetPosition(FScene, 2, 0, 22));
+    COMRelease(lightFrame);
+
+    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
+
+    DXCheck(FCamera->SetPosition(FScene, 0, 0, -15));
+    DXCheck(FCamera->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    DXCheck(FModelFrame->SetPosition(FScene, 0, 0, 0));
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+}
+
+void TPreviewScene::BuildDeviceAndViewport(const GUID* driver, int width, int height)
+{
+    DXCheck(FD3DRM->CreateDeviceFromClipper(FClipper, driver, width, height, FDevice));
+    DXCheck(FDevice->QueryInterface(FWinDevice));
+    const DWORD w = FDevice->GetWidth();
+    const DWORD h = FDevice->GetHeight();
+    // Release what was built before raising, so that no stale device remains.
+    HRESULT kept = 0;
+    if (DXFailed(kept, FD3DRM->CreateViewport(FDevice, FCamera, 0, 0, w, h, FViewport)))
+    {
+        COMRelease(FWinDevice);
+        COMRelease(FDevice);
+        DXCheck(kept);
+    }
+    if (DXFailed(kept, FViewport->SetBack(5000.0f)))
+    {
+        COMRelease(FViewport);
+        COMRelease(FWinDevice);
+        COMRelease(FDevice);
+        DXCheck(kept);
+    }
+}
+
+void TPreviewScene::CreateDevice(const GUID* driver, int width, int height, int bitsPerPixel)
+{
+    BuildDeviceAndViewport(driver, width, height);
+    DXCheck(FDevice->SetQuality(D3DRMRENDER_FLAT));
+    switch (bitsPerPixel)
+    {
+    case 1:
+        DXCheck(FDevice->SetShades(4));
+        DXCheck(FD3DRM->SetDefaultTextureShades(4));
+        break;
+    case 16:
+        DXCheck(FDevice->SetShades(32));
+        DXCheck(FD3DRM->SetDefaultTextureColors(64));
+        DXCheck(FD3DRM->SetDefaultTextureShades(32));
+        break;
+    case 24:
+    case 32:
+        DXCheck(FDevice->SetShades(256));
+        DXCheck(FD3DRM->SetDefaultTextureColors(64));
+        DXCheck(FD3DRM->SetDefaultTextureShades(256));
+        break;
+    default:
+        break;
+    }
+}
+
+void TPreviewScene::RecreateDevice(const GUID* driver, int width, int height, bool force)
+{
+    if (!FDevice)
+        return;
+    if (width == static_cast<int>(FDevice->GetWidth()) &&
+        height == static_cast<int>(FDevice->GetHeight()) && !force)
+        return;
+    const BOOL dither = FDevice->GetDither();
+    const D3DRMRENDERQUALITY quality = FDevice->GetQuality();
+    const DWORD shades = FDevice->GetShades();
+    COMRelease(FViewport);
+    COMRelease(FWinDevice);
+    COMRelease(FDevice);
+    BuildDeviceAndViewport(driver, width, height);
+    DXCheck(FDevice->SetQuality(quality));
+    DXCheck(FDevice->SetDither(dither));
+    DXCheck(FDevice->SetShades(shades));
+}
+
+void TPreviewScene::LoadModel(const std::string& fileName, D3DVALUE scale)
+{
+    DXCheck(FScene->DeleteChild(FModelFrame));
+    COMRelease(FModelFrame);
+    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    LPDIRECT3DRMMESHBUILDER builder;
+    DXCheck(FD3DRM->CreateMeshBuilder(builder));
+    {
+        const TLoadingScope loading(OnLoading);
+        DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
+        DXCheck(builder->Scale(scale, scale, scale));
+        DXCheck(FModelFrame->AddVisual(builder));
+    }
+    COMRelease(builder);
+    ResetView();
+}
+
+void TPreviewScene::ResetView()
+{
+    const TPreviewFraming framing = FrameModelBox(ModelBox(FD3DRM, FModelFrame));
+    const D3DVECTOR& c = framing.Center;
+    const D3DVECTOR& eye = framing.CameraPosition;
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    DXCheck(FModelFrame->SetPosition(FScene, -c.x, -c.y, -c.z));
+    // From the left, above and in front, looking at the origin.
+    DXCheck(FCamera->SetPosition(FScene, eye.x, eye.y, eye.z));
+    DXCheck(FCamera->SetOrientation(FScene, 0.3f, -0.3f, 1, 0, 1, 0));
+}
+
+void TPreviewScene::SetRotationSpeed(int position)
+{
+    DXCheck(FModelFrame->SetRotation(FScene, 0, -1, 0, RotationPerFrame(position)));
+}
+
+void TPreviewScene::RenderFrame()
+{
+    if (!FDevice || !FViewport || !FScene)
+        return;
+    DXCheck(FScene->Move(1.0f));
+    DXCheck(FViewport->Clear());
+    DXCheck(FViewport->Render(FScene));
+    DXCheck(FDevice->Update());
+}
+
+void TPreviewScene::Release()
+{
+    if (FViewport)
+        COMRelease(FViewport);
+    if (FWinDevice)
+        COMRelease(FWinDevice);
+    if (FDevice)
+        COMRelease(FDevice);
+    // Deliberate: no presence test, so a preview whose scene was never built reports each
+    // missing frame and the clipper.
+    COMRelease(FModelFrame);
+    COMRelease(FCamera);
+    COMRelease(FScene);
+    COMRelease(FClipper);
 }
