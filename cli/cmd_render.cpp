@@ -1,104 +1,37 @@
 // quillmark-cli render: the first frame a new preview window shows, written as a PNG.
-// The scene is built with the preview's own steps (previewscene.h): two lights on one frame, the
-// camera framed on the model's box, one step of the default rotation, then one render.
+// The scene is the preview's own (previewscene.h): two lights on one frame, the camera framed
+// on the model's box, one step of the default rotation, then one render.
 #include "commands.h"
 
 #include "d3drm.h"
 #include "dxerror.h"
-#include "errors.h"
 #include "model.h"
+#include "platform.h"
 #include "pngwrite.h"
 #include "previewscene.h"
 #include "xexport.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cctype>
+#include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <stdexcept>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
 
 namespace
 {
+inline constexpr const char* kUnknownDriver = "Unknown driver '%s'; the drivers are %s";
+
 // The preview's 3D area: the 521 x 446 form less its frame, the 30-pixel bottom panel and the
 // bordered pane around the control.
 constexpr int kDefaultWidth = 505;
 constexpr int kDefaultHeight = 377;
 // The screen depth the preview is assumed to run at.
 constexpr int kBitsPerPixel = 32;
-
-const char* const kUsage = "IN OUT.png [--geoset N] [--size WxH] [--driver NAME]";
-
-struct TOptions
-{
-    std::string Input, Output, Driver;
-    int GeoSet = 0;
-    int Width = kDefaultWidth, Height = kDefaultHeight;
-};
-
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-int ParseInt(const std::string& text, const std::string& option)
-{
-    std::size_t used = 0;
-    int value = 0;
-    try
-    {
-        value = std::stoi(text, &used);
-    }
-    catch (const std::exception&)
-    {
-        used = 0;
-    }
-    if (used != text.size() || text.empty())
-        throw std::runtime_error("Invalid value for " + option + ": " + text);
-    return value;
-}
-
-TOptions ParseOptions(const std::vector<std::string>& args)
-{
-    TOptions o;
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i)
-    {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if ((a == "--geoset" || a == "--size" || a == "--driver") && !hasValue)
-            throw std::runtime_error("Missing value for " + a);
-        if (a == "--geoset")
-            o.GeoSet = ParseInt(args[++i], a);
-        else if (a == "--driver")
-            o.Driver = args[++i];
-        else if (a == "--size")
-        {
-            const std::string v = args[++i];
-            const std::size_t x = v.find_first_of("xX");
-            if (x == std::string::npos)
-                throw std::runtime_error("Invalid value for --size: " + v);
-            o.Width = ParseInt(v.substr(0, x), a);
-            o.Height = ParseInt(v.substr(x + 1), a);
-            if (o.Width < 1 || o.Height < 1)
-                throw std::runtime_error("Invalid value for --size: " + v);
-        }
-        else
-            positional.push_back(a);
-    }
-    if (positional.size() != 2)
-        throw std::runtime_error(std::string("usage: quillmark-cli render ") + kUsage);
-    o.Input = positional[0];
-    o.Output = positional[1];
-    return o;
-}
+// The preview's speed bar at its first position.
+constexpr int kRotationSpeed = 1;
 
 // Keeps the last picture the device shows.
 class TCaptureTarget : public TRenderTarget
@@ -113,15 +46,17 @@ class TTemporaryFile
 {
 public:
     TTemporaryFile()
-        : FName((std::filesystem::temp_directory_path() /
-                 ("quillmark-render-" + std::to_string(::getpid()) + ".x"))
-                    .string())
     {
+        std::random_device random;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        const std::string title = "quillmark-render-" + std::to_string(random()) + "-" +
+                                  std::to_string(static_cast<unsigned long long>(now)) + ".x";
+        FName = Utf8FromPath(std::filesystem::temp_directory_path() / title);
     }
     ~TTemporaryFile()
     {
         std::error_code ignored;
-        std::filesystem::remove(FName, ignored);
+        std::filesystem::remove(PathFromUtf8(FName), ignored);
     }
     TTemporaryFile(const TTemporaryFile&) = delete;
     TTemporaryFile& operator=(const TTemporaryFile&) = delete;
@@ -131,44 +66,77 @@ private:
     std::string FName;
 };
 
-// The .X file the preview loads: a .3do goes through the program's own .X writer, exactly as
-// the main window converts it; anything else is taken as a .X file.
-std::string PreviewFileFor(const TOptions& o, const TTemporaryFile& temporary)
+// The named driver's GUID; nullptr (the default driver) for no name.
+const GUID* ChosenDriver(const std::string& name)
 {
-    const std::string ext = Lower(std::filesystem::path(o.Input).extension().string());
-    if (ext != ".3do")
-        return o.Input;
-    TSilentProgress progress;
-    const TLoadedModel loaded = Parse3DOFile(o.Input, progress);
-    WriteXFile(temporary.Name(), *loaded.Model, *loaded.Nodes, o.GeoSet);
-    return temporary.Name();
+    if (name.empty())
+        return nullptr;
+    const int index = FindDriver(name);
+    if (index >= 0)
+        return &DriverTable[index].Guid;
+    std::string names;
+    for (int i = 0; i < DriverTableCount; ++i)
+        names += (i == 0 ? "'" : ", '") + DriverTable[i].Name + "'";
+    throw EOptionValue(FormatText(kUnknownDriver, {name, names}));
 }
 
-int RunRender(const std::vector<std::string>& args)
+class TRenderCommand : public TCommand
 {
-    const TOptions options = ParseOptions(args);
-    MaskFloatingPointExceptions();
-    EnumerateDrivers(kBitsPerPixel);
-    const int index = options.Driver.empty() ? -1 : FindDriver(options.Driver);
-    const GUID* driver = index < 0 ? nullptr : &DriverTable[index].Guid;
+public:
+    void Declare(TOptionParser& parser) override
+    {
+        parser.File("MODEL.3do|MODEL.x", FInput);
+        parser.File("OUT.png", FOutput);
+        parser.Whole("--geoset N", FGeoSet, 0, kMaxGeoSet);
+        parser.Size("--size WxH", FWidth, FHeight);
+        parser.Text("--driver NAME", FDriver);
+    }
 
-    const TTemporaryFile temporary;
-    const std::string fileName = PreviewFileFor(options, temporary);
-    TCaptureTarget window;
-    TPreviewScene scene;
-    scene.Build(&window);
-    scene.CreateDevice(driver, options.Width, options.Height, kBitsPerPixel);
-    scene.LoadModel(fileName);
-    scene.SetRotationSpeed(1);
-    scene.RenderFrame();
-    // 0xFFRRGGBB to the encoder's byte order R, G, B, A.
-    std::vector<std::uint32_t> rgba(window.Frame.Pixels.size());
-    std::transform(window.Frame.Pixels.begin(), window.Frame.Pixels.end(), rgba.begin(),
-                   [](std::uint32_t p)
-                   { return 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF); });
-    WritePng(options.Output, window.Frame.Width, window.Frame.Height, rgba.data());
-    return 0;
-}
+    int Run(const TSharedOptions&) override
+    {
+        MaskFloatingPointExceptions();
+        EnumerateDrivers(kBitsPerPixel);
+        const GUID* driver = ChosenDriver(FDriver);
 
-const TCommandRegistrar kRender("render", kUsage, RunRender);
+        const TTemporaryFile temporary;
+        const std::string fileName = PreviewFile(temporary);
+        TCaptureTarget window;
+        TPreviewScene scene;
+        scene.Build(&window);
+        scene.CreateDevice(driver, FWidth, FHeight, kBitsPerPixel);
+        scene.LoadModel(fileName);
+        scene.SetRotationSpeed(kRotationSpeed);
+        scene.RenderFrame();
+        // 0xFFRRGGBB to the encoder's byte order R, G, B, A.
+        std::vector<std::uint32_t> rgba(window.Frame.Pixels.size());
+        std::transform(window.Frame.Pixels.begin(), window.Frame.Pixels.end(), rgba.begin(),
+                       [](std::uint32_t p) {
+                           return 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF);
+                       });
+        WritePng(FOutput, window.Frame.Width, window.Frame.Height, rgba.data());
+        return 0;
+    }
+
+private:
+    // The .X file the preview loads: a .3do goes through the program's own .X writer, exactly
+    // as the main window converts it; anything else is taken as a .X file.
+    std::string PreviewFile(const TTemporaryFile& temporary) const
+    {
+        std::string ext = Utf8FromPath(PathFromUtf8(FInput).extension());
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (ext != ".3do")
+            return FInput;
+        TSilentProgress progress;
+        const TLoadedModel loaded = Parse3DOFile(FInput, progress);
+        WriteXFile(temporary.Name(), *loaded.Model, *loaded.Nodes, FGeoSet);
+        return temporary.Name();
+    }
+
+    std::string FInput, FOutput, FDriver;
+    int FGeoSet = 0;
+    int FWidth = kDefaultWidth, FHeight = kDefaultHeight;
+};
+
+const TCommandRegistrar<TRenderCommand> kRender("render");
 } // namespace
