@@ -1,6 +1,7 @@
 // quillmark-cli render: the first frame a new preview window shows, written as a PNG.
 // The scene is the preview's own (previewscene.h): two lights on one frame, the camera framed
-// on the model's box, one step of the default rotation, then one render.
+// on the model's box, one step of the default rotation, then one render. Added: --fit moves the
+// camera so the model fills the picture, --background replaces what was not drawn.
 #include "commands.h"
 
 #include "d3drm.h"
@@ -12,6 +13,7 @@
 #include "xexport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -23,6 +25,8 @@
 namespace
 {
 inline constexpr const char* kUnknownDriver = "Unknown driver '%s'; the drivers are %s";
+inline constexpr const char* kNoCoverage =
+    "The 3D driver does not tell the model from the background; --background needs one that does";
 
 // The preview's 3D area: the 521 x 446 form less its frame, the 30-pixel bottom panel and the
 // bordered pane around the control.
@@ -32,6 +36,57 @@ constexpr int kDefaultHeight = 377;
 constexpr int kBitsPerPixel = 32;
 // The preview's speed bar at its first position.
 constexpr int kRotationSpeed = 1;
+// How much of the picture's width or height a fitted model takes.
+constexpr double kFitFill = 0.9;
+
+// What shows where the model is not: the device's own clear colour, a colour, or nothing.
+struct TBackground
+{
+    enum
+    {
+        Cleared,
+        Colour,
+        Transparent
+    } Kind = Cleared;
+    std::uint32_t Rgb = 0; // 0xRRGGBB
+};
+
+// "transparent" or "#RRGGBB" (hex digits in either case).
+bool ReadBackground(const std::string& text, TBackground& background)
+{
+    if (text == "transparent")
+    {
+        background.Kind = TBackground::Transparent;
+        return true;
+    }
+    if (text.size() != 7 || text[0] != '#' ||
+        !std::all_of(text.begin() + 1, text.end(),
+                     [](unsigned char c) { return std::isxdigit(c) != 0; }))
+        return false;
+    background.Kind = TBackground::Colour;
+    background.Rgb = static_cast<std::uint32_t>(std::stoul(text.substr(1), nullptr, 16));
+    return true;
+}
+
+// The device's picture (0xFFRRGGBB) in the encoder's byte order R, G, B, A, with the background
+// put in where nothing was drawn.
+std::vector<std::uint32_t> PngPixels(const TFrameBuffer& frame, const TBackground& background)
+{
+    const auto rgba = [](std::uint32_t p)
+    { return 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF); };
+    std::vector<std::uint32_t> out(frame.Pixels.size());
+    std::transform(frame.Pixels.begin(), frame.Pixels.end(), out.begin(), rgba);
+    if (background.Kind == TBackground::Cleared)
+        return out;
+    if (frame.Coverage.size() != frame.Pixels.size())
+        throw EOptionValue(kNoCoverage);
+    const std::uint32_t fill =
+        background.Kind == TBackground::Transparent ? 0 : rgba(background.Rgb);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (!frame.Coverage[i])
+            out[i] = fill;
+    return out;
+}
 
 // Keeps the last picture the device shows.
 class TCaptureTarget : public TRenderTarget
@@ -90,6 +145,9 @@ public:
         parser.Whole("--geoset N", FGeoSet, 0, kMaxGeoSet);
         parser.Size("--size WxH", FWidth, FHeight);
         parser.Text("--driver NAME", FDriver);
+        parser.Flag("--fit", FFit);
+        parser.Value("--background transparent|#RRGGBB",
+                     [this](const std::string& v) { return ReadBackground(v, FBackground); });
     }
 
     int Run(const TSharedOptions&) override
@@ -104,15 +162,18 @@ public:
         TPreviewScene scene;
         scene.Build(&window);
         scene.CreateDevice(driver, FWidth, FHeight, kBitsPerPixel);
-        scene.LoadModel(fileName);
-        scene.SetRotationSpeed(kRotationSpeed);
-        scene.RenderFrame();
-        // 0xFFRRGGBB to the encoder's byte order R, G, B, A.
-        std::vector<std::uint32_t> rgba(window.Frame.Pixels.size());
-        std::transform(window.Frame.Pixels.begin(), window.Frame.Pixels.end(), rgba.begin(),
-                       [](std::uint32_t p) {
-                           return 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF);
-                       });
+        if (FFit)
+        {
+            scene.LoadModelFitted(fileName, kRotationSpeed, kFitFill);
+            scene.DrawFrame();
+        }
+        else
+        {
+            scene.LoadModel(fileName);
+            scene.SetRotationSpeed(kRotationSpeed);
+            scene.RenderFrame();
+        }
+        const std::vector<std::uint32_t> rgba = PngPixels(window.Frame, FBackground);
         WritePng(FOutput, window.Frame.Width, window.Frame.Height, rgba.data());
         return 0;
     }
@@ -134,6 +195,8 @@ private:
     }
 
     std::string FInput, FOutput, FDriver;
+    bool FFit = false;
+    TBackground FBackground;
     int FGeoSet = 0;
     int FWidth = kDefaultWidth, FHeight = kDefaultHeight;
 };

@@ -2,8 +2,12 @@
 #include "previewscene.h"
 
 #include "dxerror.h"
+#include "xreader.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <limits>
 
 std::array<TDriverInfo, kMaxDrivers> DriverTable;
 int DriverTableCount = 0;
@@ -11,6 +15,66 @@ bool DriversEnumerated = false;
 
 namespace
 {
+// The viewport's field, which the preview never changes.
+constexpr double kViewportField = 0.5;
+// A fitted model is first shown this large, and its nearest point kept at least this far
+// ahead of the camera: twice the viewport's front.
+constexpr double kFitExtent = 10;
+constexpr double kFitNearest = 2;
+
+// The corners of the faces a driver draws: those of three corners or more, all finite.
+std::vector<D3DVECTOR> DrawnCorners(const TXMesh& mesh)
+{
+    std::vector<D3DVECTOR> corners;
+    std::size_t first = 0;
+    for (const std::uint32_t size : mesh.FaceSizes)
+    {
+        const std::size_t end = first + size;
+        bool finite = size >= 3;
+        for (std::size_t i = first; i < end && finite; ++i)
+            for (int axis = 0; axis < 3; ++axis)
+                finite = finite && std::isfinite(mesh.Positions[3 * mesh.Indices[i] + axis]);
+        for (std::size_t i = first; i < end && finite; ++i)
+        {
+            const float* p = &mesh.Positions[3 * mesh.Indices[i]];
+            corners.push_back({p[0], p[1], p[2]});
+        }
+        first = end;
+    }
+    return corners;
+}
+
+// The eye's offset c along one axis that centres the points seen from depth t: the largest and
+// the smallest slope (v - c) / (z - t) are opposite. Both fall as c grows, so halving finds it.
+double CentredOffset(const std::vector<D3DVECTOR>& points, float D3DVECTOR::*axis, double t)
+{
+    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
+    for (const D3DVECTOR& p : points)
+    {
+        low = std::min(low, static_cast<double>(p.*axis));
+        high = std::max(high, static_cast<double>(p.*axis));
+    }
+    for (int step = 0; step < 48 && low < high; ++step)
+    {
+        const double c = (low + high) / 2;
+        double most = std::numeric_limits<double>::lowest();
+        double least = std::numeric_limits<double>::max();
+        for (const D3DVECTOR& p : points)
+        {
+            const double slope = (p.*axis - c) / (p.z - t);
+            most = std::max(most, slope);
+            least = std::min(least, slope);
+        }
+        (most + least > 0 ? low : high) = c;
+    }
+    return (low + high) / 2;
+}
+
+double Dot(const D3DVECTOR& a, double x, double y, double z)
+{
+    return a.x * x + a.y * y + a.z * z;
+}
+
 // Where ResetView puts model and camera for a model box, in single precision: the box's
 // centre goes to the origin and the camera steps back by twice (largest extent + 1).
 struct TPreviewFraming
@@ -306,11 +370,122 @@ void TPreviewScene::SetRotationSpeed(int position)
     DXCheck(FModelFrame->SetRotation(FScene, 0, -1, 0, RotationPerFrame(position)));
 }
 
+bool FitPointsInView(const std::vector<D3DVECTOR>& points, int width, int height, double field,
+                     double fill, TViewFit& fit)
+{
+    if (points.empty() || width < 1 || height < 1)
+        return false;
+    // Tangents of the half angles the points may take: the screen is k = height / (2 field)
+    // pixels per unit of x / z, and fill of half the width (height) is allowed.
+    const double mx = fill * width * field / height;
+    const double my = fill * field;
+    // Each side of the view is a plane through the eye; the eye goes back until the four
+    // planes can hold the points. Right: x - a <= mx (z - t), so a - mx t >= max(x - mx z);
+    // with left, a drops out. On the tighter axis the points then touch both planes.
+    constexpr double lowest = std::numeric_limits<double>::lowest();
+    double right = lowest, left = lowest, top = lowest, bottom = lowest;
+    double nearest = std::numeric_limits<double>::max();
+    for (const D3DVECTOR& p : points)
+    {
+        right = std::max(right, p.x - mx * p.z);
+        left = std::max(left, -p.x - mx * p.z);
+        top = std::max(top, p.y - my * p.z);
+        bottom = std::max(bottom, -p.y - my * p.z);
+        nearest = std::min(nearest, static_cast<double>(p.z));
+    }
+    const double t = std::min(-(right + left) / (2 * mx), -(top + bottom) / (2 * my));
+    nearest -= t;
+    if (!(nearest > 0) || !std::isfinite(t))
+        return false;
+    fit.Eye = {static_cast<float>(CentredOffset(points, &D3DVECTOR::x, t)),
+               static_cast<float>(CentredOffset(points, &D3DVECTOR::y, t)), static_cast<float>(t)};
+    fit.Nearest = static_cast<float>(nearest);
+    return true;
+}
+
+float TPreviewScene::FitCamera(const std::vector<D3DVECTOR>& points, D3DVALUE scale, double fill)
+{
+    D3DVECTOR modelDir, modelUp, modelPos, cameraDir, cameraUp;
+    DXCheck(FModelFrame->GetOrientation(FScene, modelDir, modelUp));
+    DXCheck(FModelFrame->GetPosition(FScene, modelPos));
+    DXCheck(FCamera->GetOrientation(FScene, cameraDir, cameraUp));
+    D3DVECTOR modelSide, cameraSide;
+    D3DRMVectorCrossProduct(&modelSide, &modelUp, &modelDir);
+    D3DRMVectorCrossProduct(&cameraSide, &cameraUp, &cameraDir);
+    std::vector<D3DVECTOR> seen;
+    seen.reserve(points.size());
+    for (const D3DVECTOR& v : points)
+    {
+        // As the builder holds it, then placed by the model frame.
+        const double x = static_cast<double>(v.x * scale), y = static_cast<double>(v.y * scale),
+                     z = static_cast<double>(v.z * scale);
+        const double sx = modelPos.x + x * modelSide.x + y * modelUp.x + z * modelDir.x;
+        const double sy = modelPos.y + x * modelSide.y + y * modelUp.y + z * modelDir.y;
+        const double sz = modelPos.z + x * modelSide.z + y * modelUp.z + z * modelDir.z;
+        seen.push_back({static_cast<float>(Dot(cameraSide, sx, sy, sz)),
+                        static_cast<float>(Dot(cameraUp, sx, sy, sz)),
+                        static_cast<float>(Dot(cameraDir, sx, sy, sz))});
+    }
+    TViewFit fit;
+    if (!FitPointsInView(seen, static_cast<int>(FDevice->GetWidth()),
+                         static_cast<int>(FDevice->GetHeight()), kViewportField, fill, fit))
+        return 0;
+    const D3DVECTOR& e = fit.Eye;
+    DXCheck(FCamera->SetPosition(FScene, e.x * cameraSide.x + e.y * cameraUp.x + e.z * cameraDir.x,
+                                 e.x * cameraSide.y + e.y * cameraUp.y + e.z * cameraDir.y,
+                                 e.x * cameraSide.z + e.y * cameraUp.z + e.z * cameraDir.z));
+    return fit.Nearest;
+}
+
+void TPreviewScene::LoadModelFitted(const std::string& fileName, int position, double fill)
+{
+    TXMesh mesh;
+    DXCheck(ReadXFile(fileName, mesh));
+    const std::vector<D3DVECTOR> corners = DrawnCorners(mesh);
+    mesh = TXMesh{};
+    // The picture does not change with the model's size, only what the viewport clips.
+    double extent = 0;
+    if (!corners.empty())
+    {
+        D3DRMBOX box{corners[0], corners[0]};
+        for (const D3DVECTOR& c : corners)
+        {
+            box.min = {std::min(box.min.x, c.x), std::min(box.min.y, c.y),
+                       std::min(box.min.z, c.z)};
+            box.max = {std::max(box.max.x, c.x), std::max(box.max.y, c.y),
+                       std::max(box.max.z, c.z)};
+        }
+        extent = std::max({static_cast<double>(box.max.x) - box.min.x,
+                           static_cast<double>(box.max.y) - box.min.y,
+                           static_cast<double>(box.max.z) - box.min.z});
+    }
+    double scale =
+        extent > 0 && std::isfinite(kFitExtent / extent) ? kFitExtent / extent : kModelScale;
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        LoadModel(fileName, static_cast<D3DVALUE>(scale));
+        SetRotationSpeed(position);
+        DXCheck(FScene->Move(1.0f));
+        const float nearest = FitCamera(corners, static_cast<D3DVALUE>(scale), fill);
+        // Scaled up, everything ahead of the camera moves away from it in proportion.
+        if (nearest <= 0 || nearest >= kFitNearest)
+            break;
+        scale *= kFitNearest / nearest;
+    }
+}
+
 void TPreviewScene::RenderFrame()
 {
     if (!FDevice || !FViewport || !FScene)
         return;
     DXCheck(FScene->Move(1.0f));
+    DrawFrame();
+}
+
+void TPreviewScene::DrawFrame()
+{
+    if (!FDevice || !FViewport || !FScene)
+        return;
     DXCheck(FViewport->Clear());
     DXCheck(FViewport->Render(FScene));
     DXCheck(FDevice->Update());

@@ -54,6 +54,21 @@ D3DVALUE RotationPerFrame(int position);
 // The loaded model is shown at twice the size of its file's coordinates.
 inline constexpr D3DVALUE kModelScale = 2;
 
+// Added: where a camera with fixed axes goes so that points fill a picture. Points are given
+// in the camera's axes (x right, y up, z ahead) from any origin; Eye is in the same terms. The
+// points' extreme lines of sight then lie `fill` of the way from the picture's middle to its
+// edges, left and right or top and bottom, whichever is tighter; they are centred on both.
+// `field` is the viewport's field (half the view's height at distance 1). False when no such
+// place exists (no points, or all on one line of sight).
+struct TViewFit
+{
+    D3DVECTOR Eye;
+    float Nearest = 0; // the smallest distance ahead of the eye among the points
+};
+
+bool FitPointsInView(const std::vector<D3DVECTOR>& points, int width, int height, double field,
+                     double fill, TViewFit& fit);
+
 // The objects of one preview. The root object is made with the scene and released last, when
 // it goes; Release lets go of the rest first.
 class TPreviewScene
@@ -85,9 +100,16 @@ public:
     void ResetView();
     // Turns the model about the scene's downward axis by RotationPerFrame(position) per frame.
     void SetRotationSpeed(int position);
-    // One frame: advance the scene's motion by a step, clear, render and show. Only once
-    // device, viewport and scene exist.
+    // One frame: advance the scene's motion by a step, then DrawFrame.
     void RenderFrame();
+    // Clear, render and show. Only once device, viewport and scene exist.
+    void DrawFrame();
+    // Added: for a still picture of the first frame. Loads the model as LoadModel does, turns it
+    // one step at SetRotationSpeed(position) and moves the camera, keeping its direction, so
+    // that the drawn faces fill `fill` of the device's picture, centred (FitPointsInView). The
+    // model is shown at the size that keeps it clear of the viewport's front. A model with
+    // nothing to draw keeps ResetView's framing. Follow with DrawFrame: the step is taken.
+    void LoadModelFitted(const std::string& fileName, int position, double fill);
     // Releases viewport, window device and device where present, then the model frame,
     // camera, scene and clipper; a missing one of these four is reported.
     void Release();
@@ -105,6 +127,9 @@ public:
 
 private:
     void BuildDeviceAndViewport(const GUID* driver, int width, int height);
+    // Places the camera for FitPointsInView on the model's points at `scale`, where the model
+    // frame is now; the points' nearest distance, or 0 when the camera stays.
+    float FitCamera(const std::vector<D3DVECTOR>& points, D3DVALUE scale, double fill);
 
     LPDIRECT3DRM FD3DRM;
     LPDIRECTDRAWCLIPPER FClipper;
