@@ -24,8 +24,8 @@
 
 namespace
 {
-inline constexpr const char* kUnknownDriver = "Unknown driver '%s'; the drivers are %s";
-inline constexpr const char* kNoCoverage =
+constexpr const char* kUnknownDriver = "Unknown driver '%s'; the drivers are %s";
+constexpr const char* kNoCoverage =
     "The 3D driver does not tell the model from the background; --background needs one that does";
 
 // The preview's 3D area: the 521 x 446 form less its frame, the 30-pixel bottom panel and the
@@ -40,14 +40,16 @@ constexpr int kRotationSpeed = 1;
 constexpr double kFitFill = 0.9;
 
 // What shows where the model is not: the device's own clear colour, a colour, or nothing.
+enum class TBackgroundKind
+{
+    Cleared,
+    Colour,
+    Transparent
+};
+
 struct TBackground
 {
-    enum
-    {
-        Cleared,
-        Colour,
-        Transparent
-    } Kind = Cleared;
+    TBackgroundKind Kind = TBackgroundKind::Cleared;
     std::uint32_t Rgb = 0; // 0xRRGGBB
 };
 
@@ -56,14 +58,14 @@ bool ReadBackground(const std::string& text, TBackground& background)
 {
     if (text == "transparent")
     {
-        background.Kind = TBackground::Transparent;
+        background.Kind = TBackgroundKind::Transparent;
         return true;
     }
     if (text.size() != 7 || text[0] != '#' ||
         !std::all_of(text.begin() + 1, text.end(),
                      [](unsigned char c) { return std::isxdigit(c) != 0; }))
         return false;
-    background.Kind = TBackground::Colour;
+    background.Kind = TBackgroundKind::Colour;
     background.Rgb = static_cast<std::uint32_t>(std::stoul(text.substr(1), nullptr, 16));
     return true;
 }
@@ -76,12 +78,12 @@ std::vector<std::uint32_t> PngPixels(const TFrameBuffer& frame, const TBackgroun
     { return 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF); };
     std::vector<std::uint32_t> out(frame.Pixels.size());
     std::transform(frame.Pixels.begin(), frame.Pixels.end(), out.begin(), rgba);
-    if (background.Kind == TBackground::Cleared)
+    if (background.Kind == TBackgroundKind::Cleared)
         return out;
     if (frame.Coverage.size() != frame.Pixels.size())
         throw EOptionValue(kNoCoverage);
     const std::uint32_t fill =
-        background.Kind == TBackground::Transparent ? 0 : rgba(background.Rgb);
+        background.Kind == TBackgroundKind::Transparent ? 0 : rgba(background.Rgb);
     for (std::size_t i = 0; i < out.size(); ++i)
         if (!frame.Coverage[i])
             out[i] = fill;

@@ -22,10 +22,10 @@ constexpr double kViewportField = 0.5;
 constexpr double kFitExtent = 10;
 constexpr double kFitNearest = 2;
 
-// The corners of the faces a driver draws: those of three corners or more, all finite.
-std::vector<D3DVECTOR> DrawnCorners(const TXMesh& mesh)
+// The vertices of the faces a driver draws (three corners or more, all finite), each once.
+std::vector<D3DVECTOR> DrawnVertices(const TXMesh& mesh)
 {
-    std::vector<D3DVECTOR> corners;
+    std::vector<bool> drawn(mesh.VertexCount(), false);
     std::size_t first = 0;
     for (const std::uint32_t size : mesh.FaceSizes)
     {
@@ -35,13 +35,15 @@ std::vector<D3DVECTOR> DrawnCorners(const TXMesh& mesh)
             for (int axis = 0; axis < 3; ++axis)
                 finite = finite && std::isfinite(mesh.Positions[3 * mesh.Indices[i] + axis]);
         for (std::size_t i = first; i < end && finite; ++i)
-        {
-            const float* p = &mesh.Positions[3 * mesh.Indices[i]];
-            corners.push_back({p[0], p[1], p[2]});
-        }
+            drawn[mesh.Indices[i]] = true;
         first = end;
     }
-    return corners;
+    std::vector<D3DVECTOR> vertices;
+    for (std::size_t v = 0; v < drawn.size(); ++v)
+        if (drawn[v])
+            vertices.push_back(
+                {mesh.Positions[3 * v], mesh.Positions[3 * v + 1], mesh.Positions[3 * v + 2]});
+    return vertices;
 }
 
 // The eye's offset c along one axis that centres the points seen from depth t: the largest and
@@ -441,14 +443,14 @@ void TPreviewScene::LoadModelFitted(const std::string& fileName, int position, d
 {
     TXMesh mesh;
     DXCheck(ReadXFile(fileName, mesh));
-    const std::vector<D3DVECTOR> corners = DrawnCorners(mesh);
+    const std::vector<D3DVECTOR> vertices = DrawnVertices(mesh);
     mesh = TXMesh{};
     // The picture does not change with the model's size, only what the viewport clips.
     double extent = 0;
-    if (!corners.empty())
+    if (!vertices.empty())
     {
-        D3DRMBOX box{corners[0], corners[0]};
-        for (const D3DVECTOR& c : corners)
+        D3DRMBOX box{vertices[0], vertices[0]};
+        for (const D3DVECTOR& c : vertices)
         {
             box.min = {std::min(box.min.x, c.x), std::min(box.min.y, c.y),
                        std::min(box.min.z, c.z)};
@@ -459,16 +461,16 @@ void TPreviewScene::LoadModelFitted(const std::string& fileName, int position, d
                            static_cast<double>(box.max.y) - box.min.y,
                            static_cast<double>(box.max.z) - box.min.z});
     }
-    double scale =
-        extent > 0 && std::isfinite(kFitExtent / extent) ? kFitExtent / extent : kModelScale;
+    constexpr double largest = std::numeric_limits<D3DVALUE>::max();
+    double scale = extent > 0 && kFitExtent / extent < largest ? kFitExtent / extent : kModelScale;
     for (int attempt = 0; attempt < 2; ++attempt)
     {
         LoadModel(fileName, static_cast<D3DVALUE>(scale));
         SetRotationSpeed(position);
         DXCheck(FScene->Move(1.0f));
-        const float nearest = FitCamera(corners, static_cast<D3DVALUE>(scale), fill);
+        const float nearest = FitCamera(vertices, static_cast<D3DVALUE>(scale), fill);
         // Scaled up, everything ahead of the camera moves away from it in proportion.
-        if (nearest <= 0 || nearest >= kFitNearest)
+        if (nearest <= 0 || nearest >= kFitNearest || scale * kFitNearest / nearest >= largest)
             break;
         scale *= kFitNearest / nearest;
     }

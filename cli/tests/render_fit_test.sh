@@ -58,4 +58,13 @@ read -r l t r b <<<"$(fitted "$tmp/far.x" 128x128)"
 check "a far model is centred ($l $t $r $b)" "within $l $r 2 && within $t $b 2"
 check "and fills 90% ($l $t $r $b)" "within \$((128 - l - r)) 115 1 || within \$((128 - t - b)) 115 1"
 
+# Two small triangles ten units apart along the camera's line of sight (0.3, -0.3, 1): framed,
+# the near one would come closer than the viewport's front, so the model is drawn larger.
+printf '%s\n' 'xof 0302txt 0064' 'Mesh {' '6;' '-0.05;-0.05;0;,' '0.05;-0.05;0;,' '0;0.05;0;,' \
+    '2.71172;-2.81172;9.20574;,' '2.81172;-2.81172;9.20574;,' '2.76172;-2.71172;9.20574;;' \
+    '4;' '3;0,1,2;,' '3;2,1,0;,' '3;3,4,5;,' '3;5,4,3;;' '}' >"$tmp/needle.x"
+read -r l t r b <<<"$(fitted "$tmp/needle.x" 128x128)"
+check "a model along the line of sight is drawn whole ($l $t $r $b)" \
+    "within \$((128 - t - b)) 115 1 && within $l $r 1 && within $t $b 1"
+
 exit $fail
