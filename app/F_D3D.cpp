@@ -3,7 +3,6 @@
 
 #include "U_Idle.h"
 #include "gldriver.h"
-#include "xexport.h"
 #include "dialogs.h"
 
 #include <QCloseEvent>
@@ -26,8 +25,6 @@ constexpr int kTopPaneHeight = 30;
 constexpr int kDriverListWidth = 129;
 constexpr int kFPSPaneWidth = 28;
 constexpr int kSpeedBarGap = 17;
-// Radians per rendered frame for one step of the speed bar.
-constexpr double kRotationPerStep = 0.0025;
 
 constexpr int kVkSpace = 32;
 constexpr int kVkLeft = 37;
@@ -68,11 +65,6 @@ TD3DForm* TD3DForm::Create(QWidget* parent, const std::string& xFile)
     std::unique_ptr<TD3DForm> form(new TD3DForm(parent, xFile));
     form->Loaded();
     return form.release();
-}
-
-TD3DForm* TD3DForm::Create(QWidget* parent)
-{
-    return Create(parent, PreviewFileName());
 }
 
 TD3DForm::TD3DForm(QWidget* parent, std::string xFile, TD3DRMWindow* d3dWin)
@@ -228,8 +220,8 @@ void TD3DForm::RotSpeedChange()
 {
     if (!D3DWin->Initialized())
         return;
-    const auto angle = static_cast<D3DVALUE>(RotSpeed->value() * kRotationPerStep);
-    DXCheck(D3DWin->ModelFrame()->SetRotation(D3DWin->Scene(), 0, -1, 0, angle));
+    DXCheck(D3DWin->ModelFrame()->SetRotation(D3DWin->Scene(), 0, -1, 0,
+                                               RotationPerFrame(RotSpeed->value())));
 }
 
 void TD3DForm::SpeedButton2Click()

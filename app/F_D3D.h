@@ -26,8 +26,6 @@ public:
     // driver list. When building fails the half-built window is destroyed and the error
     // passed on; earlier previews are not touched.
     static TD3DForm* Create(QWidget* parent, const std::string& xFile);
-    // The same for the program's preview file (PreviewFileName).
-    static TD3DForm* Create(QWidget* parent);
 
     // The components, named as the form lays them out.
     QWidget* TopPane = nullptr;

@@ -460,14 +460,15 @@ void TMainForm::mnuFileExitClick()
 
 void TMainForm::OpenPreview()
 {
-    WriteXFile(PreviewFileName());
-    ShowPreview(CreatePreview());
+    const std::string previewFile = PreviewFileName();
+    WriteXFile(previewFile);
+    ShowPreview(CreatePreview(previewFile));
 }
 
-QWidget* TMainForm::CreatePreview()
+QWidget* TMainForm::CreatePreview(const std::string& xFile)
 {
     D3DForm = nullptr;
-    D3DForm = TD3DForm::Create(this);
+    D3DForm = TD3DForm::Create(this, xFile);
     return D3DForm;
 }
 
@@ -480,9 +481,10 @@ void TMainForm::ShowPreview(QWidget* preview)
 void TMainForm::Direct3DViewer1Click()
 {
     ShowStatus(QStringLiteral("Coverting Model to Direct3D..."));
-    WriteXFile(PreviewFileName());
+    const std::string previewFile = PreviewFileName();
+    WriteXFile(previewFile);
     ShowStatus(QStringLiteral("Creating Direct3D Window..."));
-    QWidget* preview = CreatePreview();
+    QWidget* preview = CreatePreview(previewFile);
     ShowStatus(QString());
     ShowPreview(preview);
 }

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <string>
 
 class QAction;
 class QFrame;
@@ -141,7 +142,8 @@ private:
     void OpenView(int plane);
     // Writes the current geoset as the preview's .X file, then opens one more preview on it.
     void OpenPreview();
-    QWidget* CreatePreview();
+    // A new preview of the .X file `xFile`, which becomes D3DForm.
+    QWidget* CreatePreview(const std::string& xFile);
     void ShowPreview(QWidget* preview);
 
     QList<QMenu*> FFrameMenus;

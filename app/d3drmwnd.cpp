@@ -3,7 +3,6 @@
 
 #include "U_Idle.h"
 #include "dialogs.h"
-#include "previewscene.h"
 #include "virtualkeys.h"
 
 #include <QApplication>
@@ -13,85 +12,13 @@
 #include <QPainter>
 #include <QPointer>
 
-#include <cctype>
-
-std::array<TDriverInfo, kMaxDrivers> DriverTable;
-int DriverTableCount = 0;
-bool DriversEnumerated = false;
-
 namespace
 {
-bool SameText(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 bool IsArrowKey(int key)
 {
     return key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
 }
-
-// The hourglass for the whole application while it lives.
-class TWaitCursor
-{
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
 } // namespace
-
-DWORD RenderDepthFlag(int bitsPerPixel)
-{
-    switch (bitsPerPixel)
-    {
-    case 1:
-        return DDBD_1;
-    case 2:
-        return DDBD_2;
-    case 4:
-        return DDBD_4;
-    case 8:
-        return DDBD_8;
-    case 16:
-        return DDBD_16;
-    case 24:
-        return DDBD_24;
-    case 32:
-        return DDBD_32;
-    default:
-        return 0;
-    }
-}
-
-HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
-                            const std::string& name, const D3DDEVICEDESC& hwDesc,
-                            const D3DDEVICEDESC& helDesc, void* context)
-{
-    const DWORD depthFlag = *static_cast<const DWORD*>(context);
-    const D3DDEVICEDESC& desc = hwDesc.dcmColorModel != 0 ? hwDesc : helDesc;
-    // Added: the bound check, so that an enumerator ignoring the stop cannot overrun.
-    if ((desc.dwDeviceRenderBitDepth & depthFlag) != 0 && DriverTableCount < kMaxDrivers)
-    {
-        TDriverInfo& entry = DriverTable[DriverTableCount];
-        entry.Guid = guid ? *guid : GUID{};
-        entry.HWDesc = hwDesc;
-        entry.HELDesc = helDesc;
-        entry.Description = description;
-        entry.Name = name;
-        ++DriverTableCount;
-    }
-    return DriverTableCount < kMaxDrivers ? D3DENUMRET_OK : D3DENUMRET_CANCEL;
-}
 
 TD3DRMWindow::TD3DRMWindow(QWidget* owner, bool designing) : QWidget(owner), FDesigning(designing)
 {
@@ -100,7 +27,14 @@ TD3DRMWindow::TD3DRMWindow(QWidget* owner, bool designing) : QWidget(owner), FDe
     setFocusPolicy(Qt::StrongFocus);
     // The device or the placeholder covers every pixel.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    DXCheck(Direct3DRMCreate(FD3DRM));
+    // The hourglass for the whole application while the model file is read.
+    FPreview.OnLoading = [](bool loading)
+    {
+        if (loading)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
     FInitialized = false;
 }
 
@@ -108,22 +42,9 @@ TD3DRMWindow::~TD3DRMWindow()
 {
     // Added: a destroyed control must not stay the idle handler.
     ClearApplicationIdleHandler(this);
+    // The preview releases the root object last, as it goes.
     if (!FDesigning)
-    {
-        if (FViewport)
-            COMRelease(FViewport);
-        if (FWinDevice)
-            COMRelease(FWinDevice);
-        if (FDevice)
-            COMRelease(FDevice);
-        // Deliberate: no presence test, so a control whose scene was never built reports
-        // each missing frame and the clipper.
-        COMRelease(FModelFrame);
-        COMRelease(FCamera);
-        COMRelease(FScene);
-        COMRelease(FClipper);
-    }
-    COMRelease(FD3DRM);
+        FPreview.Release();
 }
 
 void TD3DRMWindow::SetColor(const QColor& color)
@@ -137,75 +58,27 @@ int TD3DRMWindow::ScreenBitsPerPixel() const
     return depth();
 }
 
-void TD3DRMWindow::EnumerateDrivers()
-{
-    // Declared in this order so that, when a step raises, Direct3D goes before DirectDraw.
-    LPDIRECTDRAW directDraw;
-    LPDIRECT3D direct3D;
-    DXCheck(DirectDrawCreate(nullptr, directDraw, nullptr));
-    DXCheck(directDraw->QueryInterface(direct3D));
-    DriversEnumerated = true;
-    DWORD depthFlag = RenderDepthFlag(FBitsPerPixel);
-    DXCheck(direct3D->EnumDevices(EnumDevicesCallback, &depthFlag));
-    COMRelease(direct3D);
-    COMRelease(directDraw);
-}
-
 void TD3DRMWindow::InitScene()
 {
     if (FDesigning)
         return;
     FBitsPerPixel = ScreenBitsPerPixel();
-    if (!DriversEnumerated)
-        EnumerateDrivers();
-
-    DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
-    DXCheck(FClipper->SetHWnd(0, this));
-
-    BuildPreviewScene(FD3DRM, FScene, FCamera, FModelFrame);
-
-    CreateDevice();
+    EnumerateDrivers(FBitsPerPixel);
+    FPreview.Build(this);
+    FPreview.CreateDevice(FDriverGUID, width(), height(), FBitsPerPixel);
     FInitialized = true;
     if (OnBuildScene)
         OnBuildScene(this);
 }
 
-void TD3DRMWindow::BuildDeviceAndViewport()
-{
-    BuildPreviewDevice(FD3DRM, FClipper, FDriverGUID, width(), height(), FCamera, FDevice,
-                       FWinDevice, FViewport);
-}
-
-void TD3DRMWindow::CreateDevice()
-{
-    BuildDeviceAndViewport();
-    SetPreviewQuality(FD3DRM, FDevice, FBitsPerPixel);
-}
-
 void TD3DRMWindow::RecreateDevice(bool force)
 {
-    if (!FDevice)
-        return;
-    if (width() == static_cast<int>(FDevice->GetWidth()) &&
-        height() == static_cast<int>(FDevice->GetHeight()) && !force)
-        return;
-    const BOOL dither = FDevice->GetDither();
-    const D3DRMRENDERQUALITY quality = FDevice->GetQuality();
-    const DWORD shades = FDevice->GetShades();
-    COMRelease(FViewport);
-    COMRelease(FWinDevice);
-    COMRelease(FDevice);
-    BuildDeviceAndViewport();
-    DXCheck(FDevice->SetQuality(quality));
-    DXCheck(FDevice->SetDither(dither));
-    DXCheck(FDevice->SetShades(shades));
+    FPreview.RecreateDevice(FDriverGUID, width(), height(), force);
 }
 
 void TD3DRMWindow::RenderFrame()
 {
-    if (!FDevice || !FViewport || !FScene)
-        return;
-    RenderPreviewFrame(FScene, FViewport, FDevice);
+    FPreview.RenderFrame();
 }
 
 bool TD3DRMWindow::OwnerMinimized() const
@@ -221,7 +94,7 @@ void TD3DRMWindow::IdleHandler(QObject*, bool& done)
     // Added: the pending events may have closed and destroyed this control.
     if (!self)
         return;
-    if (!OwnerMinimized() && FDevice && FRenderFailures < 2 && isVisible() && FInitialized &&
+    if (!OwnerMinimized() && Device() && FRenderFailures < 2 && isVisible() && FInitialized &&
         !QCoreApplication::closingDown())
     {
         done = false;
@@ -238,8 +111,8 @@ void TD3DRMWindow::IdleHandler(QObject*, bool& done)
 
 void TD3DRMWindow::HandleActivate(std::uint32_t wParam)
 {
-    if (FWinDevice)
-        DXCheck(FWinDevice->HandleActivate(static_cast<WORD>(wParam & 0xFFFF)));
+    if (const LPDIRECT3DRMWINDEVICE& winDevice = FPreview.WinDevice())
+        DXCheck(winDevice->HandleActivate(static_cast<WORD>(wParam & 0xFFFF)));
 }
 
 std::string TD3DRMWindow::DriverNames(int index) const
@@ -258,15 +131,9 @@ std::string TD3DRMWindow::DriverName() const
 
 void TD3DRMWindow::SetDriverName(const std::string& name)
 {
-    if (SameText(DriverName(), name))
+    if (SameDriverName(DriverName(), name))
         return;
-    int index = -1;
-    for (int i = 0; i < DriverTableCount; ++i)
-    {
-        if (SameText(DriverTable[i].Name, name))
-            index = i;
-    }
-    SetDriverIndex(index);
+    SetDriverIndex(FindDriver(name));
 }
 
 void TD3DRMWindow::SetDriverIndex(int index)
@@ -286,24 +153,16 @@ void TD3DRMWindow::SetDriverIndex(int index)
 
 void TD3DRMWindow::LoadModel(const std::string& fileName)
 {
-    if (!FInitialized || HasFailed() || !FDevice)
+    if (!FInitialized || HasFailed() || !Device())
         return;
-    ReplaceModelFrame(FD3DRM, FScene, FModelFrame);
-    LPDIRECT3DRMMESHBUILDER builder;
-    DXCheck(FD3DRM->CreateMeshBuilder(builder));
-    {
-        const TWaitCursor wait;
-        AddModelMeshes(builder, fileName, FModelFrame);
-    }
-    COMRelease(builder);
-    ResetView();
+    FPreview.LoadModel(fileName);
 }
 
 void TD3DRMWindow::ResetView()
 {
-    if (!FInitialized || HasFailed() || !FDevice)
+    if (!FInitialized || HasFailed() || !Device())
         return;
-    ApplyPreviewFraming(FrameModelBox(ModelBox(FD3DRM, FModelFrame)), FScene, FCamera, FModelFrame);
+    FPreview.ResetView();
 }
 
 void TD3DRMWindow::Present(const TFrameBuffer& frame)
@@ -351,13 +210,13 @@ void TD3DRMWindow::PaintPlaceholder()
 
 void TD3DRMWindow::Paint()
 {
-    if (FDesigning || !FWinDevice || HasFailed() || !FInitialized)
+    if (FDesigning || !FPreview.WinDevice() || HasFailed() || !FInitialized)
     {
         PaintPlaceholder();
         return;
     }
     HRESULT kept = 0;
-    if (DXFailed(kept, FWinDevice->HandlePaint(this)))
+    if (DXFailed(kept, FPreview.WinDevice()->HandlePaint(this)))
     {
         ++FPaintFailures;
         DXCheck(kept);
@@ -374,7 +233,7 @@ void TD3DRMWindow::paintEvent(QPaintEvent*)
 
 void TD3DRMWindow::resizeEvent(QResizeEvent* event)
 {
-    if (!FDesigning && FDevice)
+    if (!FDesigning && Device())
         RunCommand([this] { RecreateDevice(false); });
     QWidget::resizeEvent(event);
 }

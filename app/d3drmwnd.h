@@ -2,44 +2,16 @@
 // the device and viewport sized to it, renders one frame per idle call and lists the drivers.
 #pragma once
 
-#include "d3drm.h"
+#include "previewscene.h"
 
 #include <QColor>
 #include <QWidget>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-// One 3D driver as enumeration reported it.
-struct TDriverInfo
-{
-    GUID Guid;
-    std::string Description;
-    std::string Name;
-    D3DDEVICEDESC HWDesc;
-    D3DDEVICEDESC HELDesc;
-};
-
-inline constexpr int kMaxDrivers = 8;
 inline constexpr const char* kInvalidDriverNameIndex = "Invalid driver name index";
-
-// The driver table, shared by every control and filled once per run.
-extern std::array<TDriverInfo, kMaxDrivers> DriverTable;
-extern int DriverTableCount;
-extern bool DriversEnumerated;
-
-// The render-depth bit (DDBD_*) for a screen depth in bits per pixel; 0 for depths no driver
-// renders to.
-DWORD RenderDepthFlag(int bitsPerPixel);
-
-// Enumeration callback: records a driver whose usable description (the hardware one when it
-// has a colour model, else the emulation one) renders to a depth in `*context` (a DWORD of
-// DDBD_* bits). Asks to stop once the table is full.
-HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
-                            const std::string& name, const D3DDEVICEDESC& hwDesc,
-                            const D3DDEVICEDESC& helDesc, void* context);
 
 // The general failure of a bad driver index.
 class EDriverIndexError : public std::runtime_error
@@ -93,15 +65,15 @@ public:
 
     bool Initialized() const { return FInitialized; }
     int FrameCount() const { return FFrameCount; }
-    const LPDIRECT3DRMFRAME& Scene() const { return FScene; }
-    const LPDIRECT3DRMFRAME& Camera() const { return FCamera; }
-    const LPDIRECT3DRMFRAME& ModelFrame() const { return FModelFrame; }
+    const LPDIRECT3DRMFRAME& Scene() const { return FPreview.Scene(); }
+    const LPDIRECT3DRMFRAME& Camera() const { return FPreview.Camera(); }
+    const LPDIRECT3DRMFRAME& ModelFrame() const { return FPreview.ModelFrame(); }
     // What tests and the benchmarks look at.
     int PaintFailures() const { return FPaintFailures; }
     int RenderFailures() const { return FRenderFailures; }
     int DriverIndex() const { return FDriverIndex; }
     const GUID* DriverGUID() const { return FDriverGUID; }
-    const LPDIRECT3DRMDEVICE& Device() const { return FDevice; }
+    const LPDIRECT3DRMDEVICE& Device() const { return FPreview.Device(); }
 
     QColor Color() const { return FColor; }
     void SetColor(const QColor& color);
@@ -125,22 +97,12 @@ protected:
 
 private:
     void Present(const TFrameBuffer& frame) override;
-    void EnumerateDrivers();
-    void CreateDevice();
-    // Steps 1 to 4 of device creation, releasing what was built when a step fails.
-    void BuildDeviceAndViewport();
     void Paint();
     void PaintPlaceholder();
     bool OwnerMinimized() const;
 
-    LPDIRECT3DRM FD3DRM;
-    LPDIRECTDRAWCLIPPER FClipper;
-    LPDIRECT3DRMDEVICE FDevice;
-    LPDIRECT3DRMWINDEVICE FWinDevice;
-    LPDIRECT3DRMFRAME FCamera;
-    LPDIRECT3DRMFRAME FScene;
-    LPDIRECT3DRMVIEWPORT FViewport;
-    LPDIRECT3DRMFRAME FModelFrame;
+    // The root object, clipper, frames, device and viewport.
+    TPreviewScene FPreview;
     int FPaintFailures = 0;
     int FRenderFailures = 0;
     bool FInitialized = false;

@@ -4,42 +4,30 @@
 #include "model.h"
 #include "xexport.h"
 
-#include <cstdio>
-
 namespace
 {
-constexpr const char* kConvertUsage = "FILE.3do OUT.x [--geoset N]";
-
-int Usage()
+class TConvertCommand : public TCommand
 {
-    std::fprintf(stderr, "usage: quillmark-cli convert %s\n", kConvertUsage);
-    return 2;
-}
-
-int RunConvert(const std::vector<std::string>& args)
-{
-    std::vector<std::string> files;
-    std::string geoSet = "0";
-    for (std::size_t i = 0; i < args.size(); ++i)
+public:
+    void Declare(TOptionParser& parser) override
     {
-        if (args[i] == "--geoset")
-        {
-            if (i + 1 >= args.size())
-                return Usage();
-            geoSet = args[++i];
-        }
-        else
-            files.push_back(args[i]);
+        parser.File("MODEL.3do", FModel);
+        parser.File("OUT.x", FOutput);
+        parser.Whole("--geoset N", FGeoSet, 0, kMaxGeoSet);
     }
-    if (files.size() != 2)
-        return Usage();
-    // Read like a model's own integer fields, so a bad number gets the same message.
-    const std::int32_t index = StrToInt(geoSet);
-    TSilentProgress progress;
-    const TLoadedModel loaded = Parse3DOFile(files[0], progress);
-    WriteXFile(files[1], *loaded.Model, *loaded.Nodes, index);
-    return 0;
-}
 
-const TCommandRegistrar kConvert("convert", kConvertUsage, RunConvert);
+    int Run(const TSharedOptions&) override
+    {
+        TSilentProgress progress;
+        const TLoadedModel loaded = Parse3DOFile(FModel, progress);
+        WriteXFile(FOutput, *loaded.Model, *loaded.Nodes, FGeoSet);
+        return 0;
+    }
+
+private:
+    std::string FModel, FOutput;
+    int FGeoSet = 0;
+};
+
+const TCommandRegistrar<TConvertCommand> kConvert("convert");
 } // namespace

@@ -5,7 +5,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <iostream>
 
 namespace
@@ -124,40 +123,36 @@ json ModelJson(const TLoadedModel& loaded, const std::vector<std::string>& warni
     return j;
 }
 
-int RunInfo(const std::vector<std::string>& args)
+class TInfoCommand : public TCommand
 {
-    std::string file;
-    bool full = false;
-    for (const std::string& a : args)
+public:
+    void Declare(TOptionParser& parser) override
     {
-        if (a == "--full")
-            full = true;
-        else if (file.empty())
-            file = a;
-        else
+        parser.File("MODEL.3do", FModel);
+        parser.Flag("--full", FFull);
+    }
+
+    // Failures to read the model are part of the JSON answer, on stdout.
+    int Run(const TSharedOptions&) override
+    {
+        TSilentProgress progress;
+        try
         {
-            std::fprintf(stderr, "usage: quillmark-cli info FILE.3do [--full]\n");
-            return 2;
+            const TLoadedModel loaded = Parse3DOFile(FModel, progress);
+            std::cout << ModelJson(loaded, progress.Warnings, FFull).dump() << "\n";
+            return 0;
+        }
+        catch (const std::exception& e)
+        {
+            std::cout << json{{"error", Latin1ToUtf8(e.what())}}.dump() << "\n";
+            return 1;
         }
     }
-    if (file.empty())
-    {
-        std::fprintf(stderr, "usage: quillmark-cli info FILE.3do [--full]\n");
-        return 2;
-    }
-    TSilentProgress progress;
-    try
-    {
-        const TLoadedModel loaded = Parse3DOFile(file, progress);
-        std::cout << ModelJson(loaded, progress.Warnings, full).dump() << "\n";
-        return 0;
-    }
-    catch (const std::exception& e)
-    {
-        std::cout << json{{"error", Latin1ToUtf8(e.what())}}.dump() << "\n";
-        return 1;
-    }
-}
 
-const TCommandRegistrar kInfo("info", "FILE.3do [--full]", RunInfo);
+private:
+    std::string FModel;
+    bool FFull = false;
+};
+
+const TCommandRegistrar<TInfoCommand> kInfo("info");
 } // namespace

@@ -1,11 +1,11 @@
 // quillmark-cli render: the first frame a new preview window shows, written as a PNG.
-// The scene is built with the preview's own steps (previewscene.h): two lights on one frame, the
-// camera framed on the model's box, one step of the default rotation, then one render.
+// The scene is the preview's own (previewscene.h): two lights on one frame, the camera framed
+// on the model's box, one step of the default rotation, then one render. Added: --fit moves the
+// camera so the model fills the picture, --background replaces what was not drawn.
 #include "commands.h"
 
 #include "d3drm.h"
 #include "dxerror.h"
-#include "errors.h"
 #include "model.h"
 #include "platform.h"
 #include "pngwrite.h"
@@ -14,91 +14,80 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <stdexcept>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
 
 namespace
 {
+constexpr const char* kUnknownDriver = "Unknown driver '%s'; the drivers are %s";
+constexpr const char* kNoCoverage =
+    "The 3D driver does not tell the model from the background; --background needs one that does";
+
 // The preview's 3D area: the 521 x 446 form less its frame, the 30-pixel bottom panel and the
 // bordered pane around the control.
 constexpr int kDefaultWidth = 505;
 constexpr int kDefaultHeight = 377;
 // The screen depth the preview is assumed to run at.
 constexpr int kBitsPerPixel = 32;
-constexpr DWORD kRenderDepthFlag = DDBD_32;
-constexpr int kMaxDrivers = 8;
+// The preview's speed bar at its first position.
+constexpr int kRotationSpeed = 1;
+// How much of the picture's width or height a fitted model takes.
+constexpr double kFitFill = 0.9;
 
-const char* const kUsage = "IN OUT.png [--geoset N] [--size WxH] [--driver NAME]";
-
-struct TOptions
+// What shows where the model is not: the device's own clear colour, a colour, or nothing.
+enum class TBackgroundKind
 {
-    std::string Input, Output, Driver;
-    int GeoSet = 0;
-    int Width = kDefaultWidth, Height = kDefaultHeight;
+    Cleared,
+    Colour,
+    Transparent
 };
 
-std::string Lower(std::string s)
+struct TBackground
 {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
+    TBackgroundKind Kind = TBackgroundKind::Cleared;
+    std::uint32_t Rgb = 0; // 0xRRGGBB
+};
+
+// "transparent" or "#RRGGBB" (hex digits in either case).
+bool ReadBackground(const std::string& text, TBackground& background)
+{
+    if (text == "transparent")
+    {
+        background.Kind = TBackgroundKind::Transparent;
+        return true;
+    }
+    if (text.size() != 7 || text[0] != '#' ||
+        !std::all_of(text.begin() + 1, text.end(),
+                     [](unsigned char c) { return std::isxdigit(c) != 0; }))
+        return false;
+    background.Kind = TBackgroundKind::Colour;
+    background.Rgb = static_cast<std::uint32_t>(std::stoul(text.substr(1), nullptr, 16));
+    return true;
 }
 
-int ParseInt(const std::string& text, const std::string& option)
+// The device's picture (0xFFRRGGBB) in the encoder's byte order R, G, B, A, with the background
+// put in where nothing was drawn.
+std::vector<std::uint32_t> PngPixels(const TFrameBuffer& frame, const TBackground& background)
 {
-    std::size_t used = 0;
-    int value = 0;
-    try
-    {
-        value = std::stoi(text, &used);
-    }
-    catch (const std::exception&)
-    {
-        used = 0;
-    }
-    if (used != text.size() || text.empty())
-        throw std::runtime_error("Invalid value for " + option + ": " + text);
-    return value;
-}
-
-TOptions ParseOptions(const std::vector<std::string>& args)
-{
-    TOptions o;
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i)
-    {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if ((a == "--geoset" || a == "--size" || a == "--driver") && !hasValue)
-            throw std::runtime_error("Missing value for " + a);
-        if (a == "--geoset")
-            o.GeoSet = ParseInt(args[++i], a);
-        else if (a == "--driver")
-            o.Driver = args[++i];
-        else if (a == "--size")
-        {
-            const std::string v = args[++i];
-            const std::size_t x = v.find_first_of("xX");
-            if (x == std::string::npos)
-                throw std::runtime_error("Invalid value for --size: " + v);
-            o.Width = ParseInt(v.substr(0, x), a);
-            o.Height = ParseInt(v.substr(x + 1), a);
-            if (o.Width < 1 || o.Height < 1)
-                throw std::runtime_error("Invalid value for --size: " + v);
-        }
-        else
-            positional.push_back(a);
-    }
-    if (positional.size() != 2)
-        throw std::runtime_error(std::string("usage: quillmark-cli render ") + kUsage);
-    o.Input = positional[0];
-    o.Output = positional[1];
-    return o;
+    const auto rgba = [](std::uint32_t p)
+    { return 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF); };
+    std::vector<std::uint32_t> out(frame.Pixels.size());
+    std::transform(frame.Pixels.begin(), frame.Pixels.end(), out.begin(), rgba);
+    if (background.Kind == TBackgroundKind::Cleared)
+        return out;
+    if (frame.Coverage.size() != frame.Pixels.size())
+        throw EOptionValue(kNoCoverage);
+    const std::uint32_t fill =
+        background.Kind == TBackgroundKind::Transparent ? 0 : rgba(background.Rgb);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (!frame.Coverage[i])
+            out[i] = fill;
+    return out;
 }
 
 // Keeps the last picture the device shows.
@@ -109,52 +98,17 @@ public:
     TFrameBuffer Frame;
 };
 
-struct TDriverEntry
-{
-    GUID Guid;
-    std::string Name;
-};
-
-// The preview's driver table: drivers whose tested description draws at the screen depth.
-std::vector<TDriverEntry> EnumerateDrivers()
-{
-    std::vector<TDriverEntry> table;
-    LPDIRECTDRAW directDraw;
-    DXCheck(DirectDrawCreate(nullptr, directDraw, nullptr));
-    LPDIRECT3D direct3D;
-    DXCheck(directDraw->QueryInterface(direct3D));
-    DXCheck(direct3D->EnumDevices(
-        [&](const GUID* guid, const std::string&, const std::string& name, const D3DDEVICEDESC& hw,
-            const D3DDEVICEDESC& hel, void* context)
-        {
-            const D3DDEVICEDESC& tested = hw.dcmColorModel != 0 ? hw : hel;
-            const DWORD depth = *static_cast<const DWORD*>(context);
-            if (tested.dwDeviceRenderBitDepth & depth)
-                table.push_back({*guid, name});
-            return static_cast<int>(table.size()) < kMaxDrivers ? D3DENUMRET_OK : D3DENUMRET_CANCEL;
-        },
-        const_cast<DWORD*>(&kRenderDepthFlag)));
-    return table;
-}
-
-// The named driver (last match, any letter case); none names the default driver.
-const GUID* FindDriver(const std::vector<TDriverEntry>& table, const std::string& name)
-{
-    const GUID* found = nullptr;
-    for (const TDriverEntry& d : table)
-        if (Lower(d.Name) == Lower(name))
-            found = &d.Guid;
-    return found;
-}
-
 // A temporary file removed when the render ends, however it ends.
 class TTemporaryFile
 {
 public:
     TTemporaryFile()
-        : FName(Utf8FromPath(std::filesystem::temp_directory_path() /
-                             ("quillmark-render-" + std::to_string(ProcessId()) + ".x")))
     {
+        std::random_device random;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        const std::string title = "quillmark-render-" + std::to_string(random()) + "-" +
+                                  std::to_string(static_cast<unsigned long long>(now)) + ".x";
+        FName = Utf8FromPath(std::filesystem::temp_directory_path() / title);
     }
     ~TTemporaryFile()
     {
@@ -169,83 +123,85 @@ private:
     std::string FName;
 };
 
-// The .X file the preview loads: a .3do goes through the program's own .X writer, exactly as
-// the main window converts it; anything else is taken as a .X file.
-std::string PreviewFileFor(const TOptions& o, const TTemporaryFile& temporary)
+// The named driver's GUID; nullptr (the default driver) for no name.
+const GUID* ChosenDriver(const std::string& name)
 {
-    const std::string ext = Lower(Utf8FromPath(PathFromUtf8(o.Input).extension()));
-    if (ext != ".3do")
-        return o.Input;
-    TSilentProgress progress;
-    const TLoadedModel loaded = Parse3DOFile(o.Input, progress);
-    WriteXFile(temporary.Name(), *loaded.Model, *loaded.Nodes, o.GeoSet);
-    return temporary.Name();
+    if (name.empty())
+        return nullptr;
+    const int index = FindDriver(name);
+    if (index >= 0)
+        return &DriverTable[index].Guid;
+    std::string names;
+    for (int i = 0; i < DriverTableCount; ++i)
+        names += (i == 0 ? "'" : ", '") + DriverTable[i].Name + "'";
+    throw EOptionValue(FormatText(kUnknownDriver, {name, names}));
 }
 
-class TPreviewScene
+class TRenderCommand : public TCommand
 {
 public:
-    void Init(const GUID* driver, int width, int height, TRenderTarget& window)
+    void Declare(TOptionParser& parser) override
     {
-        DXCheck(Direct3DRMCreate(FD3DRM));
-        DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
-        DXCheck(FClipper->SetHWnd(0, &window));
-        BuildPreviewScene(FD3DRM, FScene, FCamera, FModelFrame);
-        BuildPreviewDevice(FD3DRM, FClipper, driver, width, height, FCamera, FDevice, FWinDevice,
-                           FViewport);
-        SetPreviewQuality(FD3DRM, FDevice, kBitsPerPixel);
+        parser.File("MODEL.3do|MODEL.x", FInput);
+        parser.File("OUT.png", FOutput);
+        parser.Whole("--geoset N", FGeoSet, 0, kMaxGeoSet);
+        parser.Size("--size WxH", FWidth, FHeight);
+        parser.Text("--driver NAME", FDriver);
+        parser.Flag("--fit", FFit);
+        parser.Value("--background transparent|#RRGGBB",
+                     [this](const std::string& v) { return ReadBackground(v, FBackground); });
     }
 
-    void LoadModel(const std::string& fileName)
+    int Run(const TSharedOptions&) override
     {
-        ReplaceModelFrame(FD3DRM, FScene, FModelFrame);
-        LPDIRECT3DRMMESHBUILDER builder;
-        DXCheck(FD3DRM->CreateMeshBuilder(builder));
-        AddModelMeshes(builder, fileName, FModelFrame);
-        COMRelease(builder);
-        ApplyPreviewFraming(FrameModelBox(ModelBox(FD3DRM, FModelFrame)), FScene, FCamera,
-                            FModelFrame);
-    }
+        MaskFloatingPointExceptions();
+        EnumerateDrivers(kBitsPerPixel);
+        const GUID* driver = ChosenDriver(FDriver);
 
-    void SetRotationSpeed(int position)
-    {
-        DXCheck(FModelFrame->SetRotation(FScene, 0, -1, 0, static_cast<float>(position * 0.0025L)));
+        const TTemporaryFile temporary;
+        const std::string fileName = PreviewFile(temporary);
+        TCaptureTarget window;
+        TPreviewScene scene;
+        scene.Build(&window);
+        scene.CreateDevice(driver, FWidth, FHeight, kBitsPerPixel);
+        if (FFit)
+        {
+            scene.LoadModelFitted(fileName, kRotationSpeed, kFitFill);
+            scene.DrawFrame();
+        }
+        else
+        {
+            scene.LoadModel(fileName);
+            scene.SetRotationSpeed(kRotationSpeed);
+            scene.RenderFrame();
+        }
+        const std::vector<std::uint32_t> rgba = PngPixels(window.Frame, FBackground);
+        WritePng(FOutput, window.Frame.Width, window.Frame.Height, rgba.data());
+        return 0;
     }
-
-    void RenderFrame() { RenderPreviewFrame(FScene, FViewport, FDevice); }
 
 private:
-    LPDIRECT3DRM FD3DRM;
-    LPDIRECTDRAWCLIPPER FClipper;
-    LPDIRECT3DRMDEVICE FDevice;
-    LPDIRECT3DRMWINDEVICE FWinDevice;
-    LPDIRECT3DRMFRAME FCamera, FScene, FModelFrame;
-    LPDIRECT3DRMVIEWPORT FViewport;
+    // The .X file the preview loads: a .3do goes through the program's own .X writer, exactly
+    // as the main window converts it; anything else is taken as a .X file.
+    std::string PreviewFile(const TTemporaryFile& temporary) const
+    {
+        std::string ext = Utf8FromPath(PathFromUtf8(FInput).extension());
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (ext != ".3do")
+            return FInput;
+        TSilentProgress progress;
+        const TLoadedModel loaded = Parse3DOFile(FInput, progress);
+        WriteXFile(temporary.Name(), *loaded.Model, *loaded.Nodes, FGeoSet);
+        return temporary.Name();
+    }
+
+    std::string FInput, FOutput, FDriver;
+    bool FFit = false;
+    TBackground FBackground;
+    int FGeoSet = 0;
+    int FWidth = kDefaultWidth, FHeight = kDefaultHeight;
 };
 
-int RunRender(const std::vector<std::string>& args)
-{
-    const TOptions options = ParseOptions(args);
-    MaskFloatingPointExceptions();
-    const std::vector<TDriverEntry> drivers = EnumerateDrivers();
-    const GUID* driver = options.Driver.empty() ? nullptr : FindDriver(drivers, options.Driver);
-
-    const TTemporaryFile temporary;
-    const std::string fileName = PreviewFileFor(options, temporary);
-    TCaptureTarget window;
-    TPreviewScene scene;
-    scene.Init(driver, options.Width, options.Height, window);
-    scene.LoadModel(fileName);
-    scene.SetRotationSpeed(1);
-    scene.RenderFrame();
-    // 0xFFRRGGBB to the encoder's byte order R, G, B, A.
-    std::vector<std::uint32_t> rgba(window.Frame.Pixels.size());
-    std::transform(window.Frame.Pixels.begin(), window.Frame.Pixels.end(), rgba.begin(),
-                   [](std::uint32_t p)
-                   { return 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF); });
-    WritePng(options.Output, window.Frame.Width, window.Frame.Height, rgba.data());
-    return 0;
-}
-
-const TCommandRegistrar kRender("render", kUsage, RunRender);
+const TCommandRegistrar<TRenderCommand> kRender("render");
 } // namespace

@@ -1,4 +1,4 @@
-// quillmark-cli: inspects and converts 3DO models without a window.
+// quillmark-cli: inspects, converts and draws 3DO models without a window.
 #include "commands.h"
 
 #include "platform.h"
@@ -6,19 +6,27 @@
 #include <cstdio>
 #include <exception>
 
-std::vector<TCommand>& CommandTable()
+std::vector<TCommandEntry>& CommandTable()
 {
-    static std::vector<TCommand> table;
+    static std::vector<TCommandEntry> table;
     return table;
 }
 
 namespace
 {
-void PrintUsage()
+// "quillmark-cli NAME FILES [OPTIONS]", as the command declares them.
+std::string CommandUsage(const TCommandEntry& entry)
 {
-    std::fprintf(stderr, "usage: quillmark-cli COMMAND ...\n");
-    for (const TCommand& c : CommandTable())
-        std::fprintf(stderr, "  quillmark-cli %s %s\n", c.Name.c_str(), c.Usage.c_str());
+    TOptionParser parser;
+    entry.Make()->Declare(parser);
+    return "quillmark-cli " + entry.Name + " " + parser.Usage();
+}
+
+void PrintUsage(std::FILE* to)
+{
+    std::fprintf(to, "usage: quillmark-cli COMMAND ...\n");
+    for (const TCommandEntry& c : CommandTable())
+        std::fprintf(to, "  %s\n", CommandUsage(c).c_str());
 }
 } // namespace
 
@@ -29,26 +37,48 @@ int main(int argc, char** argv)
     SetBinaryStandardOutput();
     if (argc < 2)
     {
-        PrintUsage();
+        PrintUsage(stderr);
         return 2;
     }
     const std::string name = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-    for (const TCommand& c : CommandTable())
+    if (name == "--help" || name == "-h")
     {
-        if (c.Name == name)
+        PrintUsage(stdout);
+        return 0;
+    }
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    for (const TCommandEntry& entry : CommandTable())
+    {
+        if (entry.Name != name)
+            continue;
+        const std::unique_ptr<TCommand> command = entry.Make();
+        TOptionParser parser;
+        command->Declare(parser);
+        if (TOptionParser::AsksForHelp(args))
         {
-            try
-            {
-                return c.Run(args);
-            }
-            catch (const std::exception& e)
-            {
-                std::fprintf(stderr, "%s\n", e.what());
-                return 1;
-            }
+            std::printf("usage: %s\n", CommandUsage(entry).c_str());
+            return 0;
+        }
+        try
+        {
+            parser.Parse(args);
+        }
+        catch (const EUsage& e)
+        {
+            std::fprintf(stderr, "%s\nusage: %s\n", e.what(), CommandUsage(entry).c_str());
+            return 2;
+        }
+        try
+        {
+            return command->Run(parser.Shared());
+        }
+        catch (const std::exception& e)
+        {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
         }
     }
-    PrintUsage();
+    std::fprintf(stderr, "%s\n", FormatText(kUnknownCommand, {name}).c_str());
+    PrintUsage(stderr);
     return 2;
 }

@@ -117,6 +117,9 @@ struct TFrameBuffer
     int Width = 0;
     int Height = 0;
     std::vector<std::uint32_t> Pixels;
+    // Added: per pixel, 1 where a Render drew and 0 where only a Clear did; empty when the
+    // driver cannot tell.
+    std::vector<std::uint8_t> Coverage;
 };
 
 // A window (or a paint event's canvas) that shows pictures. The Qt widget implements it;

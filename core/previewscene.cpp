@@ -1,104 +1,89 @@
-// The 3D preview's scene steps.
+// The 3D preview's scene.
 #include "previewscene.h"
 
 #include "dxerror.h"
+#include "xreader.h"
 
-void BuildPreviewScene(const LPDIRECT3DRM& d3drm, LPDIRECT3DRMFRAME& scene,
-                       LPDIRECT3DRMFRAME& camera, LPDIRECT3DRMFRAME& modelFrame)
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+std::array<TDriverInfo, kMaxDrivers> DriverTable;
+int DriverTableCount = 0;
+bool DriversEnumerated = false;
+
+namespace
 {
-    DXCheck(d3drm->CreateFrame(nullptr, scene));
-    DXCheck(d3drm->CreateFrame(scene, camera));
-    DXCheck(camera->SetPosition(scene, 0, 0, 0));
+// The viewport's field, which the preview never changes.
+constexpr double kViewportField = 0.5;
+// A fitted model is first shown this large, and its nearest point kept at least this far
+// ahead of the camera: twice the viewport's front.
+constexpr double kFitExtent = 10;
+constexpr double kFitNearest = 2;
 
-    // Both lights hang on one frame; the directional one shines along its +Z.
-    LPDIRECT3DRMFRAME lightFrame;
-    LPDIRECT3DRMLIGHT light;
-    DXCheck(d3drm->CreateFrame(scene, lightFrame));
-    DXCheck(d3drm->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light));
-    DXCheck(lightFrame->AddLight(light));
-    COMRelease(light);
-    DXCheck(d3drm->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light));
-    DXCheck(lightFrame->AddLight(light));
-    COMRelease(light);
-    DXCheck(lightFrame->SetPosition(scene, 2, 0, 22));
-    COMRelease(lightFrame);
-
-    DXCheck(d3drm->CreateFrame(scene, modelFrame));
-
-    DXCheck(camera->SetPosition(scene, 0, 0, -15));
-    DXCheck(camera->SetOrientation(scene, 0, 0, 1, 0, 1, 0));
-    DXCheck(modelFrame->SetPosition(scene, 0, 0, 0));
-    DXCheck(modelFrame->SetOrientation(scene, 0, 0, 1, 0, 1, 0));
-}
-
-void BuildPreviewDevice(const LPDIRECT3DRM& d3drm, const LPDIRECTDRAWCLIPPER& clipper,
-                        const GUID* driver, int width, int height, const LPDIRECT3DRMFRAME& camera,
-                        LPDIRECT3DRMDEVICE& device, LPDIRECT3DRMWINDEVICE& winDevice,
-                        LPDIRECT3DRMVIEWPORT& viewport)
+// The vertices of the faces a driver draws (three corners or more, all finite), each once.
+std::vector<D3DVECTOR> DrawnVertices(const TXMesh& mesh)
 {
-    DXCheck(d3drm->CreateDeviceFromClipper(clipper, driver, width, height, device));
-    DXCheck(device->QueryInterface(winDevice));
-    const DWORD w = device->GetWidth();
-    const DWORD h = device->GetHeight();
-    // Release what was built before raising, so that no stale device remains.
-    HRESULT kept = 0;
-    if (DXFailed(kept, d3drm->CreateViewport(device, camera, 0, 0, w, h, viewport)))
+    std::vector<bool> drawn(mesh.VertexCount(), false);
+    std::size_t first = 0;
+    for (const std::uint32_t size : mesh.FaceSizes)
     {
-        COMRelease(winDevice);
-        COMRelease(device);
-        DXCheck(kept);
+        const std::size_t end = first + size;
+        bool finite = size >= 3;
+        for (std::size_t i = first; i < end && finite; ++i)
+            for (int axis = 0; axis < 3; ++axis)
+                finite = finite && std::isfinite(mesh.Positions[3 * mesh.Indices[i] + axis]);
+        for (std::size_t i = first; i < end && finite; ++i)
+            drawn[mesh.Indices[i]] = true;
+        first = end;
     }
-    if (DXFailed(kept, viewport->SetBack(5000.0f)))
+    std::vector<D3DVECTOR> vertices;
+    for (std::size_t v = 0; v < drawn.size(); ++v)
+        if (drawn[v])
+            vertices.push_back(
+                {mesh.Positions[3 * v], mesh.Positions[3 * v + 1], mesh.Positions[3 * v + 2]});
+    return vertices;
+}
+
+// The eye's offset c along one axis that centres the points seen from depth t: the largest and
+// the smallest slope (v - c) / (z - t) are opposite. Both fall as c grows, so halving finds it.
+double CentredOffset(const std::vector<D3DVECTOR>& points, float D3DVECTOR::*axis, double t)
+{
+    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
+    for (const D3DVECTOR& p : points)
     {
-        COMRelease(viewport);
-        COMRelease(winDevice);
-        COMRelease(device);
-        DXCheck(kept);
+        low = std::min(low, static_cast<double>(p.*axis));
+        high = std::max(high, static_cast<double>(p.*axis));
     }
-}
-
-void SetPreviewQuality(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMDEVICE& device,
-                       int bitsPerPixel)
-{
-    DXCheck(device->SetQuality(D3DRMRENDER_FLAT));
-    switch (bitsPerPixel)
+    for (int step = 0; step < 48 && low < high; ++step)
     {
-    case 1:
-        DXCheck(device->SetShades(4));
-        DXCheck(d3drm->SetDefaultTextureShades(4));
-        break;
-    case 16:
-        DXCheck(device->SetShades(32));
-        DXCheck(d3drm->SetDefaultTextureColors(64));
-        DXCheck(d3drm->SetDefaultTextureShades(32));
-        break;
-    case 24:
-    case 32:
-        DXCheck(device->SetShades(256));
-        DXCheck(d3drm->SetDefaultTextureColors(64));
-        DXCheck(d3drm->SetDefaultTextureShades(256));
-        break;
-    default:
-        break;
+        const double c = (low + high) / 2;
+        double most = std::numeric_limits<double>::lowest();
+        double least = std::numeric_limits<double>::max();
+        for (const D3DVECTOR& p : points)
+        {
+            const double slope = (p.*axis - c) / (p.z - t);
+            most = std::max(most, slope);
+            least = std::min(least, slope);
+        }
+        (most + least > 0 ? low : high) = c;
     }
+    return (low + high) / 2;
 }
 
-void ReplaceModelFrame(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMFRAME& scene,
-                       LPDIRECT3DRMFRAME& modelFrame)
+double Dot(const D3DVECTOR& a, double x, double y, double z)
 {
-    DXCheck(scene->DeleteChild(modelFrame));
-    COMRelease(modelFrame);
-    DXCheck(d3drm->CreateFrame(scene, modelFrame));
-    DXCheck(modelFrame->SetOrientation(scene, 0, 0, 1, 0, 1, 0));
+    return a.x * x + a.y * y + a.z * z;
 }
 
-void AddModelMeshes(const LPDIRECT3DRMMESHBUILDER& builder, const std::string& fileName,
-                    const LPDIRECT3DRMFRAME& modelFrame)
+// Where ResetView puts model and camera for a model box, in single precision: the box's
+// centre goes to the origin and the camera steps back by twice (largest extent + 1).
+struct TPreviewFraming
 {
-    DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
-    DXCheck(builder->Scale(2, 2, 2));
-    DXCheck(modelFrame->AddVisual(builder));
-}
+    D3DVECTOR Center;
+    D3DVECTOR CameraPosition;
+};
 
 TPreviewFraming FrameModelBox(const D3DRMBOX& box)
 {
@@ -119,6 +104,8 @@ TPreviewFraming FrameModelBox(const D3DRMBOX& box)
     return framing;
 }
 
+// The box of everything in the model frame (a scratch mesh builder, released also when a step
+// fails).
 D3DRMBOX ModelBox(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMFRAME& modelFrame)
 {
     LPDIRECT3DRMMESHBUILDER builder;
@@ -132,23 +119,392 @@ D3DRMBOX ModelBox(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMFRAME& modelFrame
     return box;
 }
 
-void ApplyPreviewFraming(const TPreviewFraming& framing, const LPDIRECT3DRMFRAME& scene,
-                         const LPDIRECT3DRMFRAME& camera, const LPDIRECT3DRMFRAME& modelFrame)
+// OnLoading(true) while it lives.
+class TLoadingScope
 {
-    const D3DVECTOR& c = framing.Center;
-    const D3DVECTOR& eye = framing.CameraPosition;
-    DXCheck(modelFrame->SetOrientation(scene, 0, 0, 1, 0, 1, 0));
-    DXCheck(modelFrame->SetPosition(scene, -c.x, -c.y, -c.z));
-    // From the left, above and in front, looking at the origin.
-    DXCheck(camera->SetPosition(scene, eye.x, eye.y, eye.z));
-    DXCheck(camera->SetOrientation(scene, 0.3f, -0.3f, 1, 0, 1, 0));
+public:
+    explicit TLoadingScope(const std::function<void(bool)>& onLoading) : FOnLoading(onLoading)
+    {
+        if (FOnLoading)
+            FOnLoading(true);
+    }
+    ~TLoadingScope()
+    {
+        if (FOnLoading)
+            FOnLoading(false);
+    }
+    TLoadingScope(const TLoadingScope&) = delete;
+    TLoadingScope& operator=(const TLoadingScope&) = delete;
+
+private:
+    const std::function<void(bool)>& FOnLoading;
+};
+} // namespace
+
+DWORD RenderDepthFlag(int bitsPerPixel)
+{
+    switch (bitsPerPixel)
+    {
+    case 1:
+        return DDBD_1;
+    case 2:
+        return DDBD_2;
+    case 4:
+        return DDBD_4;
+    case 8:
+        return DDBD_8;
+    case 16:
+        return DDBD_16;
+    case 24:
+        return DDBD_24;
+    case 32:
+        return DDBD_32;
+    default:
+        return 0;
+    }
 }
 
-void RenderPreviewFrame(const LPDIRECT3DRMFRAME& scene, const LPDIRECT3DRMVIEWPORT& viewport,
-                        const LPDIRECT3DRMDEVICE& device)
+HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
+                            const std::string& name, const D3DDEVICEDESC& hwDesc,
+                            const D3DDEVICEDESC& helDesc, void* context)
 {
-    DXCheck(scene->Move(1.0f));
-    DXCheck(viewport->Clear());
-    DXCheck(viewport->Render(scene));
-    DXCheck(device->Update());
+    const DWORD depthFlag = *static_cast<const DWORD*>(context);
+    const D3DDEVICEDESC& desc = hwDesc.dcmColorModel != 0 ? hwDesc : helDesc;
+    // Added: the bound check, so that an enumerator ignoring the stop cannot overrun.
+    if ((desc.dwDeviceRenderBitDepth & depthFlag) != 0 && DriverTableCount < kMaxDrivers)
+    {
+        TDriverInfo& entry = DriverTable[DriverTableCount];
+        entry.Guid = guid ? *guid : GUID{};
+        entry.HWDesc = hwDesc;
+        entry.HELDesc = helDesc;
+        entry.Description = description;
+        entry.Name = name;
+        ++DriverTableCount;
+    }
+    return DriverTableCount < kMaxDrivers ? D3DENUMRET_OK : D3DENUMRET_CANCEL;
+}
+
+void EnumerateDrivers(int bitsPerPixel)
+{
+    if (DriversEnumerated)
+        return;
+    // Declared in this order so that, when a step raises, Direct3D goes before DirectDraw.
+    LPDIRECTDRAW directDraw;
+    LPDIRECT3D direct3D;
+    DXCheck(DirectDrawCreate(nullptr, directDraw, nullptr));
+    DXCheck(directDraw->QueryInterface(direct3D));
+    DriversEnumerated = true;
+    DWORD depthFlag = RenderDepthFlag(bitsPerPixel);
+    DXCheck(direct3D->EnumDevices(EnumDevicesCallback, &depthFlag));
+    COMRelease(direct3D);
+    COMRelease(directDraw);
+}
+
+bool SameDriverName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+int FindDriver(const std::string& name)
+{
+    int index = -1;
+    for (int i = 0; i < DriverTableCount; ++i)
+    {
+        if (SameDriverName(DriverTable[i].Name, name))
+            index = i;
+    }
+    return index;
+}
+
+D3DVALUE RotationPerFrame(int position)
+{
+    return static_cast<D3DVALUE>(position * 0.0025L);
+}
+
+TPreviewScene::TPreviewScene()
+{
+    DXCheck(Direct3DRMCreate(FD3DRM));
+}
+
+TPreviewScene::~TPreviewScene()
+{
+    COMRelease(FD3DRM);
+}
+
+void TPreviewScene::Build(HWND window)
+{
+    DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
+    DXCheck(FClipper->SetHWnd(0, window));
+
+    DXCheck(FD3DRM->CreateFrame(nullptr, FScene));
+    DXCheck(FD3DRM->CreateFrame(FScene, FCamera));
+    DXCheck(FCamera->SetPosition(FScene, 0, 0, 0));
+
+    // Both lights hang on one frame; the directional one shines along its +Z.
+    LPDIRECT3DRMFRAME lightFrame;
+    LPDIRECT3DRMLIGHT light;
+    DXCheck(FD3DRM->CreateFrame(FScene, lightFrame));
+    DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_DIRECTIONAL, 0.9f, 0.9f, 0.9f, light));
+    DXCheck(lightFrame->AddLight(light));
+    COMRelease(light);
+    DXCheck(FD3DRM->CreateLightRGB(D3DRMLIGHT_AMBIENT, 0.1f, 0.1f, 0.1f, light));
+    DXCheck(lightFrame->AddLight(light));
+    COMRelease(light);
+    DXCheck(lightFrame->SetPosition(FScene, 2, 0, 22));
+    COMRelease(lightFrame);
+
+    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
+
+    DXCheck(FCamera->SetPosition(FScene, 0, 0, -15));
+    DXCheck(FCamera->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    DXCheck(FModelFrame->SetPosition(FScene, 0, 0, 0));
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+}
+
+void TPreviewScene::BuildDeviceAndViewport(const GUID* driver, int width, int height)
+{
+    DXCheck(FD3DRM->CreateDeviceFromClipper(FClipper, driver, width, height, FDevice));
+    DXCheck(FDevice->QueryInterface(FWinDevice));
+    const DWORD w = FDevice->GetWidth();
+    const DWORD h = FDevice->GetHeight();
+    // Release what was built before raising, so that no stale device remains.
+    HRESULT kept = 0;
+    if (DXFailed(kept, FD3DRM->CreateViewport(FDevice, FCamera, 0, 0, w, h, FViewport)))
+    {
+        COMRelease(FWinDevice);
+        COMRelease(FDevice);
+        DXCheck(kept);
+    }
+    if (DXFailed(kept, FViewport->SetBack(5000.0f)))
+    {
+        COMRelease(FViewport);
+        COMRelease(FWinDevice);
+        COMRelease(FDevice);
+        DXCheck(kept);
+    }
+}
+
+void TPreviewScene::CreateDevice(const GUID* driver, int width, int height, int bitsPerPixel)
+{
+    BuildDeviceAndViewport(driver, width, height);
+    DXCheck(FDevice->SetQuality(D3DRMRENDER_FLAT));
+    switch (bitsPerPixel)
+    {
+    case 1:
+        DXCheck(FDevice->SetShades(4));
+        DXCheck(FD3DRM->SetDefaultTextureShades(4));
+        break;
+    case 16:
+        DXCheck(FDevice->SetShades(32));
+        DXCheck(FD3DRM->SetDefaultTextureColors(64));
+        DXCheck(FD3DRM->SetDefaultTextureShades(32));
+        break;
+    case 24:
+    case 32:
+        DXCheck(FDevice->SetShades(256));
+        DXCheck(FD3DRM->SetDefaultTextureColors(64));
+        DXCheck(FD3DRM->SetDefaultTextureShades(256));
+        break;
+    default:
+        break;
+    }
+}
+
+void TPreviewScene::RecreateDevice(const GUID* driver, int width, int height, bool force)
+{
+    if (!FDevice)
+        return;
+    if (width == static_cast<int>(FDevice->GetWidth()) &&
+        height == static_cast<int>(FDevice->GetHeight()) && !force)
+        return;
+    const BOOL dither = FDevice->GetDither();
+    const D3DRMRENDERQUALITY quality = FDevice->GetQuality();
+    const DWORD shades = FDevice->GetShades();
+    COMRelease(FViewport);
+    COMRelease(FWinDevice);
+    COMRelease(FDevice);
+    BuildDeviceAndViewport(driver, width, height);
+    DXCheck(FDevice->SetQuality(quality));
+    DXCheck(FDevice->SetDither(dither));
+    DXCheck(FDevice->SetShades(shades));
+}
+
+void TPreviewScene::LoadModel(const std::string& fileName, D3DVALUE scale)
+{
+    DXCheck(FScene->DeleteChild(FModelFrame));
+    COMRelease(FModelFrame);
+    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    LPDIRECT3DRMMESHBUILDER builder;
+    DXCheck(FD3DRM->CreateMeshBuilder(builder));
+    {
+        const TLoadingScope loading(OnLoading);
+        DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
+        DXCheck(builder->Scale(scale, scale, scale));
+        DXCheck(FModelFrame->AddVisual(builder));
+    }
+    COMRelease(builder);
+    ResetView();
+}
+
+void TPreviewScene::ResetView()
+{
+    const TPreviewFraming framing = FrameModelBox(ModelBox(FD3DRM, FModelFrame));
+    const D3DVECTOR& c = framing.Center;
+    const D3DVECTOR& eye = framing.CameraPosition;
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    DXCheck(FModelFrame->SetPosition(FScene, -c.x, -c.y, -c.z));
+    // From the left, above and in front, looking at the origin.
+    DXCheck(FCamera->SetPosition(FScene, eye.x, eye.y, eye.z));
+    DXCheck(FCamera->SetOrientation(FScene, 0.3f, -0.3f, 1, 0, 1, 0));
+}
+
+void TPreviewScene::SetRotationSpeed(int position)
+{
+    DXCheck(FModelFrame->SetRotation(FScene, 0, -1, 0, RotationPerFrame(position)));
+}
+
+bool FitPointsInView(const std::vector<D3DVECTOR>& points, int width, int height, double field,
+                     double fill, TViewFit& fit)
+{
+    if (points.empty() || width < 1 || height < 1)
+        return false;
+    // Tangents of the half angles the points may take: the screen is k = height / (2 field)
+    // pixels per unit of x / z, and fill of half the width (height) is allowed.
+    const double mx = fill * width * field / height;
+    const double my = fill * field;
+    // Each side of the view is a plane through the eye; the eye goes back until the four
+    // planes can hold the points. Right: x - a <= mx (z - t), so a - mx t >= max(x - mx z);
+    // with left, a drops out. On the tighter axis the points then touch both planes.
+    constexpr double lowest = std::numeric_limits<double>::lowest();
+    double right = lowest, left = lowest, top = lowest, bottom = lowest;
+    double nearest = std::numeric_limits<double>::max();
+    for (const D3DVECTOR& p : points)
+    {
+        right = std::max(right, p.x - mx * p.z);
+        left = std::max(left, -p.x - mx * p.z);
+        top = std::max(top, p.y - my * p.z);
+        bottom = std::max(bottom, -p.y - my * p.z);
+        nearest = std::min(nearest, static_cast<double>(p.z));
+    }
+    const double t = std::min(-(right + left) / (2 * mx), -(top + bottom) / (2 * my));
+    nearest -= t;
+    if (!(nearest > 0) || !std::isfinite(t))
+        return false;
+    fit.Eye = {static_cast<float>(CentredOffset(points, &D3DVECTOR::x, t)),
+               static_cast<float>(CentredOffset(points, &D3DVECTOR::y, t)), static_cast<float>(t)};
+    fit.Nearest = static_cast<float>(nearest);
+    return true;
+}
+
+float TPreviewScene::FitCamera(const std::vector<D3DVECTOR>& points, D3DVALUE scale, double fill)
+{
+    D3DVECTOR modelDir, modelUp, modelPos, cameraDir, cameraUp;
+    DXCheck(FModelFrame->GetOrientation(FScene, modelDir, modelUp));
+    DXCheck(FModelFrame->GetPosition(FScene, modelPos));
+    DXCheck(FCamera->GetOrientation(FScene, cameraDir, cameraUp));
+    D3DVECTOR modelSide, cameraSide;
+    D3DRMVectorCrossProduct(&modelSide, &modelUp, &modelDir);
+    D3DRMVectorCrossProduct(&cameraSide, &cameraUp, &cameraDir);
+    std::vector<D3DVECTOR> seen;
+    seen.reserve(points.size());
+    for (const D3DVECTOR& v : points)
+    {
+        // As the builder holds it, then placed by the model frame.
+        const double x = static_cast<double>(v.x * scale), y = static_cast<double>(v.y * scale),
+                     z = static_cast<double>(v.z * scale);
+        const double sx = modelPos.x + x * modelSide.x + y * modelUp.x + z * modelDir.x;
+        const double sy = modelPos.y + x * modelSide.y + y * modelUp.y + z * modelDir.y;
+        const double sz = modelPos.z + x * modelSide.z + y * modelUp.z + z * modelDir.z;
+        seen.push_back({static_cast<float>(Dot(cameraSide, sx, sy, sz)),
+                        static_cast<float>(Dot(cameraUp, sx, sy, sz)),
+                        static_cast<float>(Dot(cameraDir, sx, sy, sz))});
+    }
+    TViewFit fit;
+    if (!FitPointsInView(seen, static_cast<int>(FDevice->GetWidth()),
+                         static_cast<int>(FDevice->GetHeight()), kViewportField, fill, fit))
+        return 0;
+    const D3DVECTOR& e = fit.Eye;
+    DXCheck(FCamera->SetPosition(FScene, e.x * cameraSide.x + e.y * cameraUp.x + e.z * cameraDir.x,
+                                 e.x * cameraSide.y + e.y * cameraUp.y + e.z * cameraDir.y,
+                                 e.x * cameraSide.z + e.y * cameraUp.z + e.z * cameraDir.z));
+    return fit.Nearest;
+}
+
+void TPreviewScene::LoadModelFitted(const std::string& fileName, int position, double fill)
+{
+    TXMesh mesh;
+    DXCheck(ReadXFile(fileName, mesh));
+    const std::vector<D3DVECTOR> vertices = DrawnVertices(mesh);
+    mesh = TXMesh{};
+    // The picture does not change with the model's size, only what the viewport clips.
+    double extent = 0;
+    if (!vertices.empty())
+    {
+        D3DRMBOX box{vertices[0], vertices[0]};
+        for (const D3DVECTOR& c : vertices)
+        {
+            box.min = {std::min(box.min.x, c.x), std::min(box.min.y, c.y),
+                       std::min(box.min.z, c.z)};
+            box.max = {std::max(box.max.x, c.x), std::max(box.max.y, c.y),
+                       std::max(box.max.z, c.z)};
+        }
+        extent = std::max({static_cast<double>(box.max.x) - box.min.x,
+                           static_cast<double>(box.max.y) - box.min.y,
+                           static_cast<double>(box.max.z) - box.min.z});
+    }
+    constexpr double largest = std::numeric_limits<D3DVALUE>::max();
+    double scale = extent > 0 && kFitExtent / extent < largest ? kFitExtent / extent : kModelScale;
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        LoadModel(fileName, static_cast<D3DVALUE>(scale));
+        SetRotationSpeed(position);
+        DXCheck(FScene->Move(1.0f));
+        const float nearest = FitCamera(vertices, static_cast<D3DVALUE>(scale), fill);
+        // Scaled up, everything ahead of the camera moves away from it in proportion.
+        if (nearest <= 0 || nearest >= kFitNearest || scale * kFitNearest / nearest >= largest)
+            break;
+        scale *= kFitNearest / nearest;
+    }
+}
+
+void TPreviewScene::RenderFrame()
+{
+    if (!FDevice || !FViewport || !FScene)
+        return;
+    DXCheck(FScene->Move(1.0f));
+    DrawFrame();
+}
+
+void TPreviewScene::DrawFrame()
+{
+    if (!FDevice || !FViewport || !FScene)
+        return;
+    DXCheck(FViewport->Clear());
+    DXCheck(FViewport->Render(FScene));
+    DXCheck(FDevice->Update());
+}
+
+void TPreviewScene::Release()
+{
+    if (FViewport)
+        COMRelease(FViewport);
+    if (FWinDevice)
+        COMRelease(FWinDevice);
+    if (FDevice)
+        COMRelease(FDevice);
+    // Deliberate: no presence test, so a preview whose scene was never built reports each
+    // missing frame and the clipper.
+    COMRelease(FModelFrame);
+    COMRelease(FCamera);
+    COMRelease(FScene);
+    COMRelease(FClipper);
 }

@@ -1,58 +1,142 @@
-// The 3D preview's scene: the frames, lights, device settings and camera framing that the
-// retained-mode window control sets up, for the control and for the command line, which draws
-// the same first frame without a window. Every step raises EDirectX on a failed call, and the
-// calls are made in the order the control has always made them.
+// The 3D preview's scene: the driver list, and the frames, lights, device and camera framing
+// that the retained-mode window control owns and that the command line draws without a window.
+// Every step raises EDirectX on a failed call, and makes its calls in the control's order.
 #pragma once
 
 #include "d3drm.h"
 
-// Scene root, camera at (0, 0, -15) looking along +Z, a light frame at (2, 0, 22) holding a
-// directional light (0.9 grey, shining along the frame's +Z) and an ambient one (0.1 grey),
-// and an empty model frame at the origin.
-void BuildPreviewScene(const LPDIRECT3DRM& d3drm, LPDIRECT3DRMFRAME& scene,
-                       LPDIRECT3DRMFRAME& camera, LPDIRECT3DRMFRAME& modelFrame);
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
 
-// A device on `driver` (nullptr: the default one) of the given size, its window device and a
-// viewport over all of it seen from `camera`, reaching 5000 units ahead. On a failure after
-// the device is made, what was made is released before the error is raised.
-void BuildPreviewDevice(const LPDIRECT3DRM& d3drm, const LPDIRECTDRAWCLIPPER& clipper,
-                        const GUID* driver, int width, int height, const LPDIRECT3DRMFRAME& camera,
-                        LPDIRECT3DRMDEVICE& device, LPDIRECT3DRMWINDEVICE& winDevice,
-                        LPDIRECT3DRMVIEWPORT& viewport);
-
-// Flat, lit, solid rendering and the shades (and library texture defaults) suiting a screen
-// of `bitsPerPixel`; depths other than 1, 16, 24 and 32 keep the defaults.
-void SetPreviewQuality(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMDEVICE& device,
-                       int bitsPerPixel);
-
-// Takes the model frame out of the scene and puts a new, empty one in its place.
-void ReplaceModelFrame(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMFRAME& scene,
-                       LPDIRECT3DRMFRAME& modelFrame);
-
-// Loads the meshes of a DirectX file into `builder`, doubles their size and shows them in
-// the model frame.
-void AddModelMeshes(const LPDIRECT3DRMMESHBUILDER& builder, const std::string& fileName,
-                    const LPDIRECT3DRMFRAME& modelFrame);
-
-// Where ResetView puts model and camera for a model box, in single precision: the box's
-// centre goes to the origin and the camera steps back by twice (largest extent + 1).
-struct TPreviewFraming
+// One 3D driver as enumeration reported it.
+struct TDriverInfo
 {
-    D3DVECTOR Center;
-    D3DVECTOR CameraPosition;
+    GUID Guid;
+    std::string Description;
+    std::string Name;
+    D3DDEVICEDESC HWDesc;
+    D3DDEVICEDESC HELDesc;
 };
 
-TPreviewFraming FrameModelBox(const D3DRMBOX& box);
+inline constexpr int kMaxDrivers = 8;
 
-// The box of everything in the model frame (a scratch mesh builder, released also when a
-// step fails).
-D3DRMBOX ModelBox(const LPDIRECT3DRM& d3drm, const LPDIRECT3DRMFRAME& modelFrame);
+// The driver table, shared by every preview and filled once per run.
+extern std::array<TDriverInfo, kMaxDrivers> DriverTable;
+extern int DriverTableCount;
+extern bool DriversEnumerated;
 
-// Centres the model without rotation and places the camera to look at it from the left,
-// above and in front. Neither frame's motion changes.
-void ApplyPreviewFraming(const TPreviewFraming& framing, const LPDIRECT3DRMFRAME& scene,
-                         const LPDIRECT3DRMFRAME& camera, const LPDIRECT3DRMFRAME& modelFrame);
+// The render-depth bit (DDBD_*) for a screen depth in bits per pixel; 0 for depths no driver
+// renders to.
+DWORD RenderDepthFlag(int bitsPerPixel);
 
-// One frame: advance the scene's motion by a step, clear, render and show.
-void RenderPreviewFrame(const LPDIRECT3DRMFRAME& scene, const LPDIRECT3DRMVIEWPORT& viewport,
-                        const LPDIRECT3DRMDEVICE& device);
+// Enumeration callback: records a driver whose usable description (the hardware one when it
+// has a colour model, else the emulation one) renders to a depth in `*context` (a DWORD of
+// DDBD_* bits). Asks to stop once the table is full.
+HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
+                            const std::string& name, const D3DDEVICEDESC& hwDesc,
+                            const D3DDEVICEDESC& helDesc, void* context);
+
+// Fills the table with the drivers that draw at a screen of `bitsPerPixel`, unless that was
+// done (or tried) before in this run.
+void EnumerateDrivers(int bitsPerPixel);
+
+// Whether two driver names are the same, letter case ignored.
+bool SameDriverName(const std::string& a, const std::string& b);
+// The last table entry named `name` (letter case ignored), or -1.
+int FindDriver(const std::string& name);
+
+// Radians per rendered frame for a position of the speed bar: 0.0025 per step, worked out in
+// extended precision and handed over as a single.
+D3DVALUE RotationPerFrame(int position);
+
+// The loaded model is shown at twice the size of its file's coordinates.
+inline constexpr D3DVALUE kModelScale = 2;
+
+// Added: where a camera with fixed axes goes so that points fill a picture. Points are given
+// in the camera's axes (x right, y up, z ahead) from any origin; Eye is in the same terms. The
+// points' extreme lines of sight then lie `fill` of the way from the picture's middle to its
+// edges, left and right or top and bottom, whichever is tighter; they are centred on both.
+// `field` is the viewport's field (half the view's height at distance 1). False when no such
+// place exists (no points, or all on one line of sight).
+struct TViewFit
+{
+    D3DVECTOR Eye;
+    float Nearest = 0; // the smallest distance ahead of the eye among the points
+};
+
+bool FitPointsInView(const std::vector<D3DVECTOR>& points, int width, int height, double field,
+                     double fill, TViewFit& fit);
+
+// The objects of one preview. The root object is made with the scene and released last, when
+// it goes; Release lets go of the rest first.
+class TPreviewScene
+{
+public:
+    TPreviewScene();
+    ~TPreviewScene();
+    TPreviewScene(const TPreviewScene&) = delete;
+    TPreviewScene& operator=(const TPreviewScene&) = delete;
+
+    // A clipper bound to `window`, then the scene root and camera, a light frame with a
+    // directional light (0.9 grey, shining along the frame's +Z) and an ambient one (0.1 grey)
+    // at (2, 0, 22), and an empty model frame at the origin; the camera at (0, 0, -15) looks
+    // along +Z.
+    void Build(HWND window);
+    // A device on `driver` (nullptr: the default one) of the given size, its window device, a
+    // viewport over all of it reaching 5000 units ahead, then flat lit solid rendering and the
+    // shades (and library texture defaults) for a screen of `bitsPerPixel`. On a failure after
+    // the device is made, what was made is released before the error is raised.
+    void CreateDevice(const GUID* driver, int width, int height, int bitsPerPixel);
+    // Rebuilds device and viewport at the given size, keeping quality, dither and shades.
+    // Nothing happens without a device, or when the size is the device's and not `force`.
+    void RecreateDevice(const GUID* driver, int width, int height, bool force);
+    // Replaces the model with the meshes of a DirectX file at `scale` times their size, then
+    // frames it (ResetView). The new, empty model frame stays when the file fails to load.
+    void LoadModel(const std::string& fileName, D3DVALUE scale = kModelScale);
+    // Centres the model without rotation and places the camera to look at all of it from the
+    // left, above and in front. Neither frame's motion changes.
+    void ResetView();
+    // Turns the model about the scene's downward axis by RotationPerFrame(position) per frame.
+    void SetRotationSpeed(int position);
+    // One frame: advance the scene's motion by a step, then DrawFrame.
+    void RenderFrame();
+    // Clear, render and show. Only once device, viewport and scene exist.
+    void DrawFrame();
+    // Added: for a still picture of the first frame. Loads the model as LoadModel does, turns it
+    // one step at SetRotationSpeed(position) and moves the camera, keeping its direction, so
+    // that the drawn faces fill `fill` of the device's picture, centred (FitPointsInView). The
+    // model is shown at the size that keeps it clear of the viewport's front. A model with
+    // nothing to draw keeps ResetView's framing. Follow with DrawFrame: the step is taken.
+    void LoadModelFitted(const std::string& fileName, int position, double fill);
+    // Releases viewport, window device and device where present, then the model frame,
+    // camera, scene and clipper; a missing one of these four is reported.
+    void Release();
+
+    // Called with true before the model file is read and with false after, also on failure.
+    std::function<void(bool loading)> OnLoading;
+
+    const LPDIRECT3DRM& D3DRM() const { return FD3DRM; }
+    const LPDIRECT3DRMDEVICE& Device() const { return FDevice; }
+    const LPDIRECT3DRMWINDEVICE& WinDevice() const { return FWinDevice; }
+    const LPDIRECT3DRMVIEWPORT& Viewport() const { return FViewport; }
+    const LPDIRECT3DRMFRAME& Scene() const { return FScene; }
+    const LPDIRECT3DRMFRAME& Camera() const { return FCamera; }
+    const LPDIRECT3DRMFRAME& ModelFrame() const { return FModelFrame; }
+
+private:
+    void BuildDeviceAndViewport(const GUID* driver, int width, int height);
+    // Places the camera for FitPointsInView on the model's points at `scale`, where the model
+    // frame is now; the points' nearest distance, or 0 when the camera stays.
+    float FitCamera(const std::vector<D3DVECTOR>& points, D3DVALUE scale, double fill);
+
+    LPDIRECT3DRM FD3DRM;
+    LPDIRECTDRAWCLIPPER FClipper;
+    LPDIRECT3DRMDEVICE FDevice;
+    LPDIRECT3DRMWINDEVICE FWinDevice;
+    LPDIRECT3DRMFRAME FCamera;
+    LPDIRECT3DRMFRAME FScene;
+    LPDIRECT3DRMVIEWPORT FViewport;
+    LPDIRECT3DRMFRAME FModelFrame;
+};

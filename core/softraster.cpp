@@ -351,6 +351,7 @@ TSoftwareRasterizer::TSoftwareRasterizer(int width, int height)
     FFrame.Height = height;
     const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     FFrame.Pixels.assign(size, 0xFF000000u);
+    FFrame.Coverage.assign(size, 0);
     FDepth.assign(size, 0.0f);
 }
 
@@ -363,6 +364,7 @@ void TSoftwareRasterizer::Clear(int x, int y, int width, int height, std::uint32
         const std::size_t start = static_cast<std::size_t>(row) * FFrame.Width;
         std::fill(FFrame.Pixels.begin() + start + x0, FFrame.Pixels.begin() + start + x1, color);
         std::fill(FDepth.begin() + start + x0, FDepth.begin() + start + x1, 0.0f);
+        std::fill(FFrame.Coverage.begin() + start + x0, FFrame.Coverage.begin() + start + x1, 0);
     }
 }
 
@@ -371,6 +373,16 @@ void TSoftwareRasterizer::Render(const TRenderView& view)
     for (const TRenderItem& item : view.Items)
         if (item.Mesh)
             RenderItem(view, item);
+    // Whatever was drawn has a depth; a cleared pixel has none.
+    const int x0 = std::max(view.X, 0), y0 = std::max(view.Y, 0);
+    const int x1 = std::min(view.X + view.Width, FFrame.Width);
+    const int y1 = std::min(view.Y + view.Height, FFrame.Height);
+    for (int row = y0; row < y1; ++row)
+    {
+        const std::size_t start = static_cast<std::size_t>(row) * FFrame.Width;
+        for (int x = x0; x < x1; ++x)
+            FFrame.Coverage[start + x] = FDepth[start + x] > 0 ? 1 : 0;
+    }
 }
 
 void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem& item)

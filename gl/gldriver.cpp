@@ -329,6 +329,7 @@ public:
         FFrame.Width = width;
         FFrame.Height = height;
         FFrame.Pixels.assign(static_cast<std::size_t>(width) * height, 0xFF000000u);
+        FFrame.Coverage.assign(FFrame.Pixels.size(), 0);
         FShared->MakeCurrent();
         FTarget = std::make_unique<QOpenGLFramebufferObject>(width, height,
                                                              QOpenGLFramebufferObject::Depth);
@@ -350,9 +351,10 @@ public:
         QOpenGLFunctions& gl = FShared->Functions();
         gl.glEnable(GL_SCISSOR_TEST);
         gl.glScissor(x, y, width, height);
+        // Alpha 0 marks the cleared pixels; every face is drawn with alpha 1.
         gl.glClearColor(static_cast<float>((color >> 16) & 0xFF) / 255.0f,
                         static_cast<float>((color >> 8) & 0xFF) / 255.0f,
-                        static_cast<float>(color & 0xFF) / 255.0f, 1.0f);
+                        static_cast<float>(color & 0xFF) / 255.0f, 0.0f);
         gl.glDepthMask(GL_TRUE);
         gl.glClearDepthf(1.0f);
         gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -421,11 +423,16 @@ public:
                 gl.glReadPixels(0, 0, FFrame.Width, FFrame.Height, GL_RGBA, GL_UNSIGNED_BYTE,
                                 FFrame.Pixels.data());
                 for (std::uint32_t& p : FFrame.Pixels)
-                    p = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
+                    p = (p & 0xFF000000u) | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
             }
             else
                 gl.glReadPixels(0, 0, FFrame.Width, FFrame.Height, kGLBGRA, GL_UNSIGNED_BYTE,
                                 FFrame.Pixels.data());
+            for (std::size_t i = 0; i < FFrame.Pixels.size(); ++i)
+            {
+                FFrame.Coverage[i] = (FFrame.Pixels[i] >> 24) != 0 ? 1 : 0;
+                FFrame.Pixels[i] |= 0xFF000000u;
+            }
             FStale = false;
         }
         return FFrame;

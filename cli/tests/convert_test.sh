@@ -57,10 +57,4 @@ check "missing model message" "$(printf 'File not found\n' | cmp -s - "$dir/err"
 check "unwritable exits 1" "$(test $? = 1; echo $?)"
 check "unwritable message" "$(printf 'I/O error 2\n' | cmp -s - "$dir/err"; echo $?)"
 
-"$cli" convert "$dir/box.3do" "$dir/x.x" --geoset abc 2> "$dir/err"
-check "bad geoset number" "$(printf "'abc' is not a valid integer value\n" | cmp -s - "$dir/err"; echo $?)"
-
-"$cli" convert "$dir/box.3do" 2> /dev/null
-check "usage exits 2" "$(test $? = 2; echo $?)"
-
 exit $fail

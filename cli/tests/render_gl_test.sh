@@ -33,4 +33,17 @@ for pair in "software opengl" "walker_sw walker_gl"; do
     check "$2 matches $1 ($d of $c pixels differ)" "[ \"$d\" -le \$(( c / 50 )) ]"
 done
 
+# The OpenGL driver tells what it drew from the background as the software one does.
+for d in "RGB Emulation" OpenGL; do
+    "$cli" render "$src/samples/walker.3do" "$tmp/clear_${d// /_}.png" --driver "$d" --size 160x120 \
+        --fit --background transparent
+done
+alpha() { convert "$1" -alpha extract "$2"; }
+alpha "$tmp/clear_RGB_Emulation.png" "$tmp/alpha_sw.png"
+alpha "$tmp/clear_OpenGL.png" "$tmp/alpha_gl.png"
+c=$(covered "$tmp/alpha_sw.png")
+d=$(differing "$tmp/alpha_sw.png" "$tmp/alpha_gl.png")
+check "fitted model covers much of the picture ($c pixels)" "[ \"$c\" -gt 2000 ]"
+check "OpenGL covers the same pixels ($d of $c differ)" "[ \"$d\" -le \$(( c / 50 )) ]"
+
 exit $fail

@@ -78,7 +78,7 @@ expect_pixels "top view" "$work/top.png" "$black $black $white " 150,75 100,100 
     || fail "grid exit $?"
 expect_pixels "grid" "$work/grid.png" "$grey $white $grey " 317,250 320,250 327,260
 
-# Errors: the exact message on stderr and exit 1.
+# Errors: the exact message on stderr and exit 1 (usage errors: usage_test.sh).
 check_error() {
     local expected=$1
     shift
@@ -90,10 +90,6 @@ check_error() {
 }
 check_error "File not found" "$work/missing.3do" "$work/x.png"
 check_error "List index out of bounds" "$work/tri.3do" "$work/x.png" --geoset 1
-check_error "Invalid value for --zoom: 'abc'" "$work/tri.3do" "$work/x.png" --zoom abc
-check_error "Invalid value for --size: '0x5'" "$work/tri.3do" "$work/x.png" --size 0x5
-check_error "Invalid value for --plane: 'back'" "$work/tri.3do" "$work/x.png" --plane back
-check_error "Unknown option --colour" "$work/tri.3do" "$work/x.png" --colour
 check_error "Cannot write $work/no/x.png" "$work/tri.3do" "$work/no/x.png"
 [ ! -e "$work/x.png" ] || fail "a failed command left a picture"
 

@@ -72,6 +72,26 @@ TEST(SoftRaster, SquareCoversExactlyThePixelCentresInside)
     EXPECT_FLOAT_EQ(r.Depth()[3 * 8 + 3], 0.5f); // 1/z
 }
 
+TEST(SoftRaster, CoverageMarksWhatWasDrawnEvenInTheClearColour)
+{
+    // The square of the test above, black on black: only the coverage tells it apart.
+    TMeshMaker m;
+    Square(m, 0.5f, 2.0f, 0, 0, 0);
+    TSoftwareRasterizer r(8, 8);
+    r.Clear(0, 0, 8, 8, kBlack);
+    r.Render(View(8, 8, m.Mesh));
+    const TFrameBuffer& f = r.Frame();
+    ASSERT_EQ(f.Coverage.size(), std::size_t{64});
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(f.Coverage[y * 8 + x], x >= 2 && x <= 5 && y >= 2 && y <= 5) << x << "," << y;
+    // Clearing the left half uncovers it; the right half stays covered.
+    r.Clear(0, 0, 4, 8, kBlack);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(f.Coverage[y * 8 + x], x >= 4 && x <= 5 && y >= 2 && y <= 5) << x << "," << y;
+}
+
 TEST(SoftRaster, EdgesThroughPixelCentresFollowTheTopLeftRule)
 {
     // Screen 1.5 .. 5.5 on both axes: the centres on the left and top edges belong to the

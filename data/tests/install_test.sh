@@ -27,7 +27,8 @@ if command -v xmllint >/dev/null; then
 fi
 grep -q 'type="model/x-jedi-knight-3do"' "$prefix/share/mime/packages/quillmark-3do.xml" || fail "mime type"
 grep -q 'pattern="\*.3do"' "$prefix/share/mime/packages/quillmark-3do.xml" || fail "glob"
-grep -q '^Exec=quillmark-cli render %i %o' "$prefix/share/thumbnailers/quillmark.thumbnailer" || fail "thumbnailer exec"
+grep -q '^Exec=quillmark-cli render .*--fit --background transparent -- %i %o$' \
+    "$prefix/share/thumbnailers/quillmark.thumbnailer" || fail "thumbnailer exec"
 # The PNG icons are real images of their size.
 head -c 24 "$prefix/share/icons/hicolor/48x48/apps/quillmark.png" | od -An -tx1 | tr -d ' \n' \
     | grep -q '^89504e470d0a1a0a0000000d4948445200000030' || fail "48x48 icon is not a 48-pixel PNG"
@@ -42,6 +43,10 @@ cmd="${cmd//%s/128}"
 PATH="$prefix/bin:$PATH" bash -c "$cmd" || fail "thumbnailer command failed: $cmd"
 head -c 24 "$thumb" | od -An -tx1 | tr -d ' \n' \
     | grep -q '^89504e470d0a1a0a0000000d49484452000000800000008' || fail "thumbnail is not 128x128"
+# The model fills about nine tenths of it (the figure is taller than wide), on nothing.
+[ "$(convert "$thumb" -format '%[fx:p{0,0}.a]' info:)" = 0 ] || fail "thumbnail corner not transparent"
+height="$(convert "$thumb" -alpha extract -threshold 0 -trim -format '%h' info:)"
+[ "$height" -ge 113 ] && [ "$height" -le 117 ] || fail "model spans $height of 128 pixels"
 rm -f "$thumb"
 
 (cd "$build" && cmake -P "$(dirname "$0")/../uninstall.cmake" >/dev/null)

@@ -1,0 +1,191 @@
+// quillmark-cli's command-line parser.
+#include "options.h"
+
+#include <charconv>
+#include <cmath>
+
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args)
+{
+    std::string out;
+    auto next = args.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+    {
+        if (pattern.compare(i, 2, "%s") == 0 && next != args.end())
+        {
+            out += *next++;
+            ++i;
+        }
+        else
+            out += pattern[i];
+    }
+    return out;
+}
+
+bool ReadWhole(std::string_view text, long min, long max, long& value)
+{
+    long v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+bool ReadReal(std::string_view text, double& value)
+{
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+TOptionParser::TOptionParser()
+{
+    // The shared options are declared here, so that they come before each command's own.
+}
+
+void TOptionParser::File(const std::string& name, std::string& target)
+{
+    FFiles.push_back({name, &target});
+}
+
+void TOptionParser::Add(const std::string& spec, bool* flag, TAccept accept)
+{
+    TOption option;
+    option.Name = spec.substr(0, spec.find(' '));
+    option.Spec = spec;
+    option.FlagTarget = flag;
+    option.Accept = std::move(accept);
+    FOptions.push_back(std::move(option));
+}
+
+void TOptionParser::Flag(const std::string& spec, bool& target)
+{
+    Add(spec, &target, {});
+}
+
+void TOptionParser::Value(const std::string& spec, TAccept accept)
+{
+    Add(spec, nullptr, std::move(accept));
+}
+
+void TOptionParser::Text(const std::string& spec, std::string& target)
+{
+    Value(spec,
+          [&target](const std::string& v)
+          {
+              target = v;
+              return true;
+          });
+}
+
+void TOptionParser::Whole(const std::string& spec, int& target, int min, int max)
+{
+    Value(spec,
+          [&target, min, max](const std::string& v)
+          {
+              long value = 0;
+              if (!ReadWhole(v, min, max, value))
+                  return false;
+              target = static_cast<int>(value);
+              return true;
+          });
+}
+
+void TOptionParser::Size(const std::string& spec, int& width, int& height)
+{
+    Value(spec,
+          [&width, &height](const std::string& v)
+          {
+              const std::size_t x = v.find_first_of("xX");
+              long w = 0, h = 0;
+              if (x == std::string::npos ||
+                  !ReadWhole(std::string_view(v).substr(0, x), 1, kMaxPictureSide, w) ||
+                  !ReadWhole(std::string_view(v).substr(x + 1), 1, kMaxPictureSide, h))
+                  return false;
+              width = static_cast<int>(w);
+              height = static_cast<int>(h);
+              return true;
+          });
+}
+
+void TOptionParser::Choice(const std::string& name, int& target,
+                           std::vector<std::pair<std::string, int>> choices)
+{
+    std::string spec = name;
+    for (std::size_t i = 0; i < choices.size(); ++i)
+        spec += (i == 0 ? " " : "|") + choices[i].first;
+    Value(spec,
+          [&target, choices = std::move(choices)](const std::string& v)
+          {
+              for (const auto& [text, value] : choices)
+              {
+                  if (text == v)
+                  {
+                      target = value;
+                      return true;
+                  }
+              }
+              return false;
+          });
+}
+
+void TOptionParser::Parse(const std::vector<std::string>& args)
+{
+    std::size_t file = 0;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i)
+    {
+        const std::string& a = args[i];
+        if (!optionsEnded && a == "--")
+        {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && a.size() > 2 && a.compare(0, 2, "--") == 0)
+        {
+            const TOption* option = nullptr;
+            for (const TOption& o : FOptions)
+                if (o.Name == a)
+                    option = &o;
+            if (!option)
+                throw EUsage(FormatText(kUnknownOption, {a}));
+            if (option->FlagTarget)
+                *option->FlagTarget = true;
+            else if (i + 1 >= args.size())
+                throw EUsage(FormatText(kMissingValue, {a}));
+            else if (!option->Accept(args[++i]))
+                throw EUsage(FormatText(kInvalidValue, {a, args[i]}));
+            continue;
+        }
+        if (file >= FFiles.size())
+            throw EUsage(FormatText(kUnexpectedArgument, {a}));
+        *FFiles[file++].Target = a;
+    }
+    if (file < FFiles.size())
+        throw EUsage(FormatText(kMissingArgument, {FFiles[file].Name}));
+}
+
+std::string TOptionParser::Usage() const
+{
+    std::string usage;
+    for (const TFile& f : FFiles)
+        usage += (usage.empty() ? "" : " ") + f.Name;
+    for (const TOption& o : FOptions)
+        usage += (usage.empty() ? "[" : " [") + o.Spec + "]";
+    return usage;
+}
+
+bool TOptionParser::AsksForHelp(const std::vector<std::string>& args)
+{
+    for (const std::string& a : args)
+    {
+        if (a == "--")
+            return false;
+        if (a == "--help" || a == "-h")
+            return true;
+    }
+    return false;
+}
