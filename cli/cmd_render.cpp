@@ -6,6 +6,7 @@
 #include "d3drm.h"
 #include "dxerror.h"
 #include "errors.h"
+#include "loader.h"
 #include "model.h"
 #include "pngwrite.h"
 #include "previewscene.h"

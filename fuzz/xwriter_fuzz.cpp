@@ -1,4 +1,5 @@
 // Whatever the loader accepts, the .X writer turns into text or a clean exception.
+#include "loader.h"
 #include "model.h"
 #include "xexport.h"
 

@@ -1,5 +1,6 @@
 #include "xreader.h"
 
+#include "loader.h"
 #include "model.h"
 #include "xexport.h"
 
