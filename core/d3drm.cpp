@@ -747,11 +747,6 @@ void SetD3DPlatform(std::shared_ptr<TD3DPlatform> platform)
     CurrentPlatform() = platform ? std::move(platform) : std::make_shared<TBuiltinPlatform>();
 }
 
-std::shared_ptr<TD3DPlatform> CreateBuiltinD3DPlatform()
-{
-    return std::make_shared<TBuiltinPlatform>();
-}
-
 TD3DPlatform& D3DPlatform()
 {
     return *CurrentPlatform();

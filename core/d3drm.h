@@ -10,8 +10,8 @@
 // the clipper (SetHWnd with a TRenderTarget), HandlePaint to the canvas it is given.
 // Drivers: a device draws through a TDeviceDriver; d3ddriver.h has the interface, the drawing
 // rules and the driver table (the built-in software rasterizer first).
-// Fakes: SetD3DPlatform replaces the factories behind the entry points (d3drmfake.h has a
-// recording, failure-injecting one).
+// Fakes: SetD3DPlatform replaces the factories behind the entry points (the tests' support
+// library has a recording, failure-injecting one: core/tests/support/d3drmfake.h).
 #pragma once
 
 #include "d3ddriver.h"
@@ -270,8 +270,6 @@ public:
 
 void SetD3DPlatform(std::shared_ptr<TD3DPlatform> platform);
 TD3DPlatform& D3DPlatform();
-// A new instance of the built-in platform, for fakes that wrap the real layer.
-std::shared_ptr<TD3DPlatform> CreateBuiltinD3DPlatform();
 
 HRESULT Direct3DRMCreate(LPDIRECT3DRM& d3drm);
 HRESULT DirectDrawCreate(const GUID* guid, LPDIRECTDRAW& directDraw, void* outer);
