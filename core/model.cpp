@@ -127,12 +127,10 @@ std::string ShortName(std::string_view name)
     return std::string(name.substr(0, kMaxNameLength));
 }
 
-void T3DOMesh::FindOffset(const TNodeList& nodes)
+T3DOOffset NodeOffset(const TNodeList& nodes, int nodeIndex)
 {
-    const T3DONode& n = nodes.Get(NodeIndex);
-    OffsetX = n.X + n.PivotX;
-    OffsetY = n.Y + n.PivotY;
-    OffsetZ = n.Z + n.PivotZ;
+    const T3DONode& n = nodes.Get(nodeIndex);
+    T3DOOffset o{n.X + n.PivotX, n.Y + n.PivotY, n.Z + n.PivotZ};
     // Added: a chain longer than the node count must loop somewhere.
     int steps = 0;
     for (int p = n.ParentIndex; p >= 0;)
@@ -140,11 +138,20 @@ void T3DOMesh::FindOffset(const TNodeList& nodes)
         if (++steps > nodes.Count())
             throw EModelError(kParentChainCycle);
         const T3DONode& parent = nodes.Get(p);
-        OffsetX += parent.X;
-        OffsetY += parent.Y;
-        OffsetZ += parent.Z;
+        o.X += parent.X;
+        o.Y += parent.Y;
+        o.Z += parent.Z;
         p = parent.ParentIndex;
     }
+    return o;
+}
+
+void T3DOMesh::FindOffset(const TNodeList& nodes)
+{
+    const T3DOOffset o = NodeOffset(nodes, NodeIndex);
+    OffsetX = o.X;
+    OffsetY = o.Y;
+    OffsetZ = o.Z;
 }
 
 void T3DOMesh::FindOffset()

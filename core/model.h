@@ -138,6 +138,16 @@ struct T3DONode
 
 using TNodeList = TObjectList<T3DONode>;
 
+// Where a node places its mesh: the node's position and pivot plus its ancestors' positions,
+// added from the node up. Throws EListError for an index outside `nodes` (the node's or a
+// parent's) and EModelError(kParentChainCycle) for a parent chain that loops.
+struct T3DOOffset
+{
+    double X = 0, Y = 0, Z = 0;
+};
+
+T3DOOffset NodeOffset(const TNodeList& nodes, int nodeIndex);
+
 class T3DOMesh
 {
 public:
@@ -151,8 +161,7 @@ public:
     double MinX = 0, MinY = 0, MinZ = 0, MaxX = 0, MaxY = 0, MaxZ = 0;
     double OffsetX = 0, OffsetY = 0, OffsetZ = 0;
 
-    // Sums node NodeIndex's position and pivot and its ancestors' positions from `nodes`.
-    // Throws EListError for a bad index and EModelError(kParentChainCycle) on a cycle.
+    // Sets the offset to NodeOffset(nodes, NodeIndex).
     void FindOffset(const TNodeList& nodes);
     // The same, on the process-wide HierarchyNodes.
     void FindOffset();
