@@ -3,6 +3,7 @@
 
 #include "U_Idle.h"
 #include "gldriver.h"
+#include "keycodes.h"
 #include "xexport.h"
 #include "dialogs.h"
 
@@ -28,14 +29,6 @@ constexpr int kFPSPaneWidth = 28;
 constexpr int kSpeedBarGap = 17;
 // Radians per rendered frame for one step of the speed bar.
 constexpr double kRotationPerStep = 0.0025;
-
-constexpr int kVkSpace = 32;
-constexpr int kVkLeft = 37;
-constexpr int kVkUp = 38;
-constexpr int kVkRight = 39;
-constexpr int kVkDown = 40;
-constexpr int kVkI = 73;
-constexpr int kVkO = 79;
 
 bool IsArrow(int key)
 {
@@ -275,10 +268,10 @@ void TD3DForm::D3DWinKeyDown(TD3DRMWindow*, int& key, Qt::KeyboardModifiers)
     case kVkDown:
         setVelocity({-up.x, -up.y, -up.z});
         break;
-    case kVkI:
+    case 'I':
         setVelocity(dir);
         break;
-    case kVkO:
+    case 'O':
         setVelocity({-dir.x, -dir.y, -dir.z});
         break;
     default:

@@ -2,6 +2,7 @@
 #include "d3drmwnd.h"
 
 #include "U_Idle.h"
+#include "U_String.h"
 #include "dialogs.h"
 #include "previewscene.h"
 #include "virtualkeys.h"
@@ -13,27 +14,12 @@
 #include <QPainter>
 #include <QPointer>
 
-#include <cctype>
-
 std::array<TDriverInfo, kMaxDrivers> DriverTable;
 int DriverTableCount = 0;
 bool DriversEnumerated = false;
 
 namespace
 {
-bool SameText(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 bool IsArrowKey(int key)
 {
     return key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;

@@ -1,4 +1,5 @@
 // The program's entry: application object, windows in their start-up order, message loop.
+#include "F_EDIT.h"
 #include "F_Main.h"
 #include "dialogs.h"
 #include "dxerror.h"
@@ -14,6 +15,7 @@ int main(int argc, char* argv[])
         Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle),
                           QString::fromStdString(text));
     });
+    RegisterViewFactory();
     CreateForms();
     MainForm->show();
     const int result = QApplication::exec();

@@ -65,6 +65,23 @@ const std::string& ItemAt(const std::vector<std::string>& items, int index)
 }
 } // namespace
 
+bool StartsWithText(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    const auto upper = [](char c)
+    { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (upper(text[i]) != upper(prefix[i]))
+            return false;
+    return true;
+}
+
+bool SameText(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && StartsWithText(a, b);
+}
+
 std::string TrimLeadingSpaces(std::string_view s)
 {
     std::size_t start = 0;

@@ -1,5 +1,5 @@
-// Line tokenizers for the 3DO loader, the number fields they give, and a small trimming
-// helper for formatted numbers.
+// Line tokenizers for the 3DO loader, the number fields they give, case-insensitive text
+// comparison, and a small trimming helper for formatted numbers.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,11 @@
 #include <vector>
 
 inline constexpr const char* kInvalidIntegerFormat = "'%s' is not a valid integer value";
+
+// Whether a and b are the same text but for the case of ASCII letters (in every locale).
+bool SameText(std::string_view a, std::string_view b);
+// Whether `text` starts with `prefix` but for the case of ASCII letters.
+bool StartsWithText(std::string_view text, std::string_view prefix);
 
 // S without its leading spaces (32 only), at most 999 characters long.
 std::string TrimLeadingSpaces(std::string_view s);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 
 void TSilentProgress::SetMax(std::uint16_t value)
 {
@@ -229,24 +230,8 @@ private:
     std::uint64_t FTotal = 0;
 };
 
-bool StartsWithKeyword(std::string_view line, std::string_view keyword)
-{
-    if (line.size() < keyword.size())
-        return false;
-    for (std::size_t i = 0; i < keyword.size(); ++i)
-    {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != keyword[i])
-            return false;
-    }
-    return true;
-}
-
 enum class TKeyword
 {
-    None,
     Version,
     InsertOffset,
     GeoSets,
@@ -266,7 +251,8 @@ enum class TKeyword
     HierarchyNodes
 };
 
-TKeyword MatchKeyword(std::string_view line)
+// The keyword a top-level line starts with; nothing for any other line, which is skipped.
+std::optional<TKeyword> MatchKeyword(std::string_view line)
 {
     struct Entry
     {
@@ -293,9 +279,9 @@ TKeyword MatchKeyword(std::string_view line)
         {"HIERARCHY NODES", TKeyword::HierarchyNodes},
     };
     for (const Entry& e : kTable)
-        if (StartsWithKeyword(line, e.Text))
+        if (StartsWithText(line, e.Text))
             return e.Keyword;
-    return TKeyword::None;
+    return std::nullopt;
 }
 
 class TLoader
@@ -330,14 +316,12 @@ private:
 
     void TopLevelLine(std::string_view line)
     {
-        const TKeyword keyword = MatchKeyword(line);
-        if (keyword == TKeyword::None)
+        const std::optional<TKeyword> keyword = MatchKeyword(line);
+        if (!keyword)
             return;
         FSplit.Split(line);
-        switch (keyword)
+        switch (*keyword)
         {
-        case TKeyword::None:
-            break;
         case TKeyword::Version:
             Model().Version = static_cast<float>(StrToReal(FSplit.Field(2)));
             break;

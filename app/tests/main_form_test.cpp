@@ -8,6 +8,7 @@
 #include "testsupport.h"
 #include "xexport.h"
 #include "F_D3D.h"
+#include "F_EDIT.h"
 #include "d3drmfake.h"
 
 #include <QLabel>
@@ -108,7 +109,11 @@ private:
     std::function<QWidget*(TViewHost*, int)> FRealViewFactory;
 
 private slots:
-    void initTestCase() { FRealViewFactory = ViewFactory; }
+    void initTestCase()
+    {
+        RegisterViewFactory();
+        FRealViewFactory = ViewFactory;
+    }
 
     void realViewWindowOpensAtItsDesignSizeWithItsMenuAfterFile()
     {
