@@ -23,10 +23,6 @@
 
 bool FaceBuildingActive = false;
 
-namespace
-{
-} // namespace
-
 void RegisterViewFactory()
 {
     ViewFactory = [](TViewHost* host, int plane) -> QWidget*
