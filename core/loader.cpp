@@ -506,14 +506,20 @@ private:
 
     void VertexNormalRecord(std::string_view line, int k)
     {
+        NormalRecord(line, [&]() -> T3DOVertex& { return SectionMesh().Vertices.Get(k); });
+    }
+
+    // Fields 2 to 4 of the line become the normal of the item `target` gives.
+    template <class TTarget> void NormalRecord(std::string_view line, TTarget&& target)
+    {
         FSplit.Split(line);
         const double x = StrToReal(FSplit.Field(2));
         const double y = StrToReal(FSplit.Field(3));
         const double z = StrToReal(FSplit.Field(4));
-        T3DOVertex& v = SectionMesh().Vertices.Get(k);
-        v.NormalX = x;
-        v.NormalY = y;
-        v.NormalZ = z;
+        auto& item = target();
+        item.NormalX = x;
+        item.NormalY = y;
+        item.NormalZ = z;
     }
 
     void FaceRecord(std::string_view line, int)
@@ -538,14 +544,7 @@ private:
 
     void FaceNormalRecord(std::string_view line, int k)
     {
-        FSplit.Split(line);
-        const double x = StrToReal(FSplit.Field(2));
-        const double y = StrToReal(FSplit.Field(3));
-        const double z = StrToReal(FSplit.Field(4));
-        T3DOFace& f = SectionMesh().Faces.Get(k);
-        f.NormalX = x;
-        f.NormalY = y;
-        f.NormalZ = z;
+        NormalRecord(line, [&]() -> T3DOFace& { return SectionMesh().Faces.Get(k); });
     }
 
     void NodeRecord(std::string_view line, int k)
