@@ -3,6 +3,7 @@
 
 #include "U_Idle.h"
 #include "gldriver.h"
+#include "keycodes.h"
 #include "dialogs.h"
 
 #include <QCloseEvent>
@@ -25,14 +26,6 @@ constexpr int kTopPaneHeight = 30;
 constexpr int kDriverListWidth = 129;
 constexpr int kFPSPaneWidth = 28;
 constexpr int kSpeedBarGap = 17;
-
-constexpr int kVkSpace = 32;
-constexpr int kVkLeft = 37;
-constexpr int kVkUp = 38;
-constexpr int kVkRight = 39;
-constexpr int kVkDown = 40;
-constexpr int kVkI = 73;
-constexpr int kVkO = 79;
 
 bool IsArrow(int key)
 {
@@ -267,10 +260,10 @@ void TD3DForm::D3DWinKeyDown(TD3DRMWindow*, int& key, Qt::KeyboardModifiers)
     case kVkDown:
         setVelocity({-up.x, -up.y, -up.z});
         break;
-    case kVkI:
+    case 'I':
         setVelocity(dir);
         break;
-    case kVkO:
+    case 'O':
         setVelocity({-dir.x, -dir.y, -dir.z});
         break;
     default:

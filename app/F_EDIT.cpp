@@ -2,6 +2,7 @@
 #include "F_EDIT.h"
 
 #include "colors.h"
+#include "dialogs.h"
 #include "softcanvas.h"
 
 #include <QAction>
@@ -10,7 +11,6 @@
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -23,13 +23,6 @@
 
 bool FaceBuildingActive = false;
 
-namespace
-{
-QColor ColorOf(std::int32_t color)
-{
-    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-}
-
 void RegisterViewFactory()
 {
     ViewFactory = [](TViewHost* host, int plane) -> QWidget*
@@ -40,11 +33,6 @@ void RegisterViewFactory()
         return form;
     };
 }
-} // namespace
-
-// Runs when the application object is created, after every static initialiser, so the
-// factory cannot be overwritten by ViewFactory's own construction.
-Q_COREAPP_STARTUP_FUNCTION(RegisterViewFactory)
 
 TMatBox::TMatBox(TEditForm* form, QWidget* parent) : QWidget(parent), FForm(form)
 {
@@ -81,7 +69,7 @@ TEditForm::TEditForm(TViewHost* host, QWidget* parent) : QWidget(parent), FHost(
     Background->setAutoFillBackground(true);
     QPalette palette = Background->palette();
     FBackgroundColor = BackgroundColor;
-    palette.setColor(QPalette::Window, ColorOf(FBackgroundColor));
+    palette.setColor(QPalette::Window, ToQColor(FBackgroundColor));
     Background->setPalette(palette);
     Mat = new TMatBox(this, Background);
 
@@ -174,8 +162,7 @@ void TEditForm::FormKeyUp(std::uint16_t key, unsigned shift)
         if (FFacePoints->Count() > 2)
             EndFaceBuilding();
         else
-            QMessageBox::information(this, MessageCaption,
-                                     QString::fromLatin1(kFaceTooSmallMessage));
+            Dialogs().Message(this, MessageCaption, QString::fromLatin1(kFaceTooSmallMessage));
     }
     KeyCommand(key, shift);
     AfterKey();
@@ -204,7 +191,7 @@ void TEditForm::MatClick()
         return;
     if (FFacePoints->Count() >= kMaxFacePoints)
     {
-        QMessageBox::information(this, MessageCaption, QString::fromLatin1(kFaceFullMessage));
+        Dialogs().Message(this, MessageCaption, QString::fromLatin1(kFaceFullMessage));
         EndFaceBuilding();
         return;
     }
@@ -254,15 +241,10 @@ void TEditForm::MatPaint(QPainter& painter)
             return;
         FPaintFailed = true;
         const QString text = QString::fromLocal8Bit(e.what());
-        QTimer::singleShot(0, this,
-                           [this, text]
-                           {
-                               auto* box = new QMessageBox(
-                                   QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
-                                   text, QMessageBox::Ok, this);
-                               box->setAttribute(Qt::WA_DeleteOnClose);
-                               box->open();
-                           });
+        QTimer::singleShot(
+            0, this,
+            [this, text]
+            { Dialogs().Message(this, QGuiApplication::applicationDisplayName(), text); });
     }
 }
 

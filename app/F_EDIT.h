@@ -114,5 +114,9 @@ private:
     std::int32_t FBackgroundColor = 0; // taken once, at creation
 };
 
+// Makes ViewFactory create these view windows. The program's main calls it before the main
+// window exists.
+void RegisterViewFactory();
+
 // The set of TShiftFlag held in `modifiers`.
 unsigned ShiftStateOf(Qt::KeyboardModifiers modifiers);

@@ -7,6 +7,7 @@
 #include "U_String.h"
 #include "colors.h"
 #include "dialogs.h"
+#include "loader.h"
 #include "model.h"
 #include "profile.h"
 #include "xexport.h"

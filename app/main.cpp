@@ -1,4 +1,5 @@
 // The program's entry: application object, windows in their start-up order, message loop.
+#include "F_EDIT.h"
 #include "F_Main.h"
 #include "dialogs.h"
 #include "dxerror.h"
@@ -7,6 +8,7 @@ int main(int argc, char* argv[])
 {
     MaskFloatingPointExceptions();
     TApplication app(argc, argv);
+    RegisterViewFactory();
     CreateForms();
     MainForm->show();
     const int result = QApplication::exec();

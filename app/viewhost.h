@@ -43,9 +43,8 @@ inline constexpr const char* kGroupIndexProperty = "groupIndex";
 
 // Creates a view window for plane vpFront (0), vpSide (1) or vpTop (2). The view sets its own
 // plane and caption. The frame puts the widget into a new MDI subwindow that is deleted when
-// it is closed, shows it and makes it active. Set by main.cpp before the main window exists
-// (not by a static initialiser, whose order across units is not fixed); while it is
-// empty the view commands do nothing.
+// it is closed, shows it and makes it active. Set by RegisterViewFactory (F_EDIT.h), which
+// main calls before the main window exists; while it is empty the view commands do nothing.
 extern std::function<QWidget*(TViewHost* host, int plane)> ViewFactory;
 
 // A view window's design size outside, frame included.

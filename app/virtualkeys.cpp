@@ -1,7 +1,7 @@
 // Qt keys as Windows virtual key codes.
 #include "virtualkeys.h"
 
-#include "viewcore.h"
+#include "keycodes.h"
 
 std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers)
 {
@@ -10,7 +10,7 @@ std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers)
         switch (qtKey)
         {
         case Qt::Key_Asterisk:
-            return 106;
+            return kVkMultiply;
         case Qt::Key_Plus:
             return kVkAdd;
         case Qt::Key_Comma:
@@ -18,41 +18,41 @@ std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers)
         case Qt::Key_Minus:
             return kVkSubtract;
         case Qt::Key_Period:
-            return 110;
+            return kVkDecimal;
         case Qt::Key_Slash:
-            return 111;
+            return kVkDivide;
         default:
             break;
         }
         if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-            return static_cast<std::uint16_t>(96 + (qtKey - Qt::Key_0));
+            return static_cast<std::uint16_t>(kVkNumpad0 + (qtKey - Qt::Key_0));
     }
     // Letters and digits share their codes with Qt.
     if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
         return static_cast<std::uint16_t>(qtKey);
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
-        return static_cast<std::uint16_t>(112 + (qtKey - Qt::Key_F1));
+        return static_cast<std::uint16_t>(kVkF1 + (qtKey - Qt::Key_F1));
     switch (qtKey)
     {
     case Qt::Key_Backspace:
-        return 8;
+        return kVkBack;
     case Qt::Key_Tab:
-        return 9;
+        return kVkTab;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return 13;
+        return kVkReturn;
     case Qt::Key_Escape:
-        return 27;
+        return kVkEscape;
     case Qt::Key_Space:
-        return 32;
+        return kVkSpace;
     case Qt::Key_PageUp:
         return kVkPageUp;
     case Qt::Key_PageDown:
         return kVkPageDown;
     case Qt::Key_End:
-        return 35;
+        return kVkEnd;
     case Qt::Key_Home:
-        return 36;
+        return kVkHome;
     case Qt::Key_Left:
         return kVkLeft;
     case Qt::Key_Up:
@@ -62,9 +62,9 @@ std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers)
     case Qt::Key_Down:
         return kVkDown;
     case Qt::Key_Insert:
-        return 45;
+        return kVkInsert;
     case Qt::Key_Delete:
-        return 46;
+        return kVkDelete;
     default:
         return 0;
     }

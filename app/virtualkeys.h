@@ -1,4 +1,4 @@
-// The key codes the windows' key events carry: Windows virtual key codes.
+// Qt's key events translated to the key codes the views answer (keycodes.h).
 #pragma once
 
 #include <Qt>

@@ -3,6 +3,7 @@
 // files the preview makes of them. Made on first use in the temporary directory.
 #pragma once
 
+#include "loader.h"
 #include "model.h"
 #include "synthetic3do.h"
 #include "xexport.h"

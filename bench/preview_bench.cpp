@@ -6,6 +6,7 @@
 #include "benchmodels.h"
 #include "U_Idle.h"
 #include "gldriver.h"
+#include "loader.h"
 #include "model.h"
 #include "xexport.h"
 

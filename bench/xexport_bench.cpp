@@ -2,6 +2,7 @@
 // numbers with std::to_chars (vertices fixed with six decimals, face corners as integers)
 // into the same separators.
 #include "benchmodels.h"
+#include "loader.h"
 #include "model.h"
 #include "xexport.h"
 

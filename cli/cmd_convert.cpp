@@ -1,6 +1,8 @@
 // quillmark-cli convert: writes one geoset of a model as the preview's .X file.
 #include "commands.h"
 
+#include "U_String.h"
+#include "loader.h"
 #include "model.h"
 #include "xexport.h"
 

@@ -1,6 +1,7 @@
 // quillmark-cli info: the model as one JSON object.
 #include "commands.h"
 
+#include "loader.h"
 #include "model.h"
 
 #include <nlohmann/json.hpp>

@@ -6,6 +6,7 @@
 
 #include "d3drm.h"
 #include "dxerror.h"
+#include "loader.h"
 #include "model.h"
 #include "platform.h"
 #include "pngwrite.h"

@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "colors.h"
+#include "loader.h"
 #include "model.h"
 #include "pngwrite.h"
 #include "softcanvas.h"

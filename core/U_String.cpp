@@ -1,7 +1,11 @@
-// Line tokenizers for the 3DO loader.
+// Line tokenizers for the 3DO loader and their number fields.
 #include "U_String.h"
 
 #include "errors.h"
+
+#include <fast_float/fast_float.h>
+
+#include <cstring>
 
 namespace
 {
@@ -61,9 +65,21 @@ const std::string& ItemAt(const std::vector<std::string>& items, int index)
 }
 } // namespace
 
-bool IsSpace(char c)
+bool StartsWithText(std::string_view text, std::string_view prefix)
 {
-    return Blank(c);
+    if (text.size() < prefix.size())
+        return false;
+    const auto upper = [](char c)
+    { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (upper(text[i]) != upper(prefix[i]))
+            return false;
+    return true;
+}
+
+bool SameText(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && StartsWithText(a, b);
 }
 
 std::string TrimLeadingSpaces(std::string_view s)
@@ -120,4 +136,128 @@ std::string_view TFieldSplitter::Field(int n) const
     if (n < 1 || n > FTotal || n > kMaxFields)
         throw EListError();
     return FFields[n - 1];
+}
+
+std::int32_t StrToInt(std::string_view field)
+{
+    auto fail = [&]() -> std::int32_t
+    {
+        std::string text(kInvalidIntegerFormat);
+        text.replace(text.find("%s"), 2, field);
+        throw EConvertError(text);
+    };
+    std::size_t i = 0;
+    while (i < field.size() && field[i] == ' ')
+        ++i;
+    if (i == field.size())
+        return fail();
+    if (field[i] == '$')
+    {
+        ++i;
+        if (i == field.size())
+            return fail();
+        std::uint64_t value = 0;
+        for (; i < field.size(); ++i)
+        {
+            const char c = field[i];
+            int digit;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else
+                return fail();
+            value = value * 16 + static_cast<std::uint64_t>(digit);
+            if (value > 0xFFFFFFFFull)
+                return fail();
+        }
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+    }
+    bool negative = false;
+    if (field[i] == '+' || field[i] == '-')
+    {
+        negative = field[i] == '-';
+        ++i;
+    }
+    if (i == field.size())
+        return fail();
+    std::int64_t value = 0;
+    for (; i < field.size(); ++i)
+    {
+        const char c = field[i];
+        if (c < '0' || c > '9')
+            return fail();
+        value = value * 10 + (c - '0');
+        if (value > 2147483648ll)
+            return fail();
+    }
+    if (negative)
+        value = -value;
+    if (value > 2147483647ll)
+        return fail();
+    return static_cast<std::int32_t>(value);
+}
+
+double StrToReal(std::string_view field)
+{
+    const char* p = field.data();
+    const char* end = p + field.size();
+    while (p < end && *p == ' ')
+        ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-'))
+    {
+        negative = *p == '-';
+        ++p;
+    }
+    // Find the longest prefix of the form digits [. digits] [e [sign] digits].
+    const char* start = p;
+    const char* q = p;
+    while (q < end && *q >= '0' && *q <= '9')
+        ++q;
+    bool haveDigits = q > start;
+    if (q + 1 < end && *q == '.' && q[1] >= '0' && q[1] <= '9')
+    {
+        q += 2;
+        while (q < end && *q >= '0' && *q <= '9')
+            ++q;
+        haveDigits = true;
+    }
+    if (!haveDigits)
+        return negative ? -0.0 : 0.0;
+    if (q < end && (*q == 'e' || *q == 'E'))
+    {
+        const char* e = q + 1;
+        if (e < end && (*e == '+' || *e == '-'))
+            ++e;
+        if (e < end && *e >= '0' && *e <= '9')
+        {
+            while (e < end && *e >= '0' && *e <= '9')
+                ++e;
+            q = e;
+        }
+    }
+    double value = 0;
+    if (*start == '.')
+    {
+        // fast_float wants a digit before the point.
+        char buf[512];
+        const std::size_t len = static_cast<std::size_t>(q - start);
+        if (len + 1 < sizeof(buf))
+        {
+            buf[0] = '0';
+            std::memcpy(buf + 1, start, len);
+            fast_float::from_chars(buf, buf + len + 1, value);
+        }
+        else
+        {
+            std::string s = "0" + std::string(start, q);
+            fast_float::from_chars(s.data(), s.data() + s.size(), value);
+        }
+    }
+    else
+        fast_float::from_chars(start, q, value);
+    return negative ? -value : value;
 }

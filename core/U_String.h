@@ -1,12 +1,19 @@
-// Line tokenizers for the 3DO loader, and a small trimming helper for formatted numbers.
+// Line tokenizers for the 3DO loader, the number fields they give, case-insensitive text
+// comparison, and a small trimming helper for formatted numbers.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-bool IsSpace(char c);
+inline constexpr const char* kInvalidIntegerFormat = "'%s' is not a valid integer value";
+
+// Whether a and b are the same text but for the case of ASCII letters (in every locale).
+bool SameText(std::string_view a, std::string_view b);
+// Whether `text` starts with `prefix` but for the case of ASCII letters.
+bool StartsWithText(std::string_view text, std::string_view prefix);
 
 // S without its leading spaces (32 only), at most 999 characters long.
 std::string TrimLeadingSpaces(std::string_view s);
@@ -58,3 +65,9 @@ private:
     std::string_view FFields[kMaxFields];
     int FTotal = 0;
 };
+
+// Parses an integer field as the loader does; throws EConvertError otherwise.
+std::int32_t StrToInt(std::string_view field);
+// Parses a real field as the loader does; malformed text gives the value of its longest
+// well-formed prefix (0 when there is none).
+double StrToReal(std::string_view field);

@@ -1,8 +1,7 @@
 // The built-in retained-mode layer: frames, lights, mesh builders, devices, viewports, the
-// DirectDraw stand-ins, the driver table and the replaceable platform object.
+// DirectDraw stand-ins and the replaceable platform object.
 #include "d3drm.h"
 
-#include "softraster.h"
 #include "xreader.h"
 
 #include <algorithm>
@@ -95,34 +94,19 @@ TMatrix43 InverseMatrix(const TRigid& w)
     return m;
 }
 
-float Length(const D3DVECTOR& v)
-{
-    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-}
-
-D3DVECTOR Cross(const D3DVECTOR& a, const D3DVECTOR& b)
-{
-    return Vec(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
-}
-
-D3DVECTOR Scaled(const D3DVECTOR& v, float s)
-{
-    return Vec(v.x * s, v.y * s, v.z * s);
-}
-
 // Axes from a direction (Z) and an up vector (Y); false when they give no frame.
 bool AxesFrom(const D3DVECTOR& dir, const D3DVECTOR& up, float (&r)[9])
 {
-    const float dirLength = Length(dir);
+    const float dirLength = VectorLength(dir);
     if (!(dirLength > 0))
         return false;
-    const D3DVECTOR z = Scaled(dir, 1.0f / dirLength);
-    const D3DVECTOR side = Cross(up, z);
-    const float sideLength = Length(side);
+    const D3DVECTOR z = VectorScale(dir, 1.0f / dirLength);
+    const D3DVECTOR side = VectorCross(up, z);
+    const float sideLength = VectorLength(side);
     if (!(sideLength > 0))
         return false;
-    const D3DVECTOR x = Scaled(side, 1.0f / sideLength);
-    const D3DVECTOR y = Cross(z, x);
+    const D3DVECTOR x = VectorScale(side, 1.0f / sideLength);
+    const D3DVECTOR y = VectorCross(z, x);
     const float axes[9] = {x.x, x.y, x.z, y.x, y.y, y.z, z.x, z.y, z.z};
     std::copy(axes, axes + 9, r);
     return true;
@@ -265,13 +249,13 @@ public:
         if (!ReferenceWorld(reference, ref))
             return D3DRMERR_BADOBJECT;
         const D3DVECTOR axis = DirFromWorld(DirToWorld(Vec(x, y, z), ref), ParentWorld());
-        const float length = Length(axis);
+        const float length = VectorLength(axis);
         if (!(length > 0))
         {
             FTheta = 0;
             return D3DRM_OK;
         }
-        FAxis = Scaled(axis, 1.0f / length);
+        FAxis = VectorScale(axis, 1.0f / length);
         FTheta = theta;
         return D3DRM_OK;
     }
@@ -588,7 +572,6 @@ public:
         view.View = InverseMatrix(FCamera->World());
         view.Quality = FDevice->GetQuality();
         view.Shades = FDevice->GetShades();
-        view.Dither = FDevice->GetDither();
         root->Collect(root->World(), view);
         FDevice->Driver().Render(view);
         return D3DRM_OK;
@@ -611,32 +594,6 @@ private:
     float FBack = kDefaultBack;
 };
 
-struct TDriverTable
-{
-    std::vector<TDriverRegistration> Drivers;
-    GUID Default = kSoftwareDriverGuid;
-};
-
-TDriverTable& Drivers()
-{
-    static TDriverTable table = []
-    {
-        TDriverTable t;
-        TDriverRegistration software;
-        software.Guid = kSoftwareDriverGuid;
-        software.Description = kSoftwareDriverDescription;
-        software.Name = kSoftwareDriverName;
-        software.HELDesc.dcmColorModel = D3DCOLOR_RGB;
-        software.HELDesc.dwDeviceRenderBitDepth = DDBD_8 | DDBD_16 | DDBD_24 | DDBD_32;
-        software.HELDesc.dwDeviceZBufferBitDepth = DDBD_32;
-        software.Factory = [](int width, int height)
-        { return CreateSoftwareDriver(width, height); };
-        t.Drivers.push_back(std::move(software));
-        return t;
-    }();
-    return table;
-}
-
 class TDirect3D : public IDirect3D
 {
 public:
@@ -645,7 +602,7 @@ public:
         if (!callback)
             return DDERR_INVALIDPARAMS;
         // A copy, so a callback that registers drivers does not disturb the walk.
-        const std::vector<TDriverRegistration> drivers = Drivers().Drivers;
+        const std::vector<TDriverRegistration> drivers = D3DDrivers();
         for (const TDriverRegistration& d : drivers)
             if (callback(&d.Guid, d.Description, d.Name, d.HWDesc, d.HELDesc, context) ==
                 D3DENUMRET_CANCEL)
@@ -707,14 +664,11 @@ public:
         if (!clipper || width < 1 || height < 1 || width > kMaxDeviceSize ||
             height > kMaxDeviceSize)
             return DDERR_INVALIDPARAMS;
-        const GUID wanted = driverGuid ? *driverGuid : Drivers().Default;
-        const auto& drivers = Drivers().Drivers;
-        const auto it = std::find_if(drivers.begin(), drivers.end(),
-                                     [&](const auto& d) { return d.Guid == wanted; });
-        if (it == drivers.end())
+        const TDriverRegistration* driver = FindD3DDriver(driverGuid);
+        if (!driver)
             return DDERR_INVALIDDIRECTDRAWGUID;
         std::unique_ptr<TDeviceDriver> implementation =
-            it->Factory ? it->Factory(width, height) : nullptr;
+            driver->Factory ? driver->Factory(width, height) : nullptr;
         if (!implementation)
             return D3DRMERR_BADDEVICE;
         device = std::make_shared<TDevice>(std::move(implementation), clipper, width, height);
@@ -793,11 +747,6 @@ void SetD3DPlatform(std::shared_ptr<TD3DPlatform> platform)
     CurrentPlatform() = platform ? std::move(platform) : std::make_shared<TBuiltinPlatform>();
 }
 
-std::shared_ptr<TD3DPlatform> CreateBuiltinD3DPlatform()
-{
-    return std::make_shared<TBuiltinPlatform>();
-}
-
 TD3DPlatform& D3DPlatform()
 {
     return *CurrentPlatform();
@@ -820,42 +769,11 @@ HRESULT DirectDrawCreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER& clipper, void*
 
 D3DVECTOR* D3DRMVectorCrossProduct(D3DVECTOR* result, const D3DVECTOR* a, const D3DVECTOR* b)
 {
-    *result = Cross(*a, *b);
+    *result = VectorCross(*a, *b);
     return result;
 }
 
 D3DVALUE D3DRMVectorModulus(const D3DVECTOR* v)
 {
-    return Length(*v);
-}
-
-void RegisterD3DDriver(TDriverRegistration driver)
-{
-    auto& drivers = Drivers().Drivers;
-    for (std::size_t i = 1; i < drivers.size(); ++i)
-        if (drivers[i].Guid == driver.Guid)
-        {
-            drivers[i] = std::move(driver);
-            return;
-        }
-    drivers.push_back(std::move(driver));
-}
-
-bool UnregisterD3DDriver(const GUID& guid)
-{
-    auto& drivers = Drivers().Drivers;
-    for (std::size_t i = 1; i < drivers.size(); ++i)
-        if (drivers[i].Guid == guid)
-        {
-            drivers.erase(drivers.begin() + static_cast<std::ptrdiff_t>(i));
-            if (Drivers().Default == guid)
-                Drivers().Default = kSoftwareDriverGuid;
-            return true;
-        }
-    return false;
-}
-
-void SetDefaultD3DDriver(const GUID& guid)
-{
-    Drivers().Default = guid;
+    return VectorLength(*v);
 }

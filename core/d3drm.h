@@ -8,12 +8,14 @@
 //
 // Pictures: a device draws into its own TFrameBuffer; Update hands it to the window bound to
 // the clipper (SetHWnd with a TRenderTarget), HandlePaint to the canvas it is given.
-// Drivers: the built-in software rasterizer is the emulation driver; RegisterD3DDriver adds
-// others (a GUID, names, descriptions and a factory of TDeviceDriver).
-// Fakes: SetD3DPlatform replaces the factories behind the entry points (d3drmfake.h has a
-// recording, failure-injecting one).
+// Drivers: a device draws through a TDeviceDriver; d3ddriver.h has the interface, the drawing
+// rules and the driver table (the built-in software rasterizer first).
+// Fakes: SetD3DPlatform replaces the factories behind the entry points (the tests' support
+// library has a recording, failure-injecting one: core/tests/support/d3drmfake.h).
 #pragma once
 
+#include "d3ddriver.h"
+#include "d3dtypes.h"
 #include "dxerror.h"
 
 #include <array>
@@ -23,54 +25,9 @@
 #include <string>
 #include <vector>
 
-using D3DVALUE = float;
-using DWORD = std::uint32_t;
-using WORD = std::uint16_t;
-using BOOL = int;
-
-struct D3DVECTOR
-{
-    D3DVALUE x = 0, y = 0, z = 0;
-};
-
 struct D3DRMBOX
 {
     D3DVECTOR min, max;
-};
-
-struct GUID
-{
-    std::uint32_t Data1 = 0;
-    std::uint16_t Data2 = 0, Data3 = 0;
-    std::array<std::uint8_t, 8> Data4 = {};
-    friend bool operator==(const GUID&, const GUID&) = default;
-};
-
-// Colour models and render depths of a driver description.
-using D3DCOLORMODEL = DWORD;
-inline constexpr D3DCOLORMODEL D3DCOLOR_MONO = 1;
-inline constexpr D3DCOLORMODEL D3DCOLOR_RGB = 2;
-
-inline constexpr DWORD DDBD_1 = 0x4000;
-inline constexpr DWORD DDBD_2 = 0x2000;
-inline constexpr DWORD DDBD_4 = 0x1000;
-inline constexpr DWORD DDBD_8 = 0x800;
-inline constexpr DWORD DDBD_16 = 0x400;
-inline constexpr DWORD DDBD_24 = 0x200;
-inline constexpr DWORD DDBD_32 = 0x100;
-
-// The part of a Direct3D device description the driver list looks at. A description with
-// colour model 0 means "not available this way" (no hardware, or no emulation).
-struct D3DDEVICEDESC
-{
-    DWORD dwSize = sizeof(D3DDEVICEDESC);
-    DWORD dwFlags = 0;
-    D3DCOLORMODEL dcmColorModel = 0;
-    DWORD dwDevCaps = 0;
-    DWORD dwDeviceRenderBitDepth = 0;
-    DWORD dwDeviceZBufferBitDepth = 0;
-    DWORD dwMaxBufferSize = 0;
-    DWORD dwMaxVertexCount = 0;
 };
 
 inline constexpr HRESULT D3DENUMRET_CANCEL = 0;
@@ -88,39 +45,11 @@ inline constexpr D3DRMLIGHTTYPE D3DRMLIGHT_SPOT = 2;
 inline constexpr D3DRMLIGHTTYPE D3DRMLIGHT_DIRECTIONAL = 3;
 inline constexpr D3DRMLIGHTTYPE D3DRMLIGHT_PARALLELPOINT = 4;
 
-// Render quality: shade mode | lighting | fill mode.
-using D3DRMRENDERQUALITY = DWORD;
-inline constexpr DWORD D3DRMSHADE_FLAT = 0;
-inline constexpr DWORD D3DRMSHADE_GOURAUD = 1;
-inline constexpr DWORD D3DRMSHADE_PHONG = 2;
-inline constexpr DWORD D3DRMSHADE_MASK = 7;
-inline constexpr DWORD D3DRMLIGHT_OFF = 0 * 8;
-inline constexpr DWORD D3DRMLIGHT_ON = 1 * 8;
-inline constexpr DWORD D3DRMLIGHT_MASK = 7 * 8;
-inline constexpr DWORD D3DRMFILL_POINTS = 0 * 64;
-inline constexpr DWORD D3DRMFILL_WIREFRAME = 1 * 64;
-inline constexpr DWORD D3DRMFILL_SOLID = 2 * 64;
-inline constexpr DWORD D3DRMFILL_MASK = 7 * 64;
-inline constexpr D3DRMRENDERQUALITY D3DRMRENDER_FLAT =
-    D3DRMSHADE_FLAT | D3DRMLIGHT_ON | D3DRMFILL_SOLID; // 0x88
-
 using D3DRMLOADOPTIONS = DWORD;
 inline constexpr D3DRMLOADOPTIONS D3DRMLOAD_FROMFILE = 0;
 
 // ---------------------------------------------------------------------------------------------
 // Windows: where a device's pictures go.
-
-// A finished picture: Width x Height pixels, rows top to bottom, each 0xFFRRGGBB (the layout
-// of QImage::Format_RGB32).
-struct TFrameBuffer
-{
-    int Width = 0;
-    int Height = 0;
-    std::vector<std::uint32_t> Pixels;
-    // Added: per pixel, 1 where a Render drew and 0 where only a Clear did; empty when the
-    // driver cannot tell.
-    std::vector<std::uint8_t> Coverage;
-};
 
 // A window (or a paint event's canvas) that shows pictures. The Qt widget implements it;
 // the command line implements it to capture a frame. The layer never owns a target: whoever
@@ -341,8 +270,6 @@ public:
 
 void SetD3DPlatform(std::shared_ptr<TD3DPlatform> platform);
 TD3DPlatform& D3DPlatform();
-// A new instance of the built-in platform, for fakes that wrap the real layer.
-std::shared_ptr<TD3DPlatform> CreateBuiltinD3DPlatform();
 
 HRESULT Direct3DRMCreate(LPDIRECT3DRM& d3drm);
 HRESULT DirectDrawCreate(const GUID* guid, LPDIRECTDRAW& directDraw, void* outer);
@@ -351,103 +278,3 @@ HRESULT DirectDrawCreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER& clipper, void*
 // result = a x b (the usual component formula); returns result.
 D3DVECTOR* D3DRMVectorCrossProduct(D3DVECTOR* result, const D3DVECTOR* a, const D3DVECTOR* b);
 D3DVALUE D3DRMVectorModulus(const D3DVECTOR* v);
-
-// ---------------------------------------------------------------------------------------------
-// Drivers: what a device draws with.
-
-// A scene flattened for one Render: what a driver needs to draw it.
-struct TRenderMesh
-{
-    // Vertex positions (x, y, z each), face sizes, corner indices (faces one after another,
-    // each drawn as a fan from its first corner) and one RGB colour per face (0 .. 1).
-    std::vector<float> Positions;
-    std::vector<std::uint32_t> FaceSizes;
-    std::vector<std::uint32_t> Indices;
-    std::vector<float> FaceColors;
-    // Changes whenever the mesh builder changes the geometry, so drivers that keep a copy of a
-    // mesh (uploaded to a graphics card) know when to make it anew.
-    std::uint64_t Version = 0;
-};
-
-// A row-vector transform: p' = p * M, with the rows of M the X, Y, Z axes and the origin.
-struct TMatrix43
-{
-    std::array<float, 12> M = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-};
-
-struct TRenderItem
-{
-    std::shared_ptr<const TRenderMesh> Mesh;
-    TMatrix43 World; // mesh coordinates to scene coordinates
-};
-
-struct TRenderLights
-{
-    float Ambient[3] = {0, 0, 0};
-    struct TDirectional
-    {
-        float Direction[3]; // unit vector in scene coordinates: where the light shines to
-        float Color[3];
-    };
-    std::vector<TDirectional> Directional;
-};
-
-// What a driver is to draw, and how the built-in one draws it (another driver should match):
-// - camera coordinates: x right, y up, z ahead; only Front <= z <= Back is drawn;
-// - screen: sx = X + Width / 2 + (x / z) * k, sy = Y + Height / 2 - (y / z) * k with
-//   k = Height / (2 * Field) pixels; a pixel is covered when its centre is inside;
-// - depth: the largest 1/z wins, the first drawn on a tie;
-// - faces of fewer than 3 corners draw nothing; the others draw as fans from corner 0;
-//   a face whose normal (v1 - v0) x (v2 - v0) (Newell's for more corners) points away from
-//   the eye is not drawn;
-// - flat lighting (when Quality has D3DRMLIGHT_ON): per channel, ambient plus each
-//   directional colour times max(0, -normal . direction), capped at 1, times the face colour,
-//   quantized to Shades steps (rastershared.h has these rules); with lights off, the face colour.
-struct TRenderView
-{
-    int X = 0, Y = 0, Width = 0, Height = 0; // the viewport's rectangle on the device
-    float Front = 1, Back = 100, Field = 0.5f;
-    TMatrix43 View; // scene coordinates to camera coordinates
-    TRenderLights Lights;
-    D3DRMRENDERQUALITY Quality = D3DRMRENDER_FLAT;
-    DWORD Shades = 32;
-    BOOL Dither = 0;
-    std::vector<TRenderItem> Items;
-};
-
-// The implementation of a device for one driver.
-class TDeviceDriver
-{
-public:
-    virtual ~TDeviceDriver() = default;
-    virtual void Clear(int x, int y, int width, int height, std::uint32_t color) = 0;
-    virtual void Render(const TRenderView& view) = 0;
-    // The picture drawn so far.
-    virtual const TFrameBuffer& Frame() = 0;
-};
-
-using TDeviceDriverFactory = std::function<std::unique_ptr<TDeviceDriver>(int width, int height)>;
-
-struct TDriverRegistration
-{
-    GUID Guid;
-    std::string Description;
-    std::string Name;
-    D3DDEVICEDESC HWDesc;
-    D3DDEVICEDESC HELDesc;
-    TDeviceDriverFactory Factory;
-};
-
-// The built-in software driver (emulation): flat shading, depth test, deterministic output.
-inline constexpr GUID kSoftwareDriverGuid = {
-    0x51756C6D, 0x5357, 0x0001, {0x80, 0x00, 0x51, 0x75, 0x69, 0x6C, 0x6C, 0x31}};
-inline constexpr const char* kSoftwareDriverName = "RGB Emulation";
-inline constexpr const char* kSoftwareDriverDescription = "Quillmark software rasterizer";
-
-// Adds a driver that EnumDevices lists after the built-in one and CreateDeviceFromClipper
-// accepts by GUID. A GUID already registered replaces that entry.
-void RegisterD3DDriver(TDriverRegistration driver);
-// Removes a registered driver (the built-in one stays). Returns whether one was removed.
-bool UnregisterD3DDriver(const GUID& guid);
-// Makes a driver the one used for a null GUID (the built-in one until changed).
-void SetDefaultD3DDriver(const GUID& guid);

@@ -1,5 +1,5 @@
-// The in-memory 3DO model (geometry sets, meshes, vertices, faces, hierarchy nodes), the
-// process-wide current model, and the loader that fills it from a .3do file.
+// The in-memory 3DO model (geometry sets, meshes, vertices, faces, hierarchy nodes) and the
+// process-wide current model: bounds, mesh-to-node links and mesh offsets. loader.h fills it.
 #pragma once
 
 #include "errors.h"
@@ -14,15 +14,8 @@
 inline constexpr std::size_t kMaxNameLength = 30;
 inline constexpr int kMaxFaceVertices = 256;
 
-inline constexpr const char* kInvalidIntegerFormat = "'%s' is not a valid integer value";
 inline constexpr const char* kFaceTooManyVertices = "Face has more than 256 vertices";
 inline constexpr const char* kParentChainCycle = "Hierarchy node parent chain has a cycle";
-inline constexpr const char* kMismatchCaption = "3DO Import Error";
-inline constexpr const char* kLoadCaption = "Loading Jedi Knight 3DO";
-inline constexpr const char* kLoadingGeometry = "Loading GEOMETRY...";
-inline constexpr const char* kLoadingHierarchy = "Loading HIERARCHY...";
-inline constexpr const char* kLearningAbout3DO = "Learning About 3DO...";
-inline constexpr const char* kOutOfMemory = "Out of memory";
 
 // An index-addressed list of owned items. Every access outside 0 .. Count-1 throws
 // EListError and changes nothing.
@@ -147,6 +140,16 @@ struct T3DONode
 
 using TNodeList = TObjectList<T3DONode>;
 
+// Where a node places its mesh: the node's position and pivot plus its ancestors' positions,
+// added from the node up. Throws EListError for an index outside `nodes` (the node's or a
+// parent's) and EModelError(kParentChainCycle) for a parent chain that loops.
+struct T3DOOffset
+{
+    double X = 0, Y = 0, Z = 0;
+};
+
+T3DOOffset NodeOffset(const TNodeList& nodes, int nodeIndex);
+
 class T3DOMesh
 {
 public:
@@ -160,8 +163,7 @@ public:
     double MinX = 0, MinY = 0, MinZ = 0, MaxX = 0, MaxY = 0, MaxZ = 0;
     double OffsetX = 0, OffsetY = 0, OffsetZ = 0;
 
-    // Sums node NodeIndex's position and pivot and its ancestors' positions from `nodes`.
-    // Throws EListError for a bad index and EModelError(kParentChainCycle) on a cycle.
+    // Sets the offset to NodeOffset(nodes, NodeIndex).
     void FindOffset(const TNodeList& nodes);
     // The same, on the process-wide HierarchyNodes.
     void FindOffset();
@@ -203,79 +205,3 @@ void ComputeBounds(T3DO& model);
 void ComputeBounds();
 void LinkMeshesToNodes(T3DO& model, const TNodeList& nodes);
 void LinkMeshesToNodes();
-
-// What the loader needs of its progress window. Gauge values are unsigned 16-bit and the
-// position never passes the maximum.
-class TLoadProgress
-{
-public:
-    virtual ~TLoadProgress() = default;
-    virtual void SetCaption(const std::string& caption) = 0;
-    virtual void SetText(const std::string& text) = 0;
-    virtual void SetMin(std::uint16_t value) = 0;
-    virtual void SetMax(std::uint16_t value) = 0;
-    // Values outside Min .. Max read back as the nearer limit.
-    virtual void SetPosition(int value) = 0;
-    virtual std::uint16_t Position() const = 0;
-    virtual void Show() = 0;
-    virtual void Hide() = 0;
-    virtual void Update() = 0; // repaint now: no events are processed while a load runs
-    // The modal "3DO Import Error" box for a GEOSET number that differs from its index.
-    virtual void ReportMismatch(const std::string& text) = 0;
-    // Called every few megabytes so a long load can keep its window alive.
-    virtual void Tick(std::uint64_t bytesRead, std::uint64_t totalBytes)
-    {
-        (void)bytesRead;
-        (void)totalBytes;
-    }
-};
-
-// A progress sink without a window: keeps the gauge arithmetic and collects mismatch texts.
-class TSilentProgress : public TLoadProgress
-{
-public:
-    std::string Caption, Text;
-    std::uint16_t Min = 0, Max = 0, Pos = 0;
-    bool Visible = false;
-    std::vector<std::string> Warnings;
-
-    void SetCaption(const std::string& caption) override { Caption = caption; }
-    void SetText(const std::string& text) override { Text = text; }
-    void SetMin(std::uint16_t value) override { Min = value; }
-    void SetMax(std::uint16_t value) override;
-    void SetPosition(int value) override;
-    std::uint16_t Position() const override { return Pos; }
-    void Show() override { Visible = true; }
-    void Hide() override { Visible = false; }
-    void Update() override {}
-    void ReportMismatch(const std::string& text) override { Warnings.push_back(text); }
-};
-
-struct TLoadedModel
-{
-    std::unique_ptr<T3DO> Model;
-    std::unique_ptr<TNodeList> Nodes;
-};
-
-// Bytes the loader may use for one model before it gives up with kOutOfMemory: the memory
-// the system reports as available when the load starts. Tests may lower it.
-std::uint64_t LoaderMemoryBudget();
-void SetLoaderMemoryBudget(std::uint64_t bytes); // 0 restores the system's figure
-
-// Parses a whole .3do text already in memory into a new model and node list (bounds,
-// links and offsets computed). Touches no process-wide state; throws on any error.
-TLoadedModel Parse3DO(std::string_view data, TLoadProgress& progress);
-// The same, reading the file in chunks. Throws EInOutError ("File not found", ...) when the
-// file cannot be opened or read.
-TLoadedModel Parse3DOFile(const std::string& fileName, TLoadProgress& progress);
-
-// Loads FileName and makes it the current model. On failure the previous model, node list
-// and current indices stay exactly as they were, the progress window is hidden, and the
-// error propagates.
-void Load3DO(const std::string& fileName, TLoadProgress& progress);
-
-// Parses an integer field as the loader does; throws EConvertError otherwise.
-std::int32_t StrToInt(std::string_view field);
-// Parses a real field as the loader does; malformed text gives the value of its longest
-// well-formed prefix (0 when there is none).
-double StrToReal(std::string_view field);

@@ -57,7 +57,8 @@ std::uint8_t ShadeChannel(float value, std::uint32_t shades)
     return static_cast<std::uint8_t>(std::floor(v * 255.0f + 0.5f));
 }
 
-std::uint32_t FaceColor(const TCameraLights& lights, const TVec3& unitNormal, const float* material)
+std::uint32_t FaceColor(const TCameraLights& lights, const D3DVECTOR& unitNormal,
+                        const float* material)
 {
     float light[3] = {1, 1, 1};
     if (lights.Lit)
@@ -68,12 +69,12 @@ std::uint32_t FaceColor(const TCameraLights& lights, const TVec3& unitNormal, co
         for (std::size_t i = 0; i < lights.Directions.size(); ++i)
         {
             // A face is lit by a light shining against its normal.
-            const float facing = -Dot(unitNormal, lights.Directions[i]);
+            const float facing = -VectorDot(unitNormal, lights.Directions[i]);
             if (facing > 0)
             {
-                light[0] += facing * lights.Colors[i].X;
-                light[1] += facing * lights.Colors[i].Y;
-                light[2] += facing * lights.Colors[i].Z;
+                light[0] += facing * lights.Colors[i].x;
+                light[1] += facing * lights.Colors[i].y;
+                light[2] += facing * lights.Colors[i].z;
             }
         }
     }

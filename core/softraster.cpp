@@ -146,27 +146,27 @@ void DrawTriangle(const TTarget& t, const std::int64_t (&x)[3], const std::int64
 }
 
 // Signed distances to the six clip planes, non-negative inside.
-void PlaneDistances(const TVec3& v, const TProjection& p, float (&d)[6])
+void PlaneDistances(const D3DVECTOR& v, const TProjection& p, float (&d)[6])
 {
-    d[0] = v.Z - p.Front;
-    d[1] = p.Back - v.Z;
-    d[2] = p.LimitX * v.Z - v.X;
-    d[3] = p.LimitX * v.Z + v.X;
-    d[4] = p.LimitY * v.Z - v.Y;
-    d[5] = p.LimitY * v.Z + v.Y;
+    d[0] = v.z - p.Front;
+    d[1] = p.Back - v.z;
+    d[2] = p.LimitX * v.z - v.x;
+    d[3] = p.LimitX * v.z + v.x;
+    d[4] = p.LimitY * v.z - v.y;
+    d[5] = p.LimitY * v.z + v.y;
 }
 
-void DrawPolygon(const TTarget& t, const TProjection& p, const TVec3* v, int count,
+void DrawPolygon(const TTarget& t, const TProjection& p, const D3DVECTOR* v, int count,
                  std::uint32_t color)
 {
     std::int64_t x[3], y[3];
     float w[3];
-    auto project = [&](const TVec3& a, int slot)
+    auto project = [&](const D3DVECTOR& a, int slot)
     {
-        const float inv = 1.0f / a.Z;
+        const float inv = 1.0f / a.z;
         w[slot] = inv;
-        return ToFixed(p.CenterX + a.X * inv * p.Scale, x[slot]) &&
-               ToFixed(p.CenterY - a.Y * inv * p.Scale, y[slot]) && std::isfinite(inv);
+        return ToFixed(p.CenterX + a.x * inv * p.Scale, x[slot]) &&
+               ToFixed(p.CenterY - a.y * inv * p.Scale, y[slot]) && std::isfinite(inv);
     };
     if (!project(v[0], 0))
         return;
@@ -176,8 +176,8 @@ void DrawPolygon(const TTarget& t, const TProjection& p, const TVec3* v, int cou
 }
 
 // Clips a triangle against the planes it crosses (Sutherland-Hodgman) and draws the rest.
-void DrawClipped(const TTarget& t, const TProjection& p, const TVec3& a, const TVec3& b,
-                 const TVec3& c, std::uint32_t color)
+void DrawClipped(const TTarget& t, const TProjection& p, const D3DVECTOR& a, const D3DVECTOR& b,
+                 const D3DVECTOR& c, std::uint32_t color)
 {
     float da[6], db[6], dc[6];
     PlaneDistances(a, p, da);
@@ -191,14 +191,14 @@ void DrawClipped(const TTarget& t, const TProjection& p, const TVec3& a, const T
         if (da[k] < 0 || db[k] < 0 || dc[k] < 0)
             crossed |= 1 << k;
     }
-    TVec3 poly[12] = {a, b, c};
+    D3DVECTOR poly[12] = {a, b, c};
     if (crossed == 0)
     {
         DrawPolygon(t, p, poly, 3, color);
         return;
     }
     int count = 3;
-    TVec3 next[12];
+    D3DVECTOR next[12];
     for (int k = 0; k < 6 && count >= 3; ++k)
     {
         if (!(crossed & (1 << k)))
@@ -206,8 +206,8 @@ void DrawClipped(const TTarget& t, const TProjection& p, const TVec3& a, const T
         int out = 0;
         for (int i = 0; i < count; ++i)
         {
-            const TVec3& s = poly[i];
-            const TVec3& e = poly[(i + 1) % count];
+            const D3DVECTOR& s = poly[i];
+            const D3DVECTOR& e = poly[(i + 1) % count];
             float ds[6], de[6];
             PlaneDistances(s, p, ds);
             PlaneDistances(e, p, de);
@@ -216,7 +216,7 @@ void DrawClipped(const TTarget& t, const TProjection& p, const TVec3& a, const T
             if ((ds[k] >= 0) != (de[k] >= 0))
             {
                 const float f = ds[k] / (ds[k] - de[k]);
-                next[out++] = {s.X + (e.X - s.X) * f, s.Y + (e.Y - s.Y) * f, s.Z + (e.Z - s.Z) * f};
+                next[out++] = {s.x + (e.x - s.x) * f, s.y + (e.y - s.y) * f, s.z + (e.z - s.z) * f};
             }
         }
         count = out;
@@ -237,7 +237,7 @@ struct TProjected
 
 constexpr std::uint32_t kNotFixed = 1u << 6;
 
-TProjected Project(const TVec3& v, const TProjection& p)
+TProjected Project(const D3DVECTOR& v, const TProjection& p)
 {
     float d[6];
     PlaneDistances(v, p, d);
@@ -248,10 +248,10 @@ TProjected Project(const TVec3& v, const TProjection& p)
     if (r.Out)
         return r;
     // The same arithmetic as DrawPolygon's, so clipped and unclipped faces meet exactly.
-    const float inv = 1.0f / v.Z;
+    const float inv = 1.0f / v.z;
     std::int64_t x = 0, y = 0;
-    if (!ToFixed(p.CenterX + v.X * inv * p.Scale, x) ||
-        !ToFixed(p.CenterY - v.Y * inv * p.Scale, y) || !std::isfinite(inv))
+    if (!ToFixed(p.CenterX + v.x * inv * p.Scale, x) ||
+        !ToFixed(p.CenterY - v.y * inv * p.Scale, y) || !std::isfinite(inv))
     {
         r.Out = kNotFixed;
         return r;
@@ -269,7 +269,7 @@ void DrawFaces(const TTarget& t, const TProjection& p, const TCameraLights& s,
 {
     const std::uint32_t* indices = mesh.Indices.data();
     auto vertex = [&](std::uint32_t i) {
-        return TVec3{cam[3 * i], cam[3 * i + 1], cam[3 * i + 2]};
+        return D3DVECTOR{cam[3 * i], cam[3 * i + 1], cam[3 * i + 2]};
     };
     for (std::size_t f = first; f < last; ++f)
     {
@@ -301,12 +301,12 @@ void DrawFaces(const TTarget& t, const TProjection& p, const TCameraLights& s,
             if (!covers)
                 continue;
         }
-        const TVec3 v0 = vertex(corners[0]);
-        const TVec3 normal = FaceNormal(cam, corners, size);
+        const D3DVECTOR v0 = vertex(corners[0]);
+        const D3DVECTOR normal = FaceNormal(cam, corners, size);
         if (!FacesEye(normal, v0))
             continue;
-        const float length = std::sqrt(Dot(normal, normal));
-        const TVec3 unit = {normal.X / length, normal.Y / length, normal.Z / length};
+        const float length = VectorLength(normal);
+        const D3DVECTOR unit = {normal.x / length, normal.y / length, normal.z / length};
         const std::uint32_t color = FaceColor(s, unit, &mesh.FaceColors[3 * f]);
         if (outAny == 0)
         {
@@ -421,12 +421,12 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
                       i < vertexCount * (part + 1) / parts; ++i)
                  {
                      const float x = in[3 * i], y = in[3 * i + 1], z = in[3 * i + 2];
-                     const TVec3 v = {x * m[0] + y * m[3] + z * m[6] + m[9],
-                                      x * m[1] + y * m[4] + z * m[7] + m[10],
-                                      x * m[2] + y * m[5] + z * m[8] + m[11]};
-                     out[3 * i] = v.X;
-                     out[3 * i + 1] = v.Y;
-                     out[3 * i + 2] = v.Z;
+                     const D3DVECTOR v = {x * m[0] + y * m[3] + z * m[6] + m[9],
+                                          x * m[1] + y * m[4] + z * m[7] + m[10],
+                                          x * m[2] + y * m[5] + z * m[8] + m[11]};
+                     out[3 * i] = v.x;
+                     out[3 * i + 1] = v.y;
+                     out[3 * i + 2] = v.z;
                      static_cast<TProjected&>(FScreen[i]) = Project(v, proj);
                  }
              });

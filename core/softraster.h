@@ -3,7 +3,7 @@
 // whatever the number of threads used.
 #pragma once
 
-#include "d3drm.h"
+#include "d3ddriver.h"
 #include "rastershared.h"
 
 #include <cstdint>

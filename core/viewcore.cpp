@@ -287,8 +287,8 @@ bool TViewCore::KeyCommand(std::uint16_t key, unsigned shift)
 
 void TViewCore::DrawMeshFace(TViewCanvas& canvas, const T3DOMesh& mesh, const T3DOFace& face) const
 {
-    // Deliberate: the buffer holds every corner a face can have, so faces of more than 31
-    // corners are drawn whole.
+    // The buffers hold as many corners as a face can have (kMaxFaceVertices), so every face
+    // is drawn whole.
     std::array<TCanvasPoint, kMaxFaceVertices> points;
     std::array<bool, kMaxFaceVertices> shown;
     const int count = face.VertexCount();

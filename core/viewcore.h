@@ -3,6 +3,7 @@
 // window, quillmark-cli and the tests share one code path.
 #pragma once
 
+#include "keycodes.h"
 #include "matrix3d.h"
 #include "model.h"
 
@@ -37,17 +38,6 @@ enum TShiftFlag : unsigned
     ssAlt = 2,
     ssCtrl = 4
 };
-
-// Virtual key codes the view answers.
-inline constexpr std::uint16_t kVkPageUp = 33;
-inline constexpr std::uint16_t kVkPageDown = 34;
-inline constexpr std::uint16_t kVkLeft = 37;
-inline constexpr std::uint16_t kVkUp = 38;
-inline constexpr std::uint16_t kVkRight = 39;
-inline constexpr std::uint16_t kVkDown = 40;
-inline constexpr std::uint16_t kVkAdd = 107;
-inline constexpr std::uint16_t kVkSeparator = 108;
-inline constexpr std::uint16_t kVkSubtract = 109;
 
 // Creation values and the step settings the system leaves open.
 inline constexpr double kDefaultZoom = 1000.0;

@@ -290,36 +290,11 @@ void CountLine(TXOutput& out, std::int64_t n)
     out.Commit(WriteLineEnd(p));
 }
 
-struct TOffset
-{
-    double X, Y, Z;
-};
-
-// The node's position and pivot plus its ancestors' positions, added from the node up.
-TOffset WorldOffset(const TNodeList& nodes, int nodeIndex)
-{
-    const T3DONode& n = nodes.Get(nodeIndex);
-    TOffset o{n.X + n.PivotX, n.Y + n.PivotY, n.Z + n.PivotZ};
-    // Added: a chain longer than the node count must loop somewhere.
-    int steps = 0;
-    for (int p = n.ParentIndex; p >= 0;)
-    {
-        if (++steps > nodes.Count())
-            throw EModelError(kParentChainCycle);
-        const T3DONode& parent = nodes.Get(p);
-        o.X += parent.X;
-        o.Y += parent.Y;
-        o.Z += parent.Z;
-        p = parent.ParentIndex;
-    }
-    return o;
-}
-
 void WriteVertices(TXOutput& out, const T3DOMesh& mesh, const TNodeList& nodes, double scale)
 {
     if (mesh.Vertices.Count() == 0)
         return;
-    const TOffset o = WorldOffset(nodes, mesh.NodeIndex);
+    const T3DOOffset o = NodeOffset(nodes, mesh.NodeIndex);
     static_assert(3 * kMaxXRealLength + 8 <= TXOutput::kRoom);
     for (const T3DOVertex& v : mesh.Vertices)
     {

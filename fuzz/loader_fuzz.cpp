@@ -1,4 +1,5 @@
 // Any bytes given to the loader end in a model or in an exception, never in a crash or hang.
+#include "loader.h"
 #include "model.h"
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // Whatever the loader accepts, the .X writer turns into text and the glTF writer into a .glb,
 // or each ends with a clean exception.
 #include "gltfexport.h"
+#include "loader.h"
 #include "model.h"
 #include "xexport.h"
 

@@ -154,7 +154,8 @@ std::vector<float> TriangleVertices(const TRenderMesh& mesh)
     std::vector<float> out;
     const std::size_t vertexCount = mesh.Positions.size() / 3;
     auto vertex = [&](std::uint32_t i) {
-        return TVec3{mesh.Positions[3 * i], mesh.Positions[3 * i + 1], mesh.Positions[3 * i + 2]};
+        return D3DVECTOR{mesh.Positions[3 * i], mesh.Positions[3 * i + 1],
+                         mesh.Positions[3 * i + 2]};
     };
     std::size_t corner = 0;
     for (std::size_t f = 0; f < mesh.FaceSizes.size(); ++f)
@@ -167,12 +168,12 @@ std::vector<float> TriangleVertices(const TRenderMesh& mesh)
         const std::uint32_t* corners = mesh.Indices.data() + first;
         if (std::any_of(corners, corners + size, [&](std::uint32_t i) { return i >= vertexCount; }))
             continue;
-        const TVec3 v0 = vertex(corners[0]);
-        const TVec3 normal = FaceNormal(mesh.Positions.data(), corners, size);
+        const D3DVECTOR v0 = vertex(corners[0]);
+        const D3DVECTOR normal = FaceNormal(mesh.Positions.data(), corners, size);
         const float* material = &mesh.FaceColors[3 * f];
-        auto pushVertex = [&](const TVec3& p)
+        auto pushVertex = [&](const D3DVECTOR& p)
         {
-            out.insert(out.end(), {p.X, p.Y, p.Z, normal.X, normal.Y, normal.Z, v0.X, v0.Y, v0.Z,
+            out.insert(out.end(), {p.x, p.y, p.z, normal.x, normal.y, normal.z, v0.x, v0.y, v0.z,
                                    material[0], material[1], material[2]});
         };
         for (std::uint32_t k = 1; k + 1 < size; ++k)
@@ -455,14 +456,14 @@ private:
         std::array<GLfloat, 3 * kMaxLights> colors{};
         for (int i = 0; i < count; ++i)
         {
-            const TVec3& d = lights.Directions[i];
-            const TVec3& c = lights.Colors[i];
-            directions[3 * i] = d.X;
-            directions[3 * i + 1] = d.Y;
-            directions[3 * i + 2] = d.Z;
-            colors[3 * i] = c.X;
-            colors[3 * i + 1] = c.Y;
-            colors[3 * i + 2] = c.Z;
+            const D3DVECTOR& d = lights.Directions[i];
+            const D3DVECTOR& c = lights.Colors[i];
+            directions[3 * i] = d.x;
+            directions[3 * i + 1] = d.y;
+            directions[3 * i + 2] = d.z;
+            colors[3 * i] = c.x;
+            colors[3 * i + 1] = c.y;
+            colors[3 * i + 2] = c.z;
         }
         const TGLShared::TLocations& at = FShared->Locations();
         QOpenGLShaderProgram& program = FShared->Program();

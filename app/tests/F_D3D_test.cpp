@@ -2,8 +2,9 @@
 #include "F_D3D.h"
 
 #include "U_Idle.h"
+#include "d3drmfake.h"
 #include "dialogs.h"
-#include "fake_d3d.h"
+#include "testsupport.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -3,17 +3,16 @@
 
 #include "colors.h"
 #include "model.h"
+#include "testsupport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
@@ -84,9 +83,17 @@ class TEditFormTest : public QObject
 {
     Q_OBJECT
 
+    TFakeDialogs FDialogs;
+
 private slots:
+    void initTestCase()
+    {
+        RegisterViewFactory();
+        SetDialogs(&FDialogs);
+    }
     void init()
     {
+        FDialogs.Messages.clear();
         BackgroundColor = 0xFFFFFF;
         PolygonWireColor = 0x0000FF; // red
         VertexColor = 0xFF0000;      // blue
@@ -305,21 +312,6 @@ private slots:
     void faceBuildingLimits()
     {
         MessageCaption = "Vellspore";
-        QString caption, text;
-        const auto answerNextBox = [&]
-        {
-            QTimer::singleShot(
-                0,
-                [&]
-                {
-                    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                    {
-                        caption = box->windowTitle();
-                        text = box->text();
-                        box->accept();
-                    }
-                });
-        };
         TEditForm form(nullptr);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -331,28 +323,29 @@ private slots:
         QCOMPARE(form.FFacePoints->Count(), 2);
         QCOMPARE(form.FFacePoints->Get(1).ScreenX, 7);
         QCOMPARE(form.FFacePoints->Get(1).ScreenY, 9);
-        answerNextBox();
         Release(&form, Qt::Key_C);
-        QCOMPARE(text, QString("By definition, you must have more than 2 vertices in a face."));
-        QCOMPARE(caption, QString("Vellspore"));
+        QCOMPARE(FDialogs.Messages.size(), 1);
+        QCOMPARE(
+            FDialogs.Messages[0],
+            qMakePair(QString("Vellspore"),
+                      QString("By definition, you must have more than 2 vertices in a face.")));
         QVERIFY(FaceBuildingActive);
 
         for (int k = 2; k < 30; ++k)
             form.MatClick();
         QCOMPARE(form.FFacePoints->Count(), 30);
-        text.clear();
-        answerNextBox();
         form.MatClick();
-        QCOMPARE(text, QString("You have meet the maximum number of vertices for a given face.  "
-                               "The current face will now be closed."));
+        QCOMPARE(FDialogs.Messages.size(), 2);
+        QCOMPARE(FDialogs.Messages[1].second,
+                 QString("You have meet the maximum number of vertices for a given face.  "
+                         "The current face will now be closed."));
         QVERIFY(!FaceBuildingActive);
         QCOMPARE(form.FFacePoints->Count(), 30);
 
         FaceBuildingActive = true;
-        text.clear();
         Release(&form, Qt::Key_C); // more than 2 points: closes without a word
         QVERIFY(!FaceBuildingActive);
-        QVERIFY(text.isEmpty());
+        QCOMPARE(FDialogs.Messages.size(), 2);
     }
 
     void closingDestroysTheWindow()
@@ -432,14 +425,7 @@ private slots:
         form.grab();
         form.grab();
         QCoreApplication::processEvents();
-        int boxes = 0;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-            {
-                ++boxes;
-                QCOMPARE(box->text(), QString("List index out of bounds"));
-            }
-        QCOMPARE(boxes, 1);
+        QCOMPARE(MessageTexts(FDialogs), std::vector<std::string>{"List index out of bounds"});
     }
 };
 

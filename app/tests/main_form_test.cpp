@@ -8,6 +8,7 @@
 #include "testsupport.h"
 #include "xexport.h"
 #include "F_D3D.h"
+#include "F_EDIT.h"
 #include "d3drmfake.h"
 
 #include <QLabel>
@@ -108,7 +109,11 @@ private:
     std::function<QWidget*(TViewHost*, int)> FRealViewFactory;
 
 private slots:
-    void initTestCase() { FRealViewFactory = ViewFactory; }
+    void initTestCase()
+    {
+        RegisterViewFactory();
+        FRealViewFactory = ViewFactory;
+    }
 
     void realViewWindowOpensAtItsDesignSizeWithItsMenuAfterFile()
     {
@@ -311,9 +316,10 @@ private slots:
         QVERIFY(first); // earlier previews stay open
 
         // A preview that cannot be built is reported; earlier ones are untouched.
-        auto platform = std::make_shared<TRecordingPlatform>();
-        platform->FailAlways("IDirect3DRM::CreateViewport", static_cast<HRESULT>(0x80000003u));
-        SetD3DPlatform(platform);
+        auto log = std::make_shared<TFakeLog>();
+        log->Drivers = {FakeDriver(1, "RGB Emulation", DDBD_16 | DDBD_24 | DDBD_32)};
+        log->Failures["CreateViewport"] = static_cast<HRESULT>(0x80000003u);
+        SetD3DPlatform(std::make_shared<TFakePlatform>(log));
         QTest::mouseClick(MainForm->CurrGeoSet->UpButton, Qt::LeftButton);
         SetD3DPlatform(nullptr);
         QCOMPARE(previews(), before + 2);

@@ -17,7 +17,7 @@
 
 namespace
 {
-const std::string kSharedX = QUILLMARK_SHARED_X;
+const std::string kTestData = QUILLMARK_TESTDATA;
 
 // Two quads seen from the front: the left one faces the light straight on (0.1 ambient + 0.9
 // directional = 1.0, white), the right one is tilted by 60 degrees (0.1 + 0.9 * 0.5 = 0.55,
@@ -140,18 +140,18 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("frames");
-        QTest::newRow("head") << "boss_head.x" << 1;
-        QTest::newRow("head turned") << "boss_head.x" << 7;
+        QTest::newRow("house") << "house_crlf.x" << 1;
+        QTest::newRow("house turned") << "house_crlf.x" << 7;
         QTest::newRow("nested frames") << "frames_cube.x" << 3;
-        QTest::newRow("shoe") << "shoe.x" << 2;
-        QTest::newRow("penguin") << "pengu001_Body.x" << 5;
+        QTest::newRow("top") << "top_lf.x" << 2;
+        QTest::newRow("top turned") << "top_lf.x" << 5;
     }
 
     void DriversDrawTheSamePicture()
     {
         QFETCH(QString, file);
         QFETCH(int, frames);
-        const std::string path = kSharedX + "/" + file.toStdString();
+        const std::string path = kTestData + "/" + file.toStdString();
         const QImage software = RenderWith("RGB Emulation", path, frames);
         const QImage opengl = RenderWith("OpenGL", path, frames);
         QCOMPARE(software.size(), QSize(400, 300));
@@ -233,7 +233,7 @@ private slots:
 
     void PreviewSpinsAndCountsFrames()
     {
-        const std::string path = kSharedX + "/boss_head.x";
+        const std::string path = kTestData + "/house_crlf.x";
         TD3DForm* form = TD3DForm::Create(nullptr, path);
         std::unique_ptr<TD3DForm> owner(form);
         form->show();

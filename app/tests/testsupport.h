@@ -108,3 +108,12 @@ inline QString ReadTextFile(const QString& fileName)
         return QString();
     return QString::fromUtf8(file.readAll());
 }
+
+// The texts of the message boxes shown so far.
+inline std::vector<std::string> MessageTexts(const TFakeDialogs& dialogs)
+{
+    std::vector<std::string> texts;
+    for (const auto& message : dialogs.Messages)
+        texts.push_back(message.second.toStdString());
+    return texts;
+}

@@ -7,20 +7,22 @@ src="$2"
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
-shared="$src/../shared/testdata/x"
+data="$src/core/tests/data"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; fi; }
 
-"$cli" render "$shared/boss_head.x" "$tmp/software.png" --driver "RGB Emulation"
+"$cli" render "$data/house_crlf.x" "$tmp/software.png" --driver "RGB Emulation"
 check "software render exits 0" "[ $? -eq 0 ]"
-"$cli" render "$shared/boss_head.x" "$tmp/opengl.png" --driver opengl
+"$cli" render "$data/house_crlf.x" "$tmp/opengl.png" --driver opengl
 check "OpenGL render exits 0" "[ $? -eq 0 ]"
 "$cli" render "$src/samples/walker.3do" "$tmp/walker_sw.png" --driver "RGB Emulation" --size 320x240
 "$cli" render "$src/samples/walker.3do" "$tmp/walker_gl.png" --driver OpenGL --size 320x240
 check "OpenGL render of a .3do exits 0" "[ $? -eq 0 ]"
 
+# The comparison needs ImageMagick (scripts/install-deps.sh installs it): without it, fail.
+check "ImageMagick is installed" "command -v compare >/dev/null && command -v convert >/dev/null"
 # Pixels that differ, allowing a rounding step per channel: at most a few along edges.
 differing() { compare -metric AE -fuzz 1% "$1" "$2" null: 2>&1; }
 covered() { convert "$1" -threshold 0 -format '%[fx:int(mean*w*h)]' info:; }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -125,4 +127,33 @@ TEST(TrimLeadingSpaces, StripsOnlySpacesAndCutsAt999)
     EXPECT_EQ(TrimLeadingSpaces(" a b "), "a b ");
     const std::string longText = "  " + std::string(1200, 'x');
     EXPECT_EQ(TrimLeadingSpaces(longText), std::string(999, 'x'));
+}
+
+TEST(NumberFields, IntegersAreDecimalOrDollarHexAndFailWithTheirText)
+{
+    EXPECT_EQ(StrToInt("$1F"), 31);
+    EXPECT_EQ(StrToInt("$ffffffff"), -1);
+    EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(StrToInt("+12"), 12);
+    EXPECT_EQ(StrToInt("  7"), 7);
+    for (const char* bad : {"", "$", "-", "+", "$100000000", "12a", "-$1", "1 ", " "})
+        EXPECT_THROW(StrToInt(bad), EConvertError) << bad;
+}
+
+TEST(NumberFields, RealsAcceptTheNumberGrammarAndTolerateGarbage)
+{
+    EXPECT_EQ(StrToReal("1.5"), 1.5);
+    EXPECT_EQ(StrToReal("-.25"), -0.25);
+    EXPECT_EQ(StrToReal("+2e3"), 2000);
+    EXPECT_EQ(StrToReal("3E-2"), 0.03);
+    EXPECT_EQ(StrToReal("  4"), 4);
+    EXPECT_TRUE(std::signbit(StrToReal("-0.0")));
+    // Malformed reals are not reported; the well-formed prefix counts.
+    EXPECT_EQ(StrToReal("1.5abc"), 1.5);
+    EXPECT_EQ(StrToReal("7."), 7);
+    EXPECT_EQ(StrToReal("2e"), 2);
+    EXPECT_EQ(StrToReal("abc"), 0);
+    EXPECT_EQ(StrToReal("nan"), 0);
+    EXPECT_EQ(StrToReal(""), 0);
+    EXPECT_TRUE(std::isinf(StrToReal("1e999")));
 }

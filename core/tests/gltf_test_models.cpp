@@ -3,6 +3,7 @@
 // models with deep and detached hierarchies, rotations, pivots, two geosets and every kind of
 // material and face variant. usage: gltf_test_models OUTDIR [MODEL.3do ...]
 #include "gltfexport.h"
+#include "loader.h"
 #include "model.h"
 
 #include <cmath>

@@ -141,9 +141,11 @@ TEST(Model, OffsetsAddPivotOnlyForTheOwnNode)
     root.ParentIndex = -1;
     root.X = 100;
     root.PivotX = 1000; // ancestors' pivots play no part
+    root.PivotZ = 3000;
     T3DONode mid;
     mid.ParentIndex = 0;
     mid.Y = 20;
+    mid.Z = 30;
     mid.PivotY = 2000;
     T3DONode leaf;
     leaf.ParentIndex = 1;
@@ -151,6 +153,8 @@ TEST(Model, OffsetsAddPivotOnlyForTheOwnNode)
     leaf.Y = 2;
     leaf.Z = 3;
     leaf.PivotX = 0.5;
+    leaf.PivotY = 0.25;
+    leaf.PivotZ = 0.125;
     nodes.Add(root);
     nodes.Add(mid);
     nodes.Add(leaf);
@@ -158,8 +162,8 @@ TEST(Model, OffsetsAddPivotOnlyForTheOwnNode)
     m.NodeIndex = 2;
     m.FindOffset(nodes);
     EXPECT_EQ(m.OffsetX, 1 + 0.5 + 100);
-    EXPECT_EQ(m.OffsetY, 2 + 20);
-    EXPECT_EQ(m.OffsetZ, 3);
+    EXPECT_EQ(m.OffsetY, 2 + 0.25 + 20);
+    EXPECT_EQ(m.OffsetZ, 3 + 0.125 + 30);
 
     T3DOMesh single;
     single.NodeIndex = 0;
@@ -170,7 +174,7 @@ TEST(Model, OffsetsAddPivotOnlyForTheOwnNode)
     single.FindOffset(nodes);
     EXPECT_EQ(single.OffsetX, 1.5);
     EXPECT_EQ(single.OffsetY, 2);
-    EXPECT_EQ(single.OffsetZ, 3);
+    EXPECT_EQ(single.OffsetZ, 3 + 3000.0); // its own node's pivot
 }
 
 TEST(Model, OffsetFailsOnBadIndexAndOnParentCycle)

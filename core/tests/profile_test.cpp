@@ -70,6 +70,11 @@ TEST_F(ProfileTest, ExistingKeyIsUpdatedInPlaceKeepingEveryOtherLine)
     WritePrivateProfileString("COLORS", "Grid Marks", "-1", file);
     EXPECT_EQ(Get(file), "; my colours\r\n[Other]\r\nGrid Marks=7\r\n\r\n[colors]\r\n"
                          "Grid Marks=-1\r\nVertex=3\r\nodd line without equals\r\n");
+
+    // Mixed line ends: every line but the changed one keeps its own, byte for byte.
+    Put(file, "[colors]\r\nGrid Marks=1\nVertex=3\r\n; note\n\n[Other]\r\nx=y");
+    WritePrivateProfileString("COLORS", "Vertex", "4", file);
+    EXPECT_EQ(Get(file), "[colors]\r\nGrid Marks=1\nVertex=4\r\n; note\n\n[Other]\r\nx=y");
 }
 
 TEST_F(ProfileTest, NewKeyGoesAfterTheLastLineOfItsSection)

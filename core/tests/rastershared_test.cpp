@@ -7,17 +7,17 @@ TEST(RasterShared, TriangleAndPolygonNormals)
 {
     const float positions[] = {0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0};
     const std::uint32_t triangle[] = {0, 1, 3};
-    const TVec3 t = FaceNormal(positions, triangle, 3);
-    EXPECT_EQ(t.X, 0.0f);
-    EXPECT_EQ(t.Y, 0.0f);
-    EXPECT_EQ(t.Z, 4.0f);
+    const D3DVECTOR t = FaceNormal(positions, triangle, 3);
+    EXPECT_EQ(t.x, 0.0f);
+    EXPECT_EQ(t.y, 0.0f);
+    EXPECT_EQ(t.z, 4.0f);
     // Newell's method: twice the area along the normal; corners listed the other way round
     // turn it over.
     const std::uint32_t square[] = {0, 3, 2, 1};
-    const TVec3 q = FaceNormal(positions, square, 4);
-    EXPECT_EQ(q.X, 0.0f);
-    EXPECT_EQ(q.Y, 0.0f);
-    EXPECT_EQ(q.Z, -8.0f);
+    const D3DVECTOR q = FaceNormal(positions, square, 4);
+    EXPECT_EQ(q.x, 0.0f);
+    EXPECT_EQ(q.y, 0.0f);
+    EXPECT_EQ(q.z, -8.0f);
 }
 
 TEST(RasterShared, OnlyFacesTurnedToTheEyeAreDrawn)
@@ -41,10 +41,10 @@ TEST(RasterShared, LightsAreTurnedIntoCameraCoordinates)
     EXPECT_EQ(lights.Shades, 16u);
     EXPECT_EQ(lights.Ambient[1], 0.25f);
     ASSERT_EQ(lights.Directions.size(), 1u);
-    EXPECT_EQ(lights.Directions[0].X, 0.0f);
-    EXPECT_EQ(lights.Directions[0].Y, 1.0f);
-    EXPECT_EQ(lights.Directions[0].Z, 0.0f);
-    EXPECT_EQ(lights.Colors[0].X, 0.5f);
+    EXPECT_EQ(lights.Directions[0].x, 0.0f);
+    EXPECT_EQ(lights.Directions[0].y, 1.0f);
+    EXPECT_EQ(lights.Directions[0].z, 0.0f);
+    EXPECT_EQ(lights.Colors[0].x, 0.5f);
 
     view.Quality = D3DRMSHADE_FLAT | D3DRMLIGHT_OFF | D3DRMFILL_SOLID;
     EXPECT_FALSE(CameraLights(view).Lit);

@@ -314,7 +314,9 @@ TEST(XExport, SeveralMeshesMergeWithShiftedFaceIndices)
     AddVertex(a, 1, 0, 0);
     AddVertex(a, 0, 1, 0);
     AddFace(a, {0, 1});
-    // b has no vertices of its own: its faces still shift by a's two.
+    // b has no vertices of its own but two faces: c's faces shift by the two vertices before
+    // it, not by the three faces.
+    AddFace(b, {});
     AddFace(b, {});
     AddVertex(c, 0, 0, 1);
     AddVertex(c, 0, 0, 2);
@@ -337,8 +339,9 @@ TEST(XExport, SeveralMeshesMergeWithShiftedFaceIndices)
                                              " -0.000000;2.000000;-0.000000;,\n"
                                              " -0.000000;3.000000;-0.000000;,\n"
                                              "\n"
-                                             " 5;\n"
+                                             " 6;\n"
                                              " 2;1,0;,\n"
+                                             " 0;\n"
                                              " 0;\n"
                                              " 1;4;,\n"
                                              " 3;4,3,2;,\n"

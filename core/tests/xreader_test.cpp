@@ -1,5 +1,6 @@
 #include "xreader.h"
 
+#include "loader.h"
 #include "model.h"
 #include "xexport.h"
 
@@ -36,9 +37,9 @@ const std::string kEmptyModelFile =
     "  Material {\r\n   1.000000;1.000000;1.000000;1.000000;;\r\n   0.000000;\r\n"
     "   0.000000;0.000000;0.000000;;\r\n   0.000000;0.000000;0.000000;;\r\n  }\r\n }\r\n}\r\n";
 
-std::string SharedFile(const char* name)
+std::string DataFile(const char* name)
 {
-    return std::string(QUILLMARK_SHARED_X) + "/" + name;
+    return std::string(QUILLMARK_TESTDATA) + "/" + name;
 }
 
 HRESULT Read(const std::string& text, TXMesh& mesh)
@@ -158,30 +159,50 @@ TEST(XReader, MaterialIndicesAlwaysNameAMaterial)
     }
 }
 
-TEST(XReader, ThirdPartyFilesLoadWithTheirCounts)
+TEST(XReader, CommonFileShapesLoadWithTheirHandCountedContents)
 {
     struct TExpected
     {
         const char* File;
         std::size_t Vertices, Faces, Materials;
     };
-    // Counts taken from the files' own headers (nVertices, nFaces, nMaterials).
+    // house_crlf.x: CR LF, templates, a top-level Mesh of five quads and four triangles, three
+    // materials (two with texture names), normals and texture coordinates, ";;" ends.
+    // top_lf.x: the same kind with LF line ends: a ring of six between two tips, four materials.
+    // frames_cube.x: format 0303, a named mesh of six quads in two nested named frames.
     const TExpected expected[] = {
-        {"MetalBox.x", 488, 398, 2}, {"Star.x", 176, 232, 2},          {"boss_head.x", 902, 581, 5},
-        {"frames_cube.x", 8, 6, 1},  {"pengu001_Body.x", 564, 600, 4}, {"shoe.x", 3222, 2669, 6},
+        {"house_crlf.x", 9, 9, 3},
+        {"top_lf.x", 8, 12, 4},
+        {"frames_cube.x", 8, 6, 1},
     };
     for (const TExpected& e : expected)
     {
         TXMesh mesh;
-        ASSERT_EQ(ReadXFile(SharedFile(e.File), mesh), D3DRM_OK) << e.File;
+        ASSERT_EQ(ReadXFile(DataFile(e.File), mesh), D3DRM_OK) << e.File;
         EXPECT_EQ(mesh.MeshCount, 1) << e.File;
         EXPECT_EQ(mesh.VertexCount(), e.Vertices) << e.File;
         EXPECT_EQ(mesh.FaceCount(), e.Faces) << e.File;
         EXPECT_EQ(mesh.Materials.size(), e.Materials) << e.File;
         EXPECT_EQ(mesh.FaceMaterials.size(), e.Faces) << e.File;
     }
+    TXMesh house;
+    ASSERT_EQ(ReadXFile(DataFile("house_crlf.x"), house), D3DRM_OK);
+    EXPECT_EQ(house.FaceSizes, (std::vector<std::uint32_t>{4, 4, 4, 4, 4, 3, 3, 3, 3}));
+    EXPECT_EQ(house.FaceMaterials, (std::vector<std::uint32_t>{0, 0, 0, 0, 2, 1, 1, 1, 1}));
+    EXPECT_EQ(std::vector<std::uint32_t>(house.Indices.end() - 3, house.Indices.end()),
+              (std::vector<std::uint32_t>{7, 8, 4}));
+    EXPECT_EQ(std::vector<float>(house.Positions.end() - 3, house.Positions.end()),
+              (std::vector<float>{0, 5, 0}));
+    EXPECT_FLOAT_EQ(house.Materials[1].Red, 0.7f);
+    EXPECT_FLOAT_EQ(house.Materials[1].Green, 0.1f);
+    TXMesh top;
+    ASSERT_EQ(ReadXFile(DataFile("top_lf.x"), top), D3DRM_OK);
+    EXPECT_EQ(top.FaceMaterials,
+              (std::vector<std::uint32_t>{0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3}));
+    EXPECT_FLOAT_EQ(top.Positions[5], 1.732051f);
+    EXPECT_FLOAT_EQ(top.Materials[3].Green, 0.8f);
     TXMesh cube;
-    ASSERT_EQ(ReadXFile(SharedFile("frames_cube.x"), cube), D3DRM_OK);
+    ASSERT_EQ(ReadXFile(DataFile("frames_cube.x"), cube), D3DRM_OK);
     EXPECT_EQ(cube.FrameCount, 2);
     EXPECT_FLOAT_EQ(cube.Positions[6], -4.915608f);
     EXPECT_FLOAT_EQ(cube.Materials[0].Red, 0.7f);
@@ -191,7 +212,7 @@ TEST(XReader, FailuresGiveResultCodes)
 {
     TXMesh mesh;
     EXPECT_EQ(ReadXFile("/nonexistent/file.x", mesh), D3DRMERR_FILENOTFOUND);
-    EXPECT_EQ(ReadXFile(QUILLMARK_SHARED_X, mesh), D3DRMERR_FILENOTFOUND); // a directory
+    EXPECT_EQ(ReadXFile(QUILLMARK_TESTDATA, mesh), D3DRMERR_FILENOTFOUND); // a directory
     const std::string bad[] = {
         "",
         "xof 0302bin 0064",

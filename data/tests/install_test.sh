@@ -19,12 +19,9 @@ if [ -e "$build/quillmark" ]; then
 fi
 grep -qx "Name=Quillmark" "$prefix/share/applications/quillmark.desktop" || fail "desktop name"
 grep -qx "Categories=Graphics;Viewer;" "$prefix/share/applications/quillmark.desktop" || fail "categories"
-if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$prefix/share/applications/quillmark.desktop" || fail "desktop-file-validate"
-fi
-if command -v xmllint >/dev/null; then
-    xmllint --noout "$prefix/share/mime/packages/quillmark-3do.xml" || fail "xmllint"
-fi
+# Both checkers come with scripts/install-deps.sh; a missing one fails the test.
+desktop-file-validate "$prefix/share/applications/quillmark.desktop" || fail "desktop-file-validate"
+xmllint --noout "$prefix/share/mime/packages/quillmark-3do.xml" || fail "xmllint"
 grep -q 'type="model/x-jedi-knight-3do"' "$prefix/share/mime/packages/quillmark-3do.xml" || fail "mime type"
 grep -q 'pattern="\*.3do"' "$prefix/share/mime/packages/quillmark-3do.xml" || fail "glob"
 grep -q '^Exec=quillmark-cli render .*--fit --background transparent -- %i %o$' \

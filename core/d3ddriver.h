@@ -1,0 +1,115 @@
+// The device driver interface of the retained-mode layer: what a driver is given to draw
+// (meshes, placements, lights, camera), the rules every driver draws by, and the table of
+// drivers a device can be made on. The software rasterizer and the OpenGL driver implement it;
+// the layer (d3drm.h) flattens its scene into a TRenderView for them.
+#pragma once
+
+#include "d3dtypes.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A scene flattened for one Render: what a driver needs to draw it.
+struct TRenderMesh
+{
+    // Vertex positions (x, y, z each), face sizes, corner indices (faces one after another,
+    // each drawn as a fan from its first corner) and one RGB colour per face (0 .. 1).
+    std::vector<float> Positions;
+    std::vector<std::uint32_t> FaceSizes;
+    std::vector<std::uint32_t> Indices;
+    std::vector<float> FaceColors;
+    // Changes whenever the mesh builder changes the geometry, so drivers that keep a copy of a
+    // mesh (uploaded to a graphics card) know when to make it anew.
+    std::uint64_t Version = 0;
+};
+
+// A row-vector transform: p' = p * M, with the rows of M the X, Y, Z axes and the origin.
+struct TMatrix43
+{
+    std::array<float, 12> M = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+};
+
+struct TRenderItem
+{
+    std::shared_ptr<const TRenderMesh> Mesh;
+    TMatrix43 World; // mesh coordinates to scene coordinates
+};
+
+struct TRenderLights
+{
+    float Ambient[3] = {0, 0, 0};
+    struct TDirectional
+    {
+        float Direction[3]; // unit vector in scene coordinates: where the light shines to
+        float Color[3];
+    };
+    std::vector<TDirectional> Directional;
+};
+
+// What a driver is to draw, and how the built-in one draws it (another driver should match):
+// - camera coordinates: x right, y up, z ahead; only Front <= z <= Back is drawn;
+// - screen: sx = X + Width / 2 + (x / z) * k, sy = Y + Height / 2 - (y / z) * k with
+//   k = Height / (2 * Field) pixels; a pixel is covered when its centre is inside;
+// - depth: the largest 1/z wins, the first drawn on a tie;
+// - faces of fewer than 3 corners draw nothing; the others draw as fans from corner 0;
+//   a face whose normal (v1 - v0) x (v2 - v0) (Newell's for more corners) points away from
+//   the eye is not drawn;
+// - flat lighting (when Quality has D3DRMLIGHT_ON): per channel, ambient plus each
+//   directional colour times max(0, -normal . direction), capped at 1, times the face colour,
+//   quantized to Shades steps (rastershared.h has these rules); with lights off, the face colour.
+struct TRenderView
+{
+    int X = 0, Y = 0, Width = 0, Height = 0; // the viewport's rectangle on the device
+    float Front = 1, Back = 100, Field = 0.5f;
+    TMatrix43 View; // scene coordinates to camera coordinates
+    TRenderLights Lights;
+    D3DRMRENDERQUALITY Quality = D3DRMRENDER_FLAT;
+    DWORD Shades = 32;
+    std::vector<TRenderItem> Items;
+};
+
+// The implementation of a device for one driver.
+class TDeviceDriver
+{
+public:
+    virtual ~TDeviceDriver() = default;
+    virtual void Clear(int x, int y, int width, int height, std::uint32_t color) = 0;
+    virtual void Render(const TRenderView& view) = 0;
+    // The picture drawn so far.
+    virtual const TFrameBuffer& Frame() = 0;
+};
+
+using TDeviceDriverFactory = std::function<std::unique_ptr<TDeviceDriver>(int width, int height)>;
+
+struct TDriverRegistration
+{
+    GUID Guid;
+    std::string Description;
+    std::string Name;
+    D3DDEVICEDESC HWDesc;
+    D3DDEVICEDESC HELDesc;
+    TDeviceDriverFactory Factory;
+};
+
+// The built-in software driver (emulation): flat shading, depth test, deterministic output.
+inline constexpr GUID kSoftwareDriverGuid = {
+    0x51756C6D, 0x5357, 0x0001, {0x80, 0x00, 0x51, 0x75, 0x69, 0x6C, 0x6C, 0x31}};
+inline constexpr const char* kSoftwareDriverName = "RGB Emulation";
+inline constexpr const char* kSoftwareDriverDescription = "Quillmark software rasterizer";
+
+// Adds a driver that EnumDevices lists after the built-in one and CreateDeviceFromClipper
+// accepts by GUID. A GUID already registered replaces that entry.
+void RegisterD3DDriver(TDriverRegistration driver);
+// Removes a registered driver (the built-in one stays). Returns whether one was removed.
+bool UnregisterD3DDriver(const GUID& guid);
+// Makes a driver the one used for a null GUID (the built-in one until changed).
+void SetDefaultD3DDriver(const GUID& guid);
+// The drivers in the order EnumDevices lists them: the built-in one, then the registered ones.
+std::vector<TDriverRegistration> D3DDrivers();
+// The driver of `guid` (nullptr: the default driver), or nullptr when there is none. The
+// entry stays valid until the next registration change.
+const TDriverRegistration* FindD3DDriver(const GUID* guid);
