@@ -278,6 +278,42 @@ std::optional<TKeyword> MatchKeyword(std::string_view line)
     return std::nullopt;
 }
 
+// Added fields the design never reads must never fail a load: malformed text reads as 0.
+std::uint32_t LenientHex(std::string_view field)
+{
+    if (field.size() > 2 && field[0] == '0' && (field[1] == 'x' || field[1] == 'X'))
+        field.remove_prefix(2);
+    std::uint32_t value = 0;
+    if (field.empty() || field.size() > 8)
+        return 0;
+    for (const char c : field)
+    {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return 0;
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+std::int32_t LenientCount(std::string_view field)
+{
+    std::int32_t value = 0;
+    for (const char c : field)
+    {
+        if (c < '0' || c > '9' || value > 100000000)
+            return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 class TLoader
 {
 public:
@@ -312,7 +348,11 @@ private:
     {
         const std::optional<TKeyword> keyword = MatchKeyword(line);
         if (!keyword)
+        {
+            MaterialListLine(line);
             return;
+        }
+        FMaterialsLeft = 0;
         FSplit.Split(line);
         switch (*keyword)
         {
@@ -402,6 +442,29 @@ private:
             break;
         }
         }
+    }
+
+    // Added: the MATERIALS list is kept for drawing and export. Its lines stay ignored for
+    // everything else, so a list that is malformed or shorter than announced never fails a
+    // load: a keyword line simply ends it.
+    void MaterialListLine(std::string_view line)
+    {
+        if (StartsWithText(line, "MATERIALS"))
+        {
+            FSplit.Split(line);
+            FMaterialsLeft = 0;
+            if (FSplit.FieldCount() >= 2)
+                FMaterialsLeft = LenientCount(FSplit.Field(2));
+            Model().Materials.clear();
+            return;
+        }
+        if (FMaterialsLeft <= 0)
+            return;
+        FSplit.Split(line);
+        if (FSplit.FieldCount() < 2)
+            return;
+        Model().Materials.emplace_back(FSplit.Field(2));
+        --FMaterialsLeft;
     }
 
     // A mesh's geometry, lighting or texture mode: the line's value, kept to 16 bits.
@@ -533,6 +596,7 @@ private:
             const auto tex = static_cast<std::uint16_t>(StrToInt(FSplit.Field(10 + 2 * k)));
             f.SetCorner(k, vertex, tex);
         }
+        f.Flags = LenientHex(FSplit.Field(3));
         SectionMesh().Faces.Add(std::move(f));
     }
 
@@ -594,6 +658,7 @@ private:
     std::int32_t FVertexCount = 0;
     std::int32_t FFaceCount = 0;
     std::int32_t FNodeTotal = 0;
+    std::int32_t FMaterialsLeft = 0;
     T3DOMesh* FSectionMesh = nullptr;
     std::uint64_t FLastTick = 0;
     std::uint64_t FFinishedBytes = 0;

@@ -183,15 +183,7 @@ int main(int argc, char** argv)
         for (int a = 2; a < argc; ++a)
         {
             TSilentProgress progress;
-            TLoadedModel loaded = Parse3DOFile(argv[a], progress);
-            // Until the loader keeps the material list, name the materials the faces use.
-            if (loaded.Model->Materials.empty())
-                for (const T3DOGeoSet& g : *loaded.Model)
-                    for (const T3DOMesh& m : g.Meshes)
-                        for (const T3DOFace& f : m.Faces)
-                            while (static_cast<int>(loaded.Model->Materials.size()) <= f.Material)
-                                loaded.Model->Materials.push_back(
-                                    "m" + std::to_string(loaded.Model->Materials.size()) + ".mat");
+            const TLoadedModel loaded = Parse3DOFile(argv[a], progress);
             std::vector<TMaterialLook> textured;
             for (const std::string& name : loaded.Model->Materials)
                 textured.push_back(Texture(name, 64, 64, false));

@@ -208,6 +208,28 @@ TEST(Loader, FaceRecordsWithAllCommaForms)
     }
 }
 
+TEST(Loader, KeepsMaterialNamesAndFaceFlagsWithoutFailingOnThem)
+{
+    const std::string faces =
+        Join({"VERTICES 3", "0: 0 0 0 0", "1: 0 0 0 0", "2: 0 0 0 0", "FACES 4",
+              "0: 0 0x0003 4 3 0 0 3 0,0 1,0 2,0", "1: 0 A1 4 3 0 0 3 0,0 1,0 2,0",
+              "2: 0 0xZZ 4 3 0 0 3 0,0 1,0 2,0", "3: 0 0x123456789 4 3 0 0 3 0,0 1,0 2,0"});
+    const TLoadedModel m =
+        Parse(Join({"3DO 2.1", "SECTION: MODELRESOURCE", "materials 3", "# comment", "  0: Kyhead.MAT",
+                    "1:\tbody.mat extra", "GEOSET 0", "2: late.mat", "MESH 0"}) +
+              faces + kRootNode);
+    EXPECT_EQ(m.Model->Materials, (std::vector<std::string>{"Kyhead.MAT", "body.mat"}));
+    const TFaceList& f = m.Model->Get(0).Meshes.Get(0).Faces;
+    EXPECT_EQ(f.Get(0).Flags, 3u);
+    EXPECT_EQ(f.Get(1).Flags, 0xA1u);
+    EXPECT_EQ(f.Get(2).Flags, 0u);
+    EXPECT_EQ(f.Get(3).Flags, 0u);
+
+    // A broken list changes nothing else: the model is the one without it.
+    EXPECT_TRUE(Parse(Join({"MATERIALS x", "0: a.mat", "GEOSET 0"})).Model->Materials.empty());
+    EXPECT_EQ(Parse(Join({"MATERIALS 2", "0:"})).Model->Count(), 0);
+}
+
 TEST(Loader, SixteenBitFieldsKeepTheirLowBits)
 {
     const TLoadedModel m = Parse(Join({"GEOSET 0", "MESH 0", "GEOMETRYMODE 65539",
