@@ -274,6 +274,9 @@ void TMainForm::createActions()
         item(mnuFile, tr("E&xit"), "mnuFileExit", true, QKeySequence(Qt::CTRL | Qt::Key_X));
     mnuFileExit->setStatusTip(tr("Leave the program"));
 
+    mnuGame = addMenu(tr("&Game"), 0, true);
+    mnuGame->setObjectName("mnuGame");
+
     mnuEdit = addMenu(tr("&Edit"), 1, false);
     item(mnuEdit, tr("Cu&t"), "mnuEditCut", true, QKeySequence(Qt::CTRL | Qt::Key_X));
     item(mnuEdit, tr("&Copy"), "mnuEditCopy", true, QKeySequence(Qt::CTRL | Qt::Key_C));

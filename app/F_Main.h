@@ -78,6 +78,8 @@ public:
     QMenu* PopUp;
 
     QMenu* mnuFile;
+    // Added: the commands beyond the design (archives, textures, export) live here only.
+    QMenu* mnuGame;
     QMenu* mnuEdit;
     QMenu* mnuInterface;
     QMenu* mnuCreate;
