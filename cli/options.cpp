@@ -4,23 +4,6 @@
 #include <charconv>
 #include <cmath>
 
-std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args)
-{
-    std::string out;
-    auto next = args.begin();
-    for (std::size_t i = 0; i < pattern.size(); ++i)
-    {
-        if (pattern.compare(i, 2, "%s") == 0 && next != args.end())
-        {
-            out += *next++;
-            ++i;
-        }
-        else
-            out += pattern[i];
-    }
-    return out;
-}
-
 bool ReadWhole(std::string_view text, long min, long max, long& value)
 {
     long v = 0;

@@ -2,6 +2,8 @@
 // with, and the usage error it raises.
 #pragma once
 
+#include "U_String.h"
+
 #include <functional>
 #include <initializer_list>
 #include <stdexcept>
@@ -37,9 +39,6 @@ class EOptionValue : public std::runtime_error
 public:
     using std::runtime_error::runtime_error;
 };
-
-// `pattern` with each "%s" replaced by the next of `args`.
-std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
 
 // A whole decimal number in min .. max, or a finite real number; false for anything else.
 bool ReadWhole(std::string_view text, long min, long max, long& value);

@@ -82,6 +82,23 @@ bool SameText(std::string_view a, std::string_view b)
     return a.size() == b.size() && StartsWithText(a, b);
 }
 
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args)
+{
+    std::string out;
+    auto next = args.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+    {
+        if (pattern.compare(i, 2, "%s") == 0 && next != args.end())
+        {
+            out += *next++;
+            ++i;
+        }
+        else
+            out += pattern[i];
+    }
+    return out;
+}
+
 std::string TrimLeadingSpaces(std::string_view s)
 {
     std::size_t start = 0;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,9 @@ inline constexpr const char* kInvalidIntegerFormat = "'%s' is not a valid intege
 bool SameText(std::string_view a, std::string_view b);
 // Whether `text` starts with `prefix` but for the case of ASCII letters.
 bool StartsWithText(std::string_view text, std::string_view prefix);
+
+// `pattern` with each "%s" replaced by the next of `args`, in order; extra "%s" stay.
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
 
 // S without its leading spaces (32 only), at most 999 characters long.
 std::string TrimLeadingSpaces(std::string_view s);

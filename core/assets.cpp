@@ -3,6 +3,7 @@
 
 #include "errors.h"
 #include "gob.h"
+#include "U_String.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -17,23 +18,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-std::string Format(const char* pattern, std::initializer_list<std::string_view> values)
-{
-    std::string text;
-    auto next = values.begin();
-    for (const char* p = pattern; *p != '\0'; ++p)
-    {
-        if (p[0] == '%' && p[1] == 's' && next != values.end())
-        {
-            text += *next++;
-            ++p;
-        }
-        else
-            text += *p;
-    }
-    return text;
-}
-
 char Lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -285,7 +269,7 @@ public:
     {
         const std::optional<std::size_t> index = FArchive->Find(within);
         if (!index)
-            throw EArchiveError(Format(kArchiveEntryNotFound, {within}));
+            throw EArchiveError(FormatText(kArchiveEntryNotFound, {within}));
         return FArchive->Read(*index);
     }
 
@@ -369,7 +353,7 @@ void TAssetSource::AddArchiveQuietly(const std::string& fileName)
     catch (const std::runtime_error& e)
     {
         // A broken archive in the game folder must not keep a model from showing.
-        FWarnings.push_back(Format(kArchiveSkipped, {fileName, e.what()}));
+        FWarnings.push_back(FormatText(kArchiveSkipped, {fileName, e.what()}));
     }
 }
 
@@ -379,7 +363,7 @@ void TAssetSource::AddGameFolder(const std::string& folder)
     std::error_code error;
     if (!fs::is_directory(root, error))
     {
-        FWarnings.push_back(Format(kGameFolderNotFound, {folder}));
+        FWarnings.push_back(FormatText(kGameFolderNotFound, {folder}));
         return;
     }
     // Each folder's files, sorted by lower-case name; the subfolders found ignoring case.

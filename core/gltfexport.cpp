@@ -2,6 +2,8 @@
 // in one buffer of our own, the two joined as .glb chunks or as base64 data URIs.
 #include "gltfexport.h"
 
+#include "U_String.h"
+
 #include "pngwrite.h"
 
 #include <nlohmann/json.hpp>
@@ -34,16 +36,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr std::uint32_t kFlagDoubleSided = 0x1;
 constexpr std::uint32_t kFlagTranslucent = 0x2;
 
-std::string Format(const char* format, std::string_view name)
-{
-    std::string text(format);
-    const std::size_t at = text.find("%s");
-    return text.replace(at, 2, name);
-}
-
 [[noreturn]] void Fail(const char* format, std::string_view name)
 {
-    throw EModelError(Format(format, name));
+    throw EModelError(FormatText(format, {name}));
 }
 
 float CheckedFloat(double value, const std::string& owner)
@@ -163,7 +158,7 @@ private:
     void Warn(const char* format, std::string_view name)
     {
         if (FWarnings)
-            FWarnings->push_back(Format(format, name));
+            FWarnings->push_back(FormatText(format, {name}));
     }
 
     // ---- Hierarchy

@@ -2,6 +2,7 @@
 #include "gob.h"
 
 #include "errors.h"
+#include "U_String.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -19,23 +20,6 @@ namespace
 // The index is read in pieces of this many entries, so opening never holds a second copy of a
 // large index.
 constexpr std::size_t kIndexChunkEntries = 512;
-
-std::string Format(const char* pattern, std::initializer_list<std::string_view> values)
-{
-    std::string text;
-    auto next = values.begin();
-    for (const char* p = pattern; *p != '\0'; ++p)
-    {
-        if (p[0] == '%' && p[1] == 's' && next != values.end())
-        {
-            text += *next++;
-            ++p;
-        }
-        else
-            text += *p;
-    }
-    return text;
-}
 
 std::uint32_t LoadU32(const char* bytes)
 {
@@ -226,7 +210,7 @@ std::string UnsafeEntryReason(std::string_view name)
     const char* reason = UnsafeReasonText(name);
     if (reason == nullptr)
         return {};
-    return Format(kUnsafeEntryName, {Printable(name), reason});
+    return FormatText(kUnsafeEntryName, {Printable(name), reason});
 }
 
 std::string ExtractionPath(std::string_view name)
@@ -252,16 +236,16 @@ TGobArchive::TGobArchive(std::unique_ptr<TByteSource> source) : FSource(std::mov
         throw EArchiveError(kGobHeaderCut);
     const std::uint32_t version = LoadU32(header + 4);
     if (version != kGobVersion)
-        throw EArchiveError(Format(kGobBadVersion, {std::to_string(version)}));
+        throw EArchiveError(FormatText(kGobBadVersion, {std::to_string(version)}));
     const std::uint64_t indexOffset = LoadU32(header + 8);
     if (indexOffset < kGobHeaderSize || indexOffset + 4 > FFileSize)
-        throw EArchiveError(
-            Format(kGobBadIndexOffset, {std::to_string(indexOffset), std::to_string(FFileSize)}));
+        throw EArchiveError(FormatText(kGobBadIndexOffset,
+                                       {std::to_string(indexOffset), std::to_string(FFileSize)}));
     ReadIndex(indexOffset);
     BuildLookup();
     FindOverlaps(indexOffset);
     if (FMoreWarnings > 0)
-        FWarnings.push_back(Format(kGobMoreWarnings, {std::to_string(FMoreWarnings)}));
+        FWarnings.push_back(FormatText(kGobMoreWarnings, {std::to_string(FMoreWarnings)}));
 }
 
 std::unique_ptr<TGobArchive> TGobArchive::Open(const std::string& fileName)
@@ -277,10 +261,10 @@ void TGobArchive::ReadIndex(std::uint64_t indexOffset)
     // Checked before anything is sized by it.
     if (count > (FFileSize - indexOffset - 4) / kGobEntrySize)
         throw EArchiveError(
-            Format(kGobTooManyEntries, {std::to_string(count), std::to_string(FFileSize)}));
+            FormatText(kGobTooManyEntries, {std::to_string(count), std::to_string(FFileSize)}));
     // Names are found by 32-bit offsets into one arena.
     if (count > kGobMaxEntries)
-        throw EArchiveError(Format(kGobEntriesBeyondLimit, {std::to_string(count)}));
+        throw EArchiveError(FormatText(kGobEntriesBeyondLimit, {std::to_string(count)}));
     FRecords.reserve(static_cast<std::size_t>(count));
     FNames.reserve(static_cast<std::size_t>(count) * 24);
     std::vector<char> chunk(
@@ -347,7 +331,7 @@ void TGobArchive::BuildLookup()
         else
         {
             FRecords[i].Duplicate = true;
-            Warn(Format(kGobDuplicateEntry, {Label(i)}));
+            Warn(FormatText(kGobDuplicateEntry, {Label(i)}));
         }
     }
 }
@@ -365,7 +349,7 @@ void TGobArchive::FindOverlaps(std::uint64_t indexOffset)
         const bool inHeader = r.Offset < kGobHeaderSize;
         const bool inIndex = r.Offset < indexEnd && end > indexOffset;
         if (inHeader || inIndex)
-            Warn(Format(kGobOverlapsIndex, {Label(i)}));
+            Warn(FormatText(kGobOverlapsIndex, {Label(i)}));
         spans.push_back(static_cast<std::uint32_t>(i));
     }
     std::sort(spans.begin(), spans.end(),
@@ -380,7 +364,7 @@ void TGobArchive::FindOverlaps(std::uint64_t indexOffset)
     {
         const TRecord& r = FRecords[i];
         if (r.Offset < reach)
-            Warn(Format(kGobOverlappingEntry, {Label(i), Label(reacher)}));
+            Warn(FormatText(kGobOverlappingEntry, {Label(i), Label(reacher)}));
         if (std::uint64_t{r.Offset} + r.Size > reach)
         {
             reach = std::uint64_t{r.Offset} + r.Size;
@@ -463,8 +447,8 @@ std::size_t TGobArchive::Match(std::string_view argument) const
         return found;
     const std::string shown = Printable(argument);
     if (matches == 0)
-        throw EArchiveError(Format(kArchiveEntryNotFound, {shown}));
-    throw EArchiveError(Format(kArchiveEntryAmbiguous, {shown, std::to_string(matches)}));
+        throw EArchiveError(FormatText(kArchiveEntryNotFound, {shown}));
+    throw EArchiveError(FormatText(kArchiveEntryAmbiguous, {shown, std::to_string(matches)}));
 }
 
 std::string TGobArchive::Read(std::size_t index) const
@@ -477,13 +461,13 @@ std::string TGobArchive::Read(std::size_t index) const
     case gpNone:
         break;
     case gpNameNotEnded:
-        throw EArchiveError(Format(kGobEntryNameNotEnded, {Label(index)}));
+        throw EArchiveError(FormatText(kGobEntryNameNotEnded, {Label(index)}));
     case gpNameEmpty:
-        throw EArchiveError(Format(kGobEntryNameEmpty, {Label(index)}));
+        throw EArchiveError(FormatText(kGobEntryNameEmpty, {Label(index)}));
     case gpTooLong:
-        throw EArchiveError(Format(kGobEntryTooLong, {Label(index), std::to_string(r.Size)}));
+        throw EArchiveError(FormatText(kGobEntryTooLong, {Label(index), std::to_string(r.Size)}));
     case gpPastEnd:
-        throw EArchiveError(Format(kGobEntryPastEnd, {Label(index)}));
+        throw EArchiveError(FormatText(kGobEntryPastEnd, {Label(index)}));
     }
     std::string bytes;
     try

@@ -1,6 +1,7 @@
 // A model's materials and colormap through the asset source.
 #include "modelmaterials.h"
 
+#include "U_String.h"
 #include "errors.h"
 #include "material.h"
 #include "platform.h"
@@ -12,17 +13,6 @@
 
 namespace
 {
-std::string Format(const char* pattern, const std::string& first, const std::string& second = {})
-{
-    std::string text(pattern);
-    std::size_t at = text.find("%s");
-    text.replace(at, 2, first);
-    at = text.find("%s", at + first.size());
-    if (at != std::string::npos)
-        text.replace(at, 2, second);
-    return text;
-}
-
 std::optional<std::string> ReadDiskFile(const std::string& fileName)
 {
     std::error_code error;
@@ -76,7 +66,8 @@ TModelColormap LoadModelColormap(const TAssetSource& source, const std::string& 
         {
             // Deliberate: the default colormap only colours the picture; a broken one must not
             // stop the model from showing.
-            result.Warnings.push_back(Format(kColormapUnusable, kDefaultColormapPath, e.what()));
+            result.Warnings.push_back(
+                FormatText(kColormapUnusable, {kDefaultColormapPath, e.what()}));
             result.Warnings.push_back(kNoColormap);
             return result;
         }
@@ -93,12 +84,12 @@ TModelColormap LoadModelColormap(const TAssetSource& source, const std::string& 
         const std::string gamePath = bare ? std::string(kColormapFolder) + "/" + choice : choice;
         const std::optional<TAsset> asset = source.Load(gamePath);
         if (!asset)
-            throw EInOutError(Format(kColormapNotFound, choice));
+            throw EInOutError(FormatText(kColormapNotFound, {choice}));
         result.Colormap = TColormap(asset->Bytes);
         result.Origin = DescribeOrigin(asset->Origin);
     }
     for (const std::string& warning : result.Colormap.Warnings())
-        result.Warnings.push_back(Format(kColormapUnusable, result.Origin, warning));
+        result.Warnings.push_back(FormatText(kColormapUnusable, {result.Origin, warning}));
     return result;
 }
 
@@ -117,9 +108,9 @@ std::vector<std::string> TModelMaterials::Warnings() const
         if (Looks[i].Kind != TMaterialKind::Missing)
             continue;
         if (Sources[i].Origin)
-            warnings.push_back(Format(kMaterialUnusable, Looks[i].Name, Sources[i].Problem));
+            warnings.push_back(FormatText(kMaterialUnusable, {Looks[i].Name, Sources[i].Problem}));
         else
-            warnings.push_back(Format(kMaterialNotFound, Looks[i].Name));
+            warnings.push_back(FormatText(kMaterialNotFound, {Looks[i].Name}));
     }
     return warnings;
 }
