@@ -82,6 +82,17 @@ bool SameText(std::string_view a, std::string_view b)
     return a.size() == b.size() && StartsWithText(a, b);
 }
 
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args)
 {
     std::string out;
@@ -176,15 +187,8 @@ std::int32_t StrToInt(std::string_view field)
         std::uint64_t value = 0;
         for (; i < field.size(); ++i)
         {
-            const char c = field[i];
-            int digit;
-            if (c >= '0' && c <= '9')
-                digit = c - '0';
-            else if (c >= 'a' && c <= 'f')
-                digit = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F')
-                digit = c - 'A' + 10;
-            else
+            const int digit = HexDigitValue(field[i]);
+            if (digit < 0)
                 return fail();
             value = value * 16 + static_cast<std::uint64_t>(digit);
             if (value > 0xFFFFFFFFull)

@@ -16,6 +16,9 @@ bool SameText(std::string_view a, std::string_view b);
 // Whether `text` starts with `prefix` but for the case of ASCII letters.
 bool StartsWithText(std::string_view text, std::string_view prefix);
 
+// The value of a hexadecimal digit of either case, or -1.
+int HexDigitValue(char c);
+
 // `pattern` with each "%s" replaced by the next of `args`, in order; extra "%s" stay.
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
 

@@ -288,14 +288,8 @@ std::uint32_t LenientHex(std::string_view field)
         return 0;
     for (const char c : field)
     {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
             return 0;
         value = value * 16 + static_cast<std::uint32_t>(digit);
     }
