@@ -1,6 +1,7 @@
 // quillmark-cli info: the model as one JSON object.
 #include "commands.h"
 
+#include "U_String.h"
 #include "loader.h"
 #include "model.h"
 
@@ -11,24 +12,6 @@
 namespace
 {
 using json = nlohmann::ordered_json;
-
-// Names carry the file's bytes; each byte becomes the character of the same code.
-std::string Latin1ToUtf8(const std::string& bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    for (const unsigned char c : bytes)
-    {
-        if (c < 0x80)
-            out.push_back(static_cast<char>(c));
-        else
-        {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 json Triple(double a, double b, double c)
 {

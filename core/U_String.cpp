@@ -82,6 +82,23 @@ bool SameText(std::string_view a, std::string_view b)
     return a.size() == b.size() && StartsWithText(a, b);
 }
 
+std::string Latin1ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (const unsigned char c : bytes)
+    {
+        if (c < 0x80)
+            out.push_back(static_cast<char>(c));
+        else
+        {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
 int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')

@@ -16,6 +16,10 @@ bool SameText(std::string_view a, std::string_view b);
 // Whether `text` starts with `prefix` but for the case of ASCII letters.
 bool StartsWithText(std::string_view text, std::string_view prefix);
 
+// Names and messages carry a file's bytes; shown or written as text, each byte is the character
+// of the same code (U+0000 .. U+00FF), in UTF-8.
+std::string Latin1ToUtf8(std::string_view bytes);
+
 // The value of a hexadecimal digit of either case, or -1.
 int HexDigitValue(char c);
 

@@ -505,7 +505,8 @@ private:
         else
             pbr["baseColorFactor"] = {1.0, 0.0, 1.0, alpha};
         pbr["metallicFactor"] = 0.0;
-        json material = {{"name", FModel.Materials[index]}, {"pbrMetallicRoughness", pbr}};
+        json material = {{"name", Latin1ToUtf8(FModel.Materials[index])},
+                         {"pbrMetallicRoughness", pbr}};
         if (v.Translucent)
             material["alphaMode"] = "BLEND";
         else if (kind == TMaterialKind::Texture && FMaterials[index].CutOut)
@@ -540,7 +541,8 @@ private:
                                               {"minFilter", kNearest},
                                               {"wrapS", kRepeat},
                                               {"wrapT", kRepeat}}});
-        FJson["images"].push_back({{"name", FModel.Materials[static_cast<std::size_t>(material)]}});
+        FJson["images"].push_back(
+            {{"name", Latin1ToUtf8(FModel.Materials[static_cast<std::size_t>(material)])}});
         FJson["textures"].push_back(
             {{"sampler", 0}, {"source", static_cast<int>(FImages.size()) - 1}});
         return static_cast<int>(FTextureMaterials.size()) - 1;
@@ -590,8 +592,8 @@ private:
                                       {"material", MaterialFor(p.Variant)}});
             }
             plan.GltfMesh = static_cast<int>(FJson["meshes"].size());
-            FJson["meshes"].push_back(
-                {{"name", FMeshes.Get(m).Name}, {"primitives", std::move(primitives)}});
+            FJson["meshes"].push_back({{"name", Latin1ToUtf8(FMeshes.Get(m).Name)},
+                                       {"primitives", std::move(primitives)}});
         }
 
         if (!FAccessors.empty())
@@ -642,7 +644,7 @@ private:
         for (int i = 0; i < n; ++i)
         {
             const T3DONode& node = FNodes.Get(i);
-            json j = {{"name", node.Name}};
+            json j = {{"name", Latin1ToUtf8(node.Name)}};
             if (node.X != 0 || node.Y != 0 || node.Z != 0)
                 j["translation"] = {node.X, node.Y, node.Z};
             const auto q = NodeRotation(node.RotationA, node.RotationB, node.RotationC);
@@ -692,7 +694,7 @@ private:
 
     int AddCarrier(json& nodes, int parent, int mesh)
     {
-        json j = {{"name", FMeshes.Get(mesh).Name}};
+        json j = {{"name", Latin1ToUtf8(FMeshes.Get(mesh).Name)}};
         if (parent >= 0)
         {
             const T3DONode& node = FNodes.Get(parent);
@@ -744,9 +746,8 @@ private:
 
     void WriteText(const TXSink& sink) { sink(Dump()); }
 
-    // Names are bytes from the model file; glTF wants UTF-8, so bytes that are not become
-    // U+FFFD rather than an error.
-    std::string Dump() const { return FJson.dump(-1, ' ', false, json::error_handler_t::replace); }
+    // Names went in as UTF-8 (Latin1ToUtf8), so dumping cannot meet a byte it must refuse.
+    std::string Dump() const { return FJson.dump(); }
 
     const T3DO& FModel;
     const TNodeList& FNodes;

@@ -355,7 +355,7 @@ TEST(GltfExport, HierarchyPlacesPivotsOnTheirOwnMeshOnly)
         TModel m(2);
         m.Nodes.Add(Node("root", -1, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}));
         m.Nodes.Add(Node("upper", 0, 0, {1, 0, 0}, {0, 90, 0}, {0, 1, 0}));
-        m.Nodes.Add(Node("lower", 1, 1, {0, 2, 0}, {0, 0, 0}, {0, 0, 0}));
+        m.Nodes.Add(Node("l\xF6wer", 1, 1, {0, 2, 0}, {0, 0, 0}, {0, 0, 0}));
         m.Nodes.Get(0).ChildIndex = 1;
         m.Nodes.Get(1).ChildIndex = 2;
         const TGltf g = m.Export(container);
@@ -364,7 +364,7 @@ TEST(GltfExport, HierarchyPlacesPivotsOnTheirOwnMeshOnly)
         ASSERT_EQ(nodes.size(), 6u);
         EXPECT_EQ(nodes[0]["name"], "root");
         EXPECT_EQ(nodes[1]["name"], "upper");
-        EXPECT_EQ(nodes[2]["name"], "lower");
+        EXPECT_EQ(nodes[2]["name"], "l\u00F6wer"); // name bytes read as Latin-1
         EXPECT_EQ(g.J["scenes"][0]["nodes"], json::array({5}));
         EXPECT_EQ(nodes[5]["children"], json::array({0}));
         EXPECT_EQ(nodes[0]["children"], json::array({1}));
