@@ -220,7 +220,8 @@ void TEditForm::MatPaint(QPainter& painter)
     // Drawn into a pixel buffer with the same line rules as the command line's pictures (end
     // pixels left out, as the design's canvas does), then shown in one piece.
     TSoftCanvas canvas(Mat->width(), Mat->height(), FBackgroundColor);
-    const auto show = [&] {
+    const auto show = [&]
+    {
         const QImage image(reinterpret_cast<const uchar*>(canvas.Pixels().data()), canvas.Width(),
                            canvas.Height(), QImage::Format_RGBA8888);
         painter.drawImage(0, 0, image);
@@ -240,11 +241,12 @@ void TEditForm::MatPaint(QPainter& painter)
         if (FPaintFailed)
             return;
         FPaintFailed = true;
-        const QString text = QString::fromLocal8Bit(e.what());
-        QTimer::singleShot(
-            0, this,
-            [this, text]
-            { Dialogs().Message(this, QGuiApplication::applicationDisplayName(), text); });
+        const QString text = MessageText(e.what());
+        QTimer::singleShot(0, this,
+                           [this, text] {
+                               Dialogs().Message(this, QString::fromLatin1(kAppTitle), text,
+                                                 QMessageBox::Critical);
+                           });
     }
 }
 

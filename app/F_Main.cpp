@@ -274,8 +274,10 @@ void TMainForm::createActions()
         item(mnuFile, tr("E&xit"), "mnuFileExit", true, QKeySequence(Qt::CTRL | Qt::Key_X));
     mnuFileExit->setStatusTip(tr("Leave the program"));
 
-    mnuGame = addMenu(tr("&Game"), 0, true);
+    // Added: not one of the frame's declared menus, so a view's menu never takes its place.
+    mnuGame = menuBar()->addMenu(tr("&Game"));
     mnuGame->setObjectName("mnuGame");
+    mnuGame->setProperty(kGroupIndexProperty, 0);
 
     mnuEdit = addMenu(tr("&Edit"), 1, false);
     item(mnuEdit, tr("Cu&t"), "mnuEditCut", true, QKeySequence(Qt::CTRL | Qt::Key_X));

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QScreen>
+#include <QStringDecoder>
 #include <QWindow>
 
 #include <algorithm>
@@ -105,6 +106,13 @@ void SetDialogs(TDialogs* dialogs)
     installed = dialogs;
 }
 
+QString MessageText(const char* what)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(QByteArrayView(what));
+    return utf8.hasError() ? QString::fromLatin1(what) : text;
+}
+
 void RunCommand(const std::function<void()>& command)
 {
     try
@@ -114,7 +122,7 @@ void RunCommand(const std::function<void()>& command)
     catch (const std::exception& e)
     {
         // A carriage return inside a message starts a new line, as the message box shows it.
-        QString text = QString::fromUtf8(e.what());
+        QString text = MessageText(e.what());
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle), text,
                           QMessageBox::Critical);

@@ -42,6 +42,10 @@ void SetDialogs(TDialogs* dialogs);
 // application title, and the program goes on with the state the command reached.
 void RunCommand(const std::function<void()>& command);
 
+// An error's text for the screen: UTF-8 where it is (file names), otherwise each byte as the
+// character of the same code, as names from model files are shown everywhere.
+QString MessageText(const char* what);
+
 // A slot that runs object->method() through RunCommand.
 template <class T> auto Command(T* object, void (T::*method)())
 {

@@ -94,6 +94,7 @@ private slots:
     void init()
     {
         FDialogs.Messages.clear();
+        FDialogs.Icons.clear();
         BackgroundColor = 0xFFFFFF;
         PolygonWireColor = 0x0000FF; // red
         VertexColor = 0xFF0000;      // blue
@@ -426,6 +427,7 @@ private slots:
         form.grab();
         QCoreApplication::processEvents();
         QCOMPARE(MessageTexts(FDialogs), std::vector<std::string>{"List index out of bounds"});
+        QCOMPARE(FDialogs.Icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
     }
 };
 

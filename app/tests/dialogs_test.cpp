@@ -100,6 +100,13 @@ private slots:
 
         RunCommand([] {});
         QCOMPARE(FDialogs.Messages.size(), 1);
+
+        // Bytes from a model file read as Latin-1, a UTF-8 file name as UTF-8.
+        RunCommand([] { throw std::runtime_error("'\xE9' is not a valid integer value"); });
+        QCOMPARE(FDialogs.Messages[1].second,
+                 QStringLiteral("'\u00E9' is not a valid integer value"));
+        RunCommand([] { throw std::runtime_error("Colormap not found: \xC3\xA9.cmp"); });
+        QCOMPARE(FDialogs.Messages[2].second, QStringLiteral("Colormap not found: \u00E9.cmp"));
     }
 
     void qtBoxesShowTheirIconAndOpenAboveWindowsThatStayOnTop()

@@ -125,7 +125,7 @@ private slots:
         QVERIFY(sub);
         QCOMPARE(sub->size(), QSize(299, 250));
         QCOMPARE(sub->widget()->windowTitle(), QStringLiteral("Front View"));
-        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&View"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game", "&View"}));
     }
 
     void init()
@@ -200,9 +200,9 @@ private slots:
         }
         QCOMPARE(widths, (QList<int>{180, 45, 21, 40, 30, 50}));
 
-        QCOMPARE(AllMenuTitles(),
-                 (QStringList{"&File", "&Edit", "&Interface", "&Create", "&Window", "&Help"}));
-        QCOMPARE(VisibleMenuTitles(), QStringList{"&File"});
+        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Game", "&Edit", "&Interface", "&Create",
+                                               "&Window", "&Help"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game"}));
         QStringList fileItems;
         for (QAction* a : MainForm->mnuFile->actions())
             if (a->isVisible())
@@ -251,7 +251,8 @@ private slots:
     {
         const std::string preview = PreviewFileName();
         std::remove(preview.c_str());
-        auto fileText = [&] {
+        auto fileText = [&]
+        {
             std::ifstream in(preview, std::ios::binary);
             std::stringstream text;
             text << in.rdbuf();
@@ -298,7 +299,8 @@ private slots:
 
     void eachOpenAndArrowStepShowsOneMorePreview()
     {
-        auto previews = [] {
+        auto previews = []
+        {
             int n = 0;
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (dynamic_cast<TD3DForm*>(w) && w->isVisible())
@@ -326,7 +328,8 @@ private slots:
         QVERIFY(!D3DForm);
         QVERIFY(first);
         QCOMPARE(FDialogs.Messages.size(), 1);
-        QVERIFY(FDialogs.Messages[0].second.startsWith(QStringLiteral("DirectX call failed: 80000003\n")));
+        QVERIFY(FDialogs.Messages[0].second.startsWith(
+            QStringLiteral("DirectX call failed: 80000003\n")));
         QCOMPARE(MainForm->CurrGeoDisp->text(), QStringLiteral("GeoSet: 2"));
     }
 
@@ -507,9 +510,9 @@ private slots:
     {
         FDressView = [](TFakeView* v) { v->Menus << GroupMenu(v, QStringLiteral("&View"), 3); };
         MainForm->FrontView1->trigger();
-        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Edit", "&Interface", "&View", "&Create",
-                                               "&Window", "&Help"}));
-        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&View"}));
+        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Game", "&Edit", "&Interface", "&View",
+                                               "&Create", "&Window", "&Help"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game", "&View"}));
         QMdiSubWindow* first = MainForm->MdiArea->currentSubWindow();
 
         // A view whose menu shares the File group takes File's place while it is active.
@@ -519,25 +522,25 @@ private slots:
                      << GroupMenu(v, QStringLiteral("&Zoom"), 30);
         };
         MainForm->SideView1->trigger();
-        QCOMPARE(VisibleMenuTitles(), (QStringList{"&Model", "&Zoom"}));
-        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Model", "&Edit", "&Interface", "&Create",
-                                               "&Window", "&Help", "&Zoom"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&Game", "&Model", "&Zoom"}));
+        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Game", "&Model", "&Edit", "&Interface",
+                                               "&Create", "&Window", "&Help", "&Zoom"}));
 
         MainForm->MdiArea->setActiveSubWindow(first);
-        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&View"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game", "&View"}));
 
         // A view without menus shows the frame's own.
         FDressView = nullptr;
         MainForm->TopView1->trigger();
-        QCOMPARE(VisibleMenuTitles(), QStringList{"&File"});
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game"}));
 
         MainForm->MdiArea->setActiveSubWindow(first);
         MainForm->MdiArea->closeAllSubWindows();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(MainForm->MdiArea->subWindowList().size(), 0);
-        QCOMPARE(AllMenuTitles(),
-                 (QStringList{"&File", "&Edit", "&Interface", "&Create", "&Window", "&Help"}));
-        QCOMPARE(VisibleMenuTitles(), QStringList{"&File"});
+        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Game", "&Edit", "&Interface", "&Create",
+                                               "&Window", "&Help"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game"}));
     }
 
     void structureItemShowsAndHidesTheStructureWindow()
