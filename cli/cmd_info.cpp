@@ -1,5 +1,7 @@
 // quillmark-cli info: the model as one JSON object.
 #include "commands.h"
+#include "entrynames.h"
+#include "modelinput.h"
 
 #include "loader.h"
 #include "model.h"
@@ -11,24 +13,6 @@
 namespace
 {
 using json = nlohmann::ordered_json;
-
-// Names carry the file's bytes; each byte becomes the character of the same code.
-std::string Latin1ToUtf8(const std::string& bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    for (const unsigned char c : bytes)
-    {
-        if (c < 0x80)
-            out.push_back(static_cast<char>(c));
-        else
-        {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 json Triple(double a, double b, double c)
 {
@@ -129,17 +113,17 @@ class TInfoCommand : public TCommand
 public:
     void Declare(TOptionParser& parser) override
     {
-        parser.File("MODEL.3do", FModel);
+        parser.Model("MODEL.3do", FModel);
         parser.Flag("--full", FFull);
     }
 
     // Failures to read the model are part of the JSON answer, on stdout.
-    int Run(const TSharedOptions&) override
+    int Run(const TSharedOptions& shared) override
     {
         TSilentProgress progress;
         try
         {
-            const TLoadedModel loaded = Parse3DOFile(FModel, progress);
+            const TLoadedModel loaded = ParseModel(LocateModel(FModel, shared), progress);
             std::cout << ModelJson(loaded, progress.Warnings, FFull).dump() << "\n";
             return 0;
         }
