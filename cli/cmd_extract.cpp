@@ -199,8 +199,9 @@ private:
     void Extract(const TGobArchive& archive, std::size_t index, TTargetTree& tree) const
     {
         const TGobEntry entry = archive.Entry(index);
-        const std::string relative = Latin1ToUtf8(ExtractionPath(entry.Name));
+        // A broken entry is reported as broken (an empty name too) before its name is judged.
         const std::string bytes = archive.Read(index);
+        const std::string relative = Latin1ToUtf8(ExtractionPath(entry.Name));
         const std::string shown = PrintableEntryName(entry.Name);
         bool exists = false;
         const fs::path file = tree.Prepare(relative, shown, exists);
