@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kFileExists = "Not extracted: %s (the file exists; --force replaces it)";
 constexpr const char* kThroughLink =
-    "Not extracted: %s (a symbolic link in its path could lead outside the target folder)";
+    "Not extracted: %s (a link in its path could lead outside the target folder)";
 constexpr const char* kFolderBlocked = "Not extracted: %s (a file stands where a folder would be)";
 constexpr const char* kFolderFailed = "Not extracted: %s (a folder cannot be created)";
 constexpr const char* kWriteFailed = "Not extracted: %s (I/O error %s)";
@@ -57,22 +57,21 @@ public:
                 relative.substr(start, last ? std::string::npos : slash - start);
             const std::optional<std::string> onDisk = Existing(at, name);
             fs::path next = at / PathFromUtf8(onDisk ? *onDisk : name);
-            std::error_code error;
-            const fs::file_status status = fs::symlink_status(next, error);
-            if (onDisk && fs::is_symlink(status))
+            if (onDisk && IsLink(Utf8FromPath(next)))
                 throw ESkipped(FormatText(kThroughLink, {shown}));
             if (last)
             {
                 exists = onDisk.has_value();
                 return next;
             }
+            std::error_code error;
             if (!onDisk)
             {
                 if (!fs::create_directory(next, error) && error)
                     throw ESkipped(FormatText(kFolderFailed, {shown}));
                 Listing(at).emplace(GobKey(name), name);
             }
-            else if (!fs::is_directory(status))
+            else if (!fs::is_directory(next, error))
                 throw ESkipped(FormatText(kFolderBlocked, {shown}));
             at = std::move(next);
             start = slash + 1;

@@ -116,7 +116,8 @@ for gob in samples/samples.gob "$work/Архив.gob" "$work/mixed.gob"; do
     same "list --json $name" list "$gob" --json
 done
 same "info --archive" info --archive samples/samples.gob walker.3do
-same "info --archive --full, stored name" info --archive samples/samples.gob '3do\canister_lod.3do' --full
+same "info --archive --full, stored name" info --archive samples/samples.gob \
+    '3do\canister_lod.3do' --full
 same "convert --archive" convert --archive "$work/Архив.gob" 3DO/CANISTER_LOD.3DO OUT --geoset 1
 same "render --archive" render --archive samples/samples.gob walker.3do OUT --size 64x48
 same "view --archive" view --archive "$work/mixed.gob" walker.3do OUT --grid
