@@ -137,18 +137,18 @@ check "existing file kept" "[ \"\$(cat $tmp/ex/out/3DO/BOX.3DO)\" = changed ]"
 check "--force replaces" "[ $? -eq 0 ] && cmp -s $tmp/ex/out/3DO/BOX.3DO $tmp/box.3do"
 check "--force prints only the archive's warning" "[ \$(wc -l <$tmp/err) -eq 1 ]"
 
-# A link below the target folder is never written through, even with --force.
+# A link below the target folder is never written through, even with --force. (Wine sees a
+# link to a file as the file, and replaces the link itself: still nothing outside is written.)
 mkdir "$tmp/elsewhere" "$tmp/linked"
+echo victim >"$tmp/elsewhere/victim"
 ln -s "$tmp/elsewhere" "$tmp/linked/3do"
 ln -s "$tmp/elsewhere/victim" "$tmp/linked/box1a.3do"
 "$cli" extract "$gob" 3do/gen/tri.3do box1a.3do --to "$tmp/linked" --force 2>"$tmp/err"
-code=$?
-printf '%s\n' 'Duplicate archive entry: 3do/box.3do (the first one is used)' \
-    'Not extracted: 3do\gen\tri.3do (a link in its path could lead outside the target folder)' \
-    'Not extracted: box1a.3do (a link in its path could lead outside the target folder)' \
-    >"$tmp/err.expected"
-check "links: exit 1, each reported" "[ $code -eq 1 ] && cmp -s $tmp/err $tmp/err.expected"
-check "nothing written through a link" "[ -z \"\$(ls -A $tmp/elsewhere)\" ]"
+check "links: exit 1" "[ $? -eq 1 ]"
+message='Not extracted: 3do.gen.tri.3do (a link in its path could lead outside the target folder)'
+check "a linked folder is reported" "grep -qx '$message' $tmp/err"
+check "nothing written through a link" \
+    "[ \"\$(ls -A $tmp/elsewhere)\" = victim ] && [ \"\$(cat $tmp/elsewhere/victim)\" = victim ]"
 
 # Named entries only; a bad name is reported and the rest still written.
 "$cli" extract "$gob" TRI.3DO 3do/gen/tri.3do ../escape.txt --to "$tmp/two" 2>"$tmp/err"
