@@ -2,8 +2,8 @@
 """Prints one table from the Google Benchmark JSON files that scripts/bench.sh writes.
 
 usage: report.py DIR   (DIR holds loader.json, xexport.json, gltfexport.json, xreader.json,
-                        view.json, render.json and preview.json; a missing file leaves its
-                        rows empty)
+                        view.json, render.json, preview.json and gob.json; a missing file
+                        leaves its rows empty)
 """
 import json
 import os
@@ -16,7 +16,8 @@ SIZES = (1, 10, 100)
 
 def load(directory):
     runs = {}
-    for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "preview"):
+    for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "preview",
+                 "gob"):
         path = os.path.join(directory, name + ".json")
         if not os.path.exists(path):
             continue
@@ -147,6 +148,14 @@ def main():
         b = get(f"BM_PaintTopWithVertices/{mb}")
         row(f"View repaint, top with vertices, {mb} MB model (ms)", ms(b), 2,
             cpu=ms(b, "cpu_time") if b else None)
+
+    gob = get("BM_OpenGob")
+    v = ms(gob)
+    row("Open a GOB of 20,000 entries, index read (ms)", v, 2, "<= 20", v is not None and v <= 20,
+        ms(gob, "cpu_time") if gob else None)
+    v = gob["memory_ratio"] if gob else None
+    row("  index memory / index bytes", v, 2, "<= 2", v is not None and v <= 2)
+    row("  heap growth while open / index bytes", gob["heap_ratio"] if gob else None, 2)
 
     head = ("Measure", "Wall clock", "By CPU time", "Target", "")
     widths = [max(len(r[i]) for r in rows + [head]) for i in range(5)]

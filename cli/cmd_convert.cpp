@@ -1,5 +1,6 @@
 // quillmark-cli convert: writes one geoset of a model as the preview's .X file.
 #include "commands.h"
+#include "modelinput.h"
 
 #include "U_String.h"
 #include "loader.h"
@@ -13,15 +14,15 @@ class TConvertCommand : public TCommand
 public:
     void Declare(TOptionParser& parser) override
     {
-        parser.File("MODEL.3do", FModel);
+        parser.Model("MODEL.3do", FModel);
         parser.File("OUT.x", FOutput);
         parser.Whole("--geoset N", FGeoSet, 0, kMaxGeoSet);
     }
 
-    int Run(const TSharedOptions&) override
+    int Run(const TSharedOptions& shared) override
     {
         TSilentProgress progress;
-        const TLoadedModel loaded = Parse3DOFile(FModel, progress);
+        const TLoadedModel loaded = ParseModel(LocateModel(FModel, shared), progress);
         WriteXFile(FOutput, *loaded.Model, *loaded.Nodes, FGeoSet);
         return 0;
     }

@@ -1,5 +1,7 @@
 // quillmark-cli info: the model as one JSON object.
 #include "commands.h"
+#include "entrynames.h"
+#include "modelinput.h"
 
 #include "U_String.h"
 #include "loader.h"
@@ -112,17 +114,17 @@ class TInfoCommand : public TCommand
 public:
     void Declare(TOptionParser& parser) override
     {
-        parser.File("MODEL.3do", FModel);
+        parser.Model("MODEL.3do", FModel);
         parser.Flag("--full", FFull);
     }
 
     // Failures to read the model are part of the JSON answer, on stdout.
-    int Run(const TSharedOptions&) override
+    int Run(const TSharedOptions& shared) override
     {
         TSilentProgress progress;
         try
         {
-            const TLoadedModel loaded = Parse3DOFile(FModel, progress);
+            const TLoadedModel loaded = ParseModel(LocateModel(FModel, shared), progress);
             std::cout << ModelJson(loaded, progress.Warnings, FFull).dump() << "\n";
             return 0;
         }

@@ -3,6 +3,7 @@
 // on the model's box, one step of the default rotation, then one render. Added: --fit moves the
 // camera so the model fills the picture, --background replaces what was not drawn.
 #include "commands.h"
+#include "modelinput.h"
 
 #include "d3drm.h"
 #include "dxerror.h"
@@ -143,7 +144,7 @@ class TRenderCommand : public TCommand
 public:
     void Declare(TOptionParser& parser) override
     {
-        parser.File("MODEL.3do|MODEL.x", FInput);
+        parser.Model("MODEL.3do|MODEL.x", FInput);
         parser.File("OUT.png", FOutput);
         parser.Whole("--geoset N", FGeoSet, 0, kMaxGeoSet);
         parser.Size("--size WxH", FWidth, FHeight);
@@ -153,13 +154,14 @@ public:
                      [this](const std::string& v) { return ReadBackground(v, FBackground); });
     }
 
-    int Run(const TSharedOptions&) override
+    int Run(const TSharedOptions& shared) override
     {
         MaskFloatingPointExceptions();
         EnumerateDrivers(kBitsPerPixel);
         const GUID* driver = ChosenDriver(FDriver);
 
         const TTemporaryFile temporary;
+        FModel = LocateModel(FInput, shared);
         const std::string fileName = PreviewFile(temporary);
         TCaptureTarget window;
         TPreviewScene scene;
@@ -183,21 +185,26 @@ public:
 
 private:
     // The .X file the preview loads: a .3do goes through the program's own .X writer, exactly
-    // as the main window converts it; anything else is taken as a .X file.
+    // as the main window converts it; anything else is taken as a .X file (an archive entry
+    // copied out first).
     std::string PreviewFile(const TTemporaryFile& temporary) const
     {
-        std::string ext = Utf8FromPath(PathFromUtf8(FInput).extension());
-        std::transform(ext.begin(), ext.end(), ext.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (ext != ".3do")
-            return FInput;
+        if (LowerExtension(ModelName(FModel)) != ".3do")
+        {
+            if (!FModel.Archive)
+                return FInput;
+            WriteFileReplacing(temporary.Name(),
+                               [this](const TXSink& sink) { sink(ReadModelEntry(FModel)); });
+            return temporary.Name();
+        }
         TSilentProgress progress;
-        const TLoadedModel loaded = Parse3DOFile(FInput, progress);
+        const TLoadedModel loaded = ParseModel(FModel, progress);
         WriteXFile(temporary.Name(), *loaded.Model, *loaded.Nodes, FGeoSet);
         return temporary.Name();
     }
 
     std::string FInput, FOutput, FDriver;
+    TModelLocation FModel; // the file, or the archive and entry, FInput names
     bool FFit = false;
     TBackground FBackground;
     int FGeoSet = 0;

@@ -1,5 +1,6 @@
 // quillmark-cli view: paints what a view window's paint area shows, into a PNG file.
 #include "commands.h"
+#include "modelinput.h"
 
 #include "colors.h"
 #include "loader.h"
@@ -24,7 +25,7 @@ class TViewCommand : public TCommand
 public:
     void Declare(TOptionParser& parser) override
     {
-        parser.File("MODEL.3do", FModel);
+        parser.Model("MODEL.3do", FModel);
         parser.File("OUT.png", FOutput);
         parser.Choice("--plane", FPlane, {{"front", vpFront}, {"side", vpSide}, {"top", vpTop}});
         parser.Size("--size WxH", FWidth, FHeight);
@@ -47,7 +48,7 @@ public:
         parser.Flag("--no-offsets", FNoOffsets);
     }
 
-    int Run(const TSharedOptions&) override;
+    int Run(const TSharedOptions& shared) override;
 
 private:
     std::string FModel, FOutput;
@@ -58,11 +59,11 @@ private:
     bool FVertices = false, FBoxes = false, FGrid = false, FMeshOnly = false, FNoOffsets = false;
 };
 
-int TViewCommand::Run(const TSharedOptions&)
+int TViewCommand::Run(const TSharedOptions& shared)
 {
     const int width = FWidth, height = FHeight;
     TSilentProgress progress;
-    const TLoadedModel loaded = Parse3DOFile(FModel, progress);
+    const TLoadedModel loaded = ParseModel(LocateModel(FModel, shared), progress);
 
     // The same steps a new window takes, then the options in place of key presses.
     TViewCore view;

@@ -34,6 +34,18 @@ void TOptionParser::File(const std::string& name, std::string& target)
     FFiles.push_back({name, &target});
 }
 
+void TOptionParser::Files(const std::string& name, std::vector<std::string>& target)
+{
+    FRestName = name;
+    FRest = &target;
+}
+
+void TOptionParser::Model(const std::string& name, std::string& target)
+{
+    File(name, target);
+    Text("--archive ARCHIVE", FShared.Archive);
+}
+
 void TOptionParser::Add(const std::string& spec, bool* flag, TAccept accept)
 {
     TOption option;
@@ -62,6 +74,12 @@ void TOptionParser::Text(const std::string& spec, std::string& target)
               target = v;
               return true;
           });
+}
+
+void TOptionParser::RequiredText(const std::string& spec, std::string& target)
+{
+    Text(spec, target);
+    FOptions.back().Required = true;
 }
 
 void TOptionParser::Whole(const std::string& spec, int& target, int min, int max)
@@ -119,6 +137,7 @@ void TOptionParser::Parse(const std::vector<std::string>& args)
 {
     std::size_t file = 0;
     bool optionsEnded = false;
+    std::vector<bool> given(FOptions.size(), false);
     for (std::size_t i = 0; i < args.size(); ++i)
     {
         const std::string& a = args[i];
@@ -130,9 +149,14 @@ void TOptionParser::Parse(const std::vector<std::string>& args)
         if (!optionsEnded && a.size() > 2 && a.compare(0, 2, "--") == 0)
         {
             const TOption* option = nullptr;
-            for (const TOption& o : FOptions)
-                if (o.Name == a)
-                    option = &o;
+            for (std::size_t o = 0; o < FOptions.size(); ++o)
+            {
+                if (FOptions[o].Name == a)
+                {
+                    option = &FOptions[o];
+                    given[o] = true;
+                }
+            }
             if (!option)
                 throw EUsage(FormatText(kUnknownOption, {a}));
             if (option->FlagTarget)
@@ -143,12 +167,20 @@ void TOptionParser::Parse(const std::vector<std::string>& args)
                 throw EUsage(FormatText(kInvalidValue, {a, args[i]}));
             continue;
         }
+        if (file >= FFiles.size() && FRest)
+        {
+            FRest->push_back(a);
+            continue;
+        }
         if (file >= FFiles.size())
             throw EUsage(FormatText(kUnexpectedArgument, {a}));
         *FFiles[file++].Target = a;
     }
     if (file < FFiles.size())
         throw EUsage(FormatText(kMissingArgument, {FFiles[file].Name}));
+    for (std::size_t o = 0; o < FOptions.size(); ++o)
+        if (FOptions[o].Required && !given[o])
+            throw EUsage(FormatText(kMissingArgument, {FOptions[o].Spec}));
 }
 
 std::string TOptionParser::Usage() const
@@ -156,8 +188,10 @@ std::string TOptionParser::Usage() const
     std::string usage;
     for (const TFile& f : FFiles)
         usage += (usage.empty() ? "" : " ") + f.Name;
+    if (FRest)
+        usage += (usage.empty() ? "[" : " [") + FRestName + "...]";
     for (const TOption& o : FOptions)
-        usage += (usage.empty() ? "[" : " [") + o.Spec + "]";
+        usage += (usage.empty() ? "" : " ") + (o.Required ? o.Spec : "[" + o.Spec + "]");
     return usage;
 }
 

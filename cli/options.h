@@ -45,9 +45,11 @@ bool ReadWhole(std::string_view text, long min, long max, long& value);
 bool ReadReal(std::string_view text, double& value);
 
 // Options every command takes. A new one is a field here and one declaration in the
-// TOptionParser constructor; every command then accepts it and shows it in its usage.
+// TOptionParser constructor; every command then accepts it and shows it in its usage. Options
+// for every command that reads a model are declared by TOptionParser::Model instead.
 struct TSharedOptions
 {
+    std::string Archive; // the model argument names an entry of this archive
 };
 
 // Options are "--name" or "--name VALUE" anywhere on the line; every other argument is the
@@ -62,9 +64,16 @@ public:
     TOptionParser();
 
     void File(const std::string& name, std::string& target);
+    // Every remaining file name, none or more; declared after the others.
+    void Files(const std::string& name, std::vector<std::string>& target);
+    // The model file (or, with --archive, the archive entry) the command reads, and the options
+    // every such command takes.
+    void Model(const std::string& name, std::string& target);
     void Flag(const std::string& spec, bool& target);
     void Value(const std::string& spec, TAccept accept);
     void Text(const std::string& spec, std::string& target);
+    // A text option the command cannot do without; the usage shows it without brackets.
+    void RequiredText(const std::string& spec, std::string& target);
     void Whole(const std::string& spec, int& target, int min, int max);
     // "WxH", each side 1 .. kMaxPictureSide.
     void Size(const std::string& spec, int& width, int& height);
@@ -89,6 +98,7 @@ private:
         std::string Spec;
         bool* FlagTarget = nullptr;
         TAccept Accept;
+        bool Required = false;
     };
 
     struct TFile
@@ -100,6 +110,8 @@ private:
     void Add(const std::string& spec, bool* flag, TAccept accept);
 
     std::vector<TFile> FFiles;
+    std::vector<std::string>* FRest = nullptr;
+    std::string FRestName;
     std::vector<TOption> FOptions;
     TSharedOptions FShared;
 };

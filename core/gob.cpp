@@ -57,28 +57,6 @@ bool IsSeparator(char c)
     return c == '/' || c == '\\';
 }
 
-// A name as messages show it: control characters become \xNN so a message never moves the
-// cursor or rings a bell.
-std::string Printable(std::string_view name)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(name.size());
-    for (const char c : name)
-    {
-        if (IsControl(c))
-        {
-            const auto u = static_cast<unsigned char>(c);
-            text += "\\x";
-            text += kHex[u >> 4];
-            text += kHex[u & 15];
-        }
-        else
-            text += c;
-    }
-    return text;
-}
-
 bool IsWindowsDevice(std::string_view component)
 {
     // The part before the first dot, without trailing blanks, is what Windows checks.
@@ -102,6 +80,9 @@ const char* UnsafeReasonText(std::string_view name)
         return kUnsafeControl;
     if (name.find(':') != std::string_view::npos)
         return kUnsafeColon;
+    // Added: a name Windows cannot create would be extracted on one system and not the other.
+    if (name.find_first_of("<>\"|?*") != std::string_view::npos)
+        return kUnsafeWindowsCharacter;
     if (IsSeparator(name.front()))
         return kUnsafeLeadingSeparator;
     std::size_t start = 0;
@@ -197,6 +178,27 @@ std::unique_ptr<TByteSource> MakeMemorySource(std::string bytes)
     return std::make_unique<TMemorySource>(std::move(bytes));
 }
 
+// Control characters become \xNN so a message never moves the cursor or rings a bell.
+std::string PrintableEntryName(std::string_view name)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(name.size());
+    for (const char c : name)
+    {
+        if (IsControl(c))
+        {
+            const auto u = static_cast<unsigned char>(c);
+            text += "\\x";
+            text += kHex[u >> 4];
+            text += kHex[u & 15];
+        }
+        else
+            text += c;
+    }
+    return text;
+}
+
 std::string GobKey(std::string_view name)
 {
     std::string key(name);
@@ -210,7 +212,7 @@ std::string UnsafeEntryReason(std::string_view name)
     const char* reason = UnsafeReasonText(name);
     if (reason == nullptr)
         return {};
-    return FormatText(kUnsafeEntryName, {Printable(name), reason});
+    return FormatText(kUnsafeEntryName, {PrintableEntryName(name), reason});
 }
 
 std::string ExtractionPath(std::string_view name)
@@ -392,7 +394,7 @@ std::string TGobArchive::Label(std::size_t index) const
     const TRecord& r = FRecords[index];
     if (r.NameLength == 0)
         return "#" + std::to_string(index + 1);
-    return Printable(std::string_view(FNames).substr(r.NameStart, r.NameLength));
+    return PrintableEntryName(std::string_view(FNames).substr(r.NameStart, r.NameLength));
 }
 
 TGobEntry TGobArchive::Entry(std::size_t index) const
@@ -445,7 +447,7 @@ std::size_t TGobArchive::Match(std::string_view argument) const
     }
     if (matches == 1)
         return found;
-    const std::string shown = Printable(argument);
+    const std::string shown = PrintableEntryName(argument);
     if (matches == 0)
         throw EArchiveError(FormatText(kArchiveEntryNotFound, {shown}));
     throw EArchiveError(FormatText(kArchiveEntryAmbiguous, {shown, std::to_string(matches)}));

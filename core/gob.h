@@ -55,6 +55,8 @@ inline constexpr const char* kUnsafeEmptyComponent = "it has an empty or \".\" c
 inline constexpr const char* kUnsafeTrailingDot =
     "a component ends in a dot or a blank, which Windows drops";
 inline constexpr const char* kUnsafeDevice = "it names a Windows device";
+inline constexpr const char* kUnsafeWindowsCharacter =
+    "it holds a character Windows does not allow in file names";
 // Files.
 inline constexpr const char* kGobFileNotFound = "File not found";
 inline constexpr const char* kGobFileAccessDenied = "File access denied";
@@ -169,6 +171,9 @@ private:
     std::vector<std::string> FWarnings;
     std::size_t FMoreWarnings = 0;
 };
+
+// A name as messages show it: control characters as \xNN, every other byte as it is.
+std::string PrintableEntryName(std::string_view name);
 
 // A name as a lookup compares it: ASCII lower-case, '\' turned into '/'.
 std::string GobKey(std::string_view name);

@@ -208,6 +208,12 @@ bool CanCreateFilesIn(const std::string& folder)
     return true;
 }
 
+bool IsLink(const std::string& name)
+{
+    const DWORD attributes = GetFileAttributesW(Wide(name).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::uint64_t AvailableSystemMemory()
 {
     MEMORYSTATUSEX status{};
@@ -394,6 +400,14 @@ bool MakeFolder(const std::string& folder)
 bool CanCreateFilesIn(const std::string& folder)
 {
     return !folder.empty() && ::access(folder.c_str(), W_OK) == 0;
+}
+
+bool IsLink(const std::string& name)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 std::uint64_t AvailableSystemMemory()

@@ -41,6 +41,10 @@ bool MakeFolder(const std::string& folder);
 // True when a new file can be created in the folder.
 bool CanCreateFilesIn(const std::string& folder);
 
+// True when the name is a symbolic link (on Windows any reparse point, junctions too), which a
+// write below it or onto it would follow.
+bool IsLink(const std::string& name);
+
 // Bytes of memory the system can give the program now without swapping; 0 when it does not
 // tell.
 std::uint64_t AvailableSystemMemory();

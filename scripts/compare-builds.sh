@@ -2,7 +2,7 @@
 # Runs two builds of quillmark-cli (say the Linux one and the Windows one under Wine) on the
 # same models and compares everything they produce byte for byte: info's JSON, every geoset's
 # .X file, render and view pictures, messages and exit codes. Also a model under a Cyrillic
-# name and a second convert over an existing file.
+# name and a second convert over an existing file, and archives: list, --archive and extract.
 # usage: compare-builds.sh CLI_A CLI_B [MODEL.3do ...]   (default: the samples)
 # Ends with "N passed, N failed"; exits 1 when anything differs.
 set -u
@@ -96,6 +96,61 @@ else
     failed=$((failed + 1))
     echo "DIFFERENT: a second convert over an existing file"
 fi
+
+# Archives: the samples' own, under a Cyrillic name too, and one with upper-case names,
+# backslashes, a duplicate, a Latin-1 name and unsafe names, written by the tests' writer.
+python3 - cli/tests "$work/mixed.gob" <<'EOF'
+import sys
+sys.path.insert(0, sys.argv[1])
+import gobwriter
+model = open("samples/walker.3do", "rb").read()
+gobwriter.write(sys.argv[2], gobwriter.archive([
+    (b"3DO\\WALKER.3DO", model), (b"3do/walker.3do", b"dup"), (b"3do\\gen\\b.3do", model),
+    (b"3do\\lod\\b.3do", model), (b"mat\\caf\xe9.mat", b"MAT"), (b"..\\up.txt", b"x"),
+    (b"/abs.txt", b"y"), (b"c:\\drive.txt", b"z"), (b"what?.txt", b"w"), (b"e\x01.txt", b"c")]))
+EOF
+cp samples/samples.gob "$work/Архив.gob"
+for gob in samples/samples.gob "$work/Архив.gob" "$work/mixed.gob"; do
+    name=$(basename "$gob")
+    same "list $name" list "$gob"
+    same "list --json $name" list "$gob" --json
+done
+same "info --archive" info --archive samples/samples.gob walker.3do
+same "info --archive --full, stored name" info --archive samples/samples.gob \
+    '3do\canister_lod.3do' --full
+same "convert --archive" convert --archive "$work/Архив.gob" 3DO/CANISTER_LOD.3DO OUT --geoset 1
+same "render --archive" render --archive samples/samples.gob walker.3do OUT --size 64x48
+same "view --archive" view --archive "$work/mixed.gob" walker.3do OUT --grid
+same "--archive, ambiguous" info --archive "$work/mixed.gob" b.3do
+same "--archive, not found" convert --archive "$work/mixed.gob" nothing.3do OUT
+same "--archive, Latin-1 name" info --archive "$work/mixed.gob" 'café.mat'
+same "--archive, not an archive" view --archive "${models[0]}" walker.3do OUT
+
+# extract: the same messages, exit codes and files, everything, then named entries over the
+# files already there, without and with --force.
+for side in a b; do
+    [ $side = a ] && cli=$a || cli=$b
+    for run in all named forced; do
+        case $run in
+        all) set -- ;;
+        *) set -- walker.3do 3do/gen/b.3do 'café.mat' nothing.3do ;;
+        esac
+        [ $run = forced ] && set -- "$@" --force
+        "$cli" extract "$work/mixed.gob" "$@" --to "$work/$side/Папка" \
+            >"$work/$side/extract.$run.out" 2>&1
+        echo $? >>"$work/$side/extract.$run.out"
+    done
+    (cd "$work/$side" && find Папка | LC_ALL=C sort && find Папка -type f -exec cat {} +) \
+        >"$work/$side/extract.tree"
+done
+for part in extract.all.out extract.named.out extract.forced.out extract.tree; do
+    if cmp -s "$work/a/$part" "$work/b/$part"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "DIFFERENT: $part"
+    fi
+done
 
 echo "compare-builds: $passed passed, $failed failed"
 [ $failed -eq 0 ]

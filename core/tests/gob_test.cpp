@@ -236,7 +236,9 @@ TEST(Gob, UnsafeNamesAreListedButGetNoExtractionPath)
         {"a.\\b", kUnsafeTrailingDot},
         {"CON", kUnsafeDevice},
         {"mat\\nul.mat", kUnsafeDevice},
-        {"Lpt1.txt", kUnsafeDevice}};
+        {"Lpt1.txt", kUnsafeDevice},
+        {"3do\\what?.3do", kUnsafeWindowsCharacter},
+        {"a<b>", kUnsafeWindowsCharacter}};
     for (const auto& [name, reason] : unsafe)
         EXPECT_EQ(UnsafeEntryReason(name),
                   "Unsafe archive entry name: " +

@@ -9,7 +9,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/quillmark-cli share/applications/quillmark.desktop \
-         share/mime/packages/quillmark-3do.xml share/thumbnailers/quillmark.thumbnailer \
+         share/mime/packages/quillmark-3do.xml share/mime/packages/quillmark-gob.xml \
+         share/thumbnailers/quillmark.thumbnailer \
          share/icons/hicolor/scalable/apps/quillmark.svg \
          share/icons/hicolor/48x48/apps/quillmark.png share/icons/hicolor/256x256/apps/quillmark.png; do
     [ -e "$prefix/$f" ] || fail "missing $f"
@@ -24,6 +25,20 @@ desktop-file-validate "$prefix/share/applications/quillmark.desktop" || fail "de
 xmllint --noout "$prefix/share/mime/packages/quillmark-3do.xml" || fail "xmllint"
 grep -q 'type="model/x-jedi-knight-3do"' "$prefix/share/mime/packages/quillmark-3do.xml" || fail "mime type"
 grep -q 'pattern="\*.3do"' "$prefix/share/mime/packages/quillmark-3do.xml" || fail "glob"
+# The archives' type, for both the game's and the expansion's extension; the launcher takes a
+# file of either type.
+gob="$prefix/share/mime/packages/quillmark-gob.xml"
+xmllint --noout "$gob" || fail "xmllint archive type"
+grep -q 'type="application/x-jedi-knight-gob"' "$gob" || fail "archive mime type"
+grep -q 'pattern="\*.gob"' "$gob" && grep -q 'pattern="\*.goo"' "$gob" || fail "archive globs"
+grep -qx "Exec=quillmark %f" "$prefix/share/applications/quillmark.desktop" || fail "desktop exec"
+grep -qx "MimeType=model/x-jedi-knight-3do;application/x-jedi-knight-gob;" \
+    "$prefix/share/applications/quillmark.desktop" || fail "desktop mime types"
+# The install built the mime database there (update-mime-database comes with
+# scripts/install-deps.sh); it must have taken both types.
+for type in model/x-jedi-knight-3do application/x-jedi-knight-gob; do
+    [ -e "$prefix/share/mime/$type.xml" ] || fail "$type not in the installed mime database"
+done
 grep -q '^Exec=quillmark-cli render .*--fit --background transparent -- %i %o$' \
     "$prefix/share/thumbnailers/quillmark.thumbnailer" || fail "thumbnailer exec"
 # The PNG icons are real images of their size.

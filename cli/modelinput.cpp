@@ -1,0 +1,53 @@
+// The model a command reads.
+#include "modelinput.h"
+
+#include "entrynames.h"
+#include "gob.h"
+
+#include <algorithm>
+#include <cctype>
+
+TModelLocation LocateModel(const std::string& argument, const TSharedOptions& shared)
+{
+    TModelLocation location;
+    if (shared.Archive.empty())
+    {
+        location.FileName = argument;
+        return location;
+    }
+    std::shared_ptr<const TGobArchive> archive = TGobArchive::Open(shared.Archive);
+    location.EntryName = std::string(archive->Entry(MatchEntry(*archive, argument)).Name);
+    location.ArchiveName = shared.Archive;
+    location.Archive = std::move(archive);
+    return location;
+}
+
+const std::string& ModelName(const TModelLocation& location)
+{
+    return location.Archive ? location.EntryName : location.FileName;
+}
+
+std::string LowerExtension(const std::string& name)
+{
+    const std::size_t dot = name.find_last_of("./\\");
+    if (dot == std::string::npos || name[dot] != '.')
+        return {};
+    std::string ext = name.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+std::string ReadModelEntry(const TModelLocation& location)
+{
+    // Match never gives a duplicate, so the name finds the same entry again.
+    return location.Archive->Read(*location.Archive->Find(location.EntryName));
+}
+
+TLoadedModel ParseModel(const TModelLocation& location, TLoadProgress& progress)
+{
+    if (!location.Archive)
+        return Parse3DOFile(location.FileName, progress);
+    const std::string bytes = ReadModelEntry(location);
+    return Parse3DO(bytes, progress);
+}
