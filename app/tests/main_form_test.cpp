@@ -125,7 +125,7 @@ private slots:
         QVERIFY(sub);
         QCOMPARE(sub->size(), QSize(299, 250));
         QCOMPARE(sub->widget()->windowTitle(), QStringLiteral("Front View"));
-        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&View"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game", "&View"}));
     }
 
     void init()
@@ -200,9 +200,9 @@ private slots:
         }
         QCOMPARE(widths, (QList<int>{180, 45, 21, 40, 30, 50}));
 
-        QCOMPARE(AllMenuTitles(),
-                 (QStringList{"&File", "&Edit", "&Interface", "&Create", "&Window", "&Help"}));
-        QCOMPARE(VisibleMenuTitles(), QStringList{"&File"});
+        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Game", "&Edit", "&Interface", "&Create",
+                                               "&Window", "&Help"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game"}));
         QStringList fileItems;
         for (QAction* a : MainForm->mnuFile->actions())
             if (a->isVisible())
@@ -507,9 +507,9 @@ private slots:
     {
         FDressView = [](TFakeView* v) { v->Menus << GroupMenu(v, QStringLiteral("&View"), 3); };
         MainForm->FrontView1->trigger();
-        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Edit", "&Interface", "&View", "&Create",
-                                               "&Window", "&Help"}));
-        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&View"}));
+        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Game", "&Edit", "&Interface", "&View",
+                                               "&Create", "&Window", "&Help"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game", "&View"}));
         QMdiSubWindow* first = MainForm->MdiArea->currentSubWindow();
 
         // A view whose menu shares the File group takes File's place while it is active.
@@ -520,24 +520,24 @@ private slots:
         };
         MainForm->SideView1->trigger();
         QCOMPARE(VisibleMenuTitles(), (QStringList{"&Model", "&Zoom"}));
-        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Model", "&Edit", "&Interface", "&Create",
-                                               "&Window", "&Help", "&Zoom"}));
+        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Game", "&Model", "&Edit", "&Interface",
+                                               "&Create", "&Window", "&Help", "&Zoom"}));
 
         MainForm->MdiArea->setActiveSubWindow(first);
-        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&View"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game", "&View"}));
 
         // A view without menus shows the frame's own.
         FDressView = nullptr;
         MainForm->TopView1->trigger();
-        QCOMPARE(VisibleMenuTitles(), QStringList{"&File"});
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game"}));
 
         MainForm->MdiArea->setActiveSubWindow(first);
         MainForm->MdiArea->closeAllSubWindows();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(MainForm->MdiArea->subWindowList().size(), 0);
-        QCOMPARE(AllMenuTitles(),
-                 (QStringList{"&File", "&Edit", "&Interface", "&Create", "&Window", "&Help"}));
-        QCOMPARE(VisibleMenuTitles(), QStringList{"&File"});
+        QCOMPARE(AllMenuTitles(), (QStringList{"&File", "&Game", "&Edit", "&Interface", "&Create",
+                                               "&Window", "&Help"}));
+        QCOMPARE(VisibleMenuTitles(), (QStringList{"&File", "&Game"}));
     }
 
     void structureItemShowsAndHidesTheStructureWindow()
@@ -596,6 +596,11 @@ private slots:
         FDialogs.FileAnswers << QString();
         QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(FDialogs.Filters.size(), 1);
+        FDialogs.FileAnswers << QString();
+        QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(FDialogs.Filters,
+                 (QStringList{"Jedi Knight 3DO (*.3do);;All Files (*)",
+                              "Jedi Knight Archives (*.gob *.goo);;All Files (*)"}));
         // Ctrl+X is also the hidden Edit, Cut; only Exit may answer it.
         QTest::keyClick(MainForm, Qt::Key_X, Qt::ControlModifier);
         QVERIFY(!MainForm->isVisible());
