@@ -24,11 +24,11 @@ QString NameText(std::string_view name)
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-QPixmap Blank()
+QPixmap Tile(const QColor& colour)
 {
-    QPixmap blank(kThumbnailSize, kThumbnailSize);
-    blank.fill(Qt::transparent);
-    return blank;
+    QPixmap tile(kThumbnailSize, kThumbnailSize);
+    tile.fill(colour);
+    return tile;
 }
 } // namespace
 
@@ -36,7 +36,8 @@ QPixmap Blank()
 // TArchiveListModel
 
 TArchiveListModel::TArchiveListModel(std::shared_ptr<const TGobArchive> archive, QObject* parent)
-    : QAbstractTableModel(parent), FArchive(std::move(archive)), FPending(Blank())
+    : QAbstractTableModel(parent), FArchive(std::move(archive)),
+      FPending(Tile(QColor::fromRgb(kThumbnailBackground))), FBlank(Tile(Qt::transparent))
 {
     FItems.resize(FArchive->Count());
     for (std::size_t i = 0; i < FItems.size(); ++i)
@@ -83,6 +84,8 @@ QVariant TArchiveListModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         if (index.column() != colName)
             return {};
+        if (!item.Model)
+            return FBlank;
         return item.Done ? item.Thumbnail : FPending;
     case Qt::ToolTipRole:
         return item.Error.isEmpty() ? item.Stored : item.Error;
@@ -215,7 +218,7 @@ TArchiveForm::~TArchiveForm() = default;
 
 QPixmap TArchiveForm::FailedThumbnail()
 {
-    QPixmap cross = Blank();
+    QPixmap cross = Tile(Qt::transparent);
     QPainter painter(&cross);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(220, 0, 0), 6, Qt::SolidLine, Qt::RoundCap));

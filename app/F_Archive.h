@@ -71,7 +71,8 @@ private:
     std::vector<TItem> FItems;
     std::vector<std::size_t> FRows;
     std::vector<int> FRowOf; // by entry, -1 when not shown
-    QPixmap FPending;
+    QPixmap FPending;        // a model's until its thumbnail comes
+    QPixmap FBlank;          // other entries', keeping rows of one height
 };
 
 class TArchiveForm : public QWidget

@@ -4,7 +4,6 @@
 #include "thumbnail.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 TThumbnailer::TThumbnailer(std::shared_ptr<const TGobArchive> archive,
@@ -91,12 +90,16 @@ void TThumbnailer::Work()
         QImage picture;
         if (thumbnail.Error.empty())
         {
-            picture = QImage(thumbnail.Width, thumbnail.Height, QImage::Format_ARGB32);
+            // The preview lights models near white: they stand out on grey, not on a list's
+            // white.
+            picture = QImage(thumbnail.Width, thumbnail.Height, QImage::Format_RGB32);
+            const std::uint32_t* pixel = thumbnail.Pixels.data();
             for (int y = 0; y < thumbnail.Height; ++y)
-                std::memcpy(picture.scanLine(y),
-                            thumbnail.Pixels.data() + static_cast<std::size_t>(y) *
-                                                          static_cast<std::size_t>(thumbnail.Width),
-                            static_cast<std::size_t>(thumbnail.Width) * 4);
+            {
+                auto* line = reinterpret_cast<std::uint32_t*>(picture.scanLine(y));
+                for (int x = 0; x < thumbnail.Width; ++x, ++pixel)
+                    line[x] = *pixel ? *pixel : kThumbnailBackground;
+            }
         }
         const QString error = QString::fromStdString(thumbnail.Error);
         // `this` outlives every worker, and its posted calls go with it.

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -16,6 +17,9 @@
 #include <vector>
 
 class TGobArchive;
+
+// What a thumbnail shows where the model is not (0xFFRRGGBB).
+inline constexpr std::uint32_t kThumbnailBackground = 0xFF707070u;
 
 class TThumbnailer : public QObject
 {
@@ -36,8 +40,8 @@ public:
     int ThreadCount() const { return static_cast<int>(FWorkers.size()); }
 
 signals:
-    // On the user-interface thread: the picture of an entry, or (null picture) why there is
-    // none.
+    // On the user-interface thread: the picture of an entry on a grey ground, or (null
+    // picture) why there is none.
     void Ready(std::size_t entry, const QImage& picture, const QString& error);
 
 private:
