@@ -93,6 +93,7 @@ public:
     TArchiveListModel* Model() const { return FModel; }
     const std::shared_ptr<const TGobArchive>& Archive() const { return FArchive; }
     const QString& FileName() const { return FFileName; }
+    const TThumbnailer* Thumbnailer() const { return FThumbnailer.get(); }
     // Called with an entry to open: a double click or Enter on a model.
     std::function<void(std::size_t entry)> OnOpenEntry;
     // The marked thumbnail of a model that cannot be drawn.
