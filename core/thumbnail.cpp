@@ -29,13 +29,13 @@ public:
     explicit TCancellableProgress(const std::atomic<bool>* cancel) : FCancel(cancel) {}
     void Update() override { Poll(); }
     void Tick(std::uint64_t, std::uint64_t) override { Poll(); }
-
-private:
     void Poll() const
     {
         if (FCancel && FCancel->load(std::memory_order_relaxed))
             throw ECancelled();
     }
+
+private:
     const std::atomic<bool>* FCancel;
 };
 
@@ -79,6 +79,7 @@ void Draw(std::string_view bytes, const std::atomic<bool>* cancel, TThumbnail& t
         const TLoadedModel loaded = Parse3DO(bytes, progress);
         WriteXFile(xFile.Name(), *loaded.Model, *loaded.Nodes, 0);
     }
+    progress.Poll();
     TCaptureTarget window;
     // Separate objects from the built-in layer: nothing is shared with another thread's
     // thumbnail or with the preview windows.

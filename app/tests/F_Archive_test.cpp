@@ -5,8 +5,10 @@
 #include "F_Main.h"
 #include "F_Progrs.h"
 #include "game_files.h"
+#include "gob.h"
 #include "model.h"
 #include "testsupport.h"
+#include "thumbnailer.h"
 #include "xexport.h"
 
 #include <QCheckBox>
@@ -17,12 +19,14 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -225,6 +229,37 @@ private slots:
         // The duplicate's bytes are no model.
         QVERIFY(!model->Error(5).isEmpty());
         QVERIFY(good != cross);
+    }
+
+    void entriesAskedForFirstAreDrawnFirst()
+    {
+        std::vector<TTestMember> many;
+        std::vector<std::size_t> entries;
+        for (std::size_t i = 0; i < 40; ++i)
+        {
+            many.push_back({"m" + std::to_string(i) + ".3do", ModelText({{3000, 3000}})});
+            entries.push_back(i);
+        }
+        const auto archive =
+            std::make_shared<const TGobArchive>(MakeMemorySource(WriteTestGob(many)));
+        QList<std::size_t> order;
+        TThumbnailer thumbnailer(archive, entries, QSize(16, 16), 1);
+        // What the one worker took before this is at most its first entry or two.
+        thumbnailer.Prioritise({39, 20, 39});
+        connect(&thumbnailer, &TThumbnailer::Ready,
+                [&](std::size_t entry, const QImage& picture, const QString& error)
+                {
+                    QVERIFY2(!picture.isNull(), qPrintable(error));
+                    order << entry;
+                });
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 40, 60000);
+        QVERIFY(order.indexOf(39) < 3);
+        QVERIFY(order.indexOf(20) < 4);
+        QCOMPARE(QSet<std::size_t>(order.begin(), order.end()).size(), 40);
+        // The rest in the order given.
+        order.removeOne(39);
+        order.removeOne(20);
+        QVERIFY(std::is_sorted(order.begin(), order.end()));
     }
 
     void closingTheBrowserCallsOffItsWork()
