@@ -1,5 +1,6 @@
 #include "F_Main.h"
 
+#include "F_Archive.h"
 #include "F_D3D.h"
 #include "F_Pref.h"
 #include "F_Progrs.h"
@@ -7,6 +8,7 @@
 #include "U_String.h"
 #include "colors.h"
 #include "dialogs.h"
+#include "gob.h"
 #include "loader.h"
 #include "model.h"
 #include "profile.h"
@@ -25,6 +27,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -39,6 +42,7 @@ namespace
 {
 
 constexpr const char* kOpenFilter = "Jedi Knight 3DO (*.3do);;All Files (*)";
+constexpr const char* kArchiveFilter = "Jedi Knight Archives (*.gob *.goo);;All Files (*)";
 constexpr int kStatusPanelWidths[] = {180, 45, 21, 40, 30, 50};
 
 int GroupIndex(const QMenu* menu)
@@ -278,6 +282,9 @@ void TMainForm::createActions()
     mnuGame = menuBar()->addMenu(tr("&Game"));
     mnuGame->setObjectName("mnuGame");
     mnuGame->setProperty(kGroupIndexProperty, 0);
+    mnuGameOpenArchive = item(mnuGame, tr("Open &Archive..."), "mnuGameOpenArchive", true,
+                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    mnuGameOpenArchive->setStatusTip(tr("Browse the models of a Jedi Knight archive"));
 
     mnuEdit = addMenu(tr("&Edit"), 1, false);
     item(mnuEdit, tr("Cu&t"), "mnuEditCut", true, QKeySequence(Qt::CTRL | Qt::Key_X));
@@ -327,6 +334,7 @@ void TMainForm::createActions()
     on(mnuFilePreferences, &TMainForm::mnuFilePreferencesClick);
     on(print, &TMainForm::mnuFilePrintClick);
     on(mnuFileExit, &TMainForm::mnuFileExitClick);
+    on(mnuGameOpenArchive, &TMainForm::mnuGameOpenArchiveClick);
     on(Direct3DViewer1, &TMainForm::Direct3DViewer1Click);
     on(mnuViewStructure, &TMainForm::mnuViewStructureClick);
     on(polygon, &TMainForm::mnuCreatePolygonClick);
@@ -405,7 +413,23 @@ void TMainForm::mnuFileOpenClick()
 
 void TMainForm::OpenModelFile(const QString& fileName)
 {
-    Load3DO(fileName.toStdString(), *ProgressForm); // core takes UTF-8 names on every system
+    const std::string name = fileName.toStdString(); // core takes UTF-8 names on every system
+    Load3DO(name, *ProgressForm);
+    FModelLocation = TModelLocation{name, {}, {}, {}};
+    ShowLoadedModel();
+}
+
+void TMainForm::OpenArchiveEntry(const std::shared_ptr<const TGobArchive>& archive,
+                                 const QString& archiveName, std::size_t entry)
+{
+    Load3DOEntry(*archive, entry, *ProgressForm);
+    FModelLocation = TModelLocation{
+        {}, archiveName.toStdString(), std::string(archive->Entry(entry).Name), archive};
+    ShowLoadedModel();
+}
+
+void TMainForm::ShowLoadedModel()
+{
     CurrentGeoSetIndex = 0;
     CurrentMeshIndex = 0;
     CurrGeoSet->SetMax(static_cast<std::int16_t>(CurrentModel->Count() - 1));
@@ -414,10 +438,63 @@ void TMainForm::OpenModelFile(const QString& fileName)
     OpenPreview();
 }
 
+void TMainForm::mnuGameOpenArchiveClick()
+{
+    const QString fileName = Dialogs().OpenFileName(this, QString::fromLatin1(kArchiveFilter));
+    if (fileName.isEmpty())
+        return;
+    OpenArchiveFile(fileName);
+}
+
+TArchiveForm* TMainForm::OpenArchiveFile(const QString& fileName)
+{
+    std::shared_ptr<const TGobArchive> archive = TGobArchive::Open(fileName.toStdString());
+    auto* form = new TArchiveForm(archive, fileName);
+    form->OnOpenEntry = [this, archive, fileName](std::size_t entry)
+    { RunCommand([&] { OpenArchiveEntry(archive, fileName, entry); }); };
+    QMdiSubWindow* sub = MdiArea->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    // The whole area, but not maximised: a maximised child would put its buttons in the menu
+    // bar.
+    sub->setGeometry(QRect(QPoint(), MdiArea->viewport()->size()));
+    sub->show();
+    MdiArea->setActiveSubWindow(sub);
+    return form;
+}
+
 namespace
 {
-// The one local .3do file a drag carries, or an empty string.
-QString DroppedModel(const QMimeData* data)
+bool IsArchiveName(const QString& fileName)
+{
+    return fileName.endsWith(QStringLiteral(".gob"), Qt::CaseInsensitive) ||
+           fileName.endsWith(QStringLiteral(".goo"), Qt::CaseInsensitive);
+}
+} // namespace
+
+void TMainForm::OpenFile(const QString& fileName)
+{
+    if (IsArchiveName(fileName))
+        OpenArchiveFile(fileName);
+    else
+        OpenModelFile(fileName);
+}
+
+void TMainForm::OpenArguments(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return;
+    QTimer::singleShot(0, this,
+                       [this, arguments]
+                       {
+                           for (const QString& argument : arguments)
+                               RunCommand([&] { OpenFile(argument); });
+                       });
+}
+
+namespace
+{
+// The one local .3do or archive file a drag carries, or an empty string.
+QString DroppedFile(const QMimeData* data)
 {
     if (!data || !data->hasUrls() || data->urls().size() != 1)
         return {};
@@ -425,7 +502,8 @@ QString DroppedModel(const QMimeData* data)
     if (!url.isLocalFile())
         return {};
     const QString file = url.toLocalFile();
-    if (!file.endsWith(QStringLiteral(".3do"), Qt::CaseInsensitive) || !QFileInfo(file).isFile())
+    if (!(file.endsWith(QStringLiteral(".3do"), Qt::CaseInsensitive) || IsArchiveName(file)) ||
+        !QFileInfo(file).isFile())
         return {};
     return file;
 }
@@ -433,7 +511,7 @@ QString DroppedModel(const QMimeData* data)
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!DroppedModel(event->mimeData()).isEmpty())
+    if (!DroppedFile(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -441,14 +519,14 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* event)
 
 void TMainForm::dropEvent(QDropEvent* event)
 {
-    const QString file = DroppedModel(event->mimeData());
+    const QString file = DroppedFile(event->mimeData());
     if (file.isEmpty())
     {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
-    RunCommand([&] { OpenModelFile(file); });
+    RunCommand([&] { OpenFile(file); });
 }
 
 void TMainForm::CurrGeoSetClick()

@@ -2,13 +2,17 @@
 // geometry-set arrows, status bar and commands.
 #pragma once
 
+#include "assets.h"
 #include "viewhost.h"
 
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -21,6 +25,8 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class TArchiveForm;
+class TGobArchive;
 
 // Up-down arrows: a position between Min and Max, moved by one per click without wrapping.
 // Click is emitted only when a click moved the position.
@@ -88,6 +94,7 @@ public:
     QAction* mnuFileOpen;
     QAction* mnuFilePreferences;
     QAction* mnuFileExit;
+    QAction* mnuGameOpenArchive;
     QAction* Direct3DViewer1;
     QAction* mnuViewStructure;
     QAction* FrontView1;
@@ -99,6 +106,7 @@ public:
     void mnuFileOpenClick();
     void CurrGeoSetClick();
     void mnuFileExitClick();
+    void mnuGameOpenArchiveClick();
     void mnuCreatePolygonClick() {}
     void mnuFilePrintClick() {}
     void Direct3DViewer1Click();
@@ -126,10 +134,25 @@ public:
 
     // Added: the steps of File, Open that follow the dialog, for a file dropped on the window.
     void OpenModelFile(const QString& fileName);
+    // Added: File, Open for an archive's entry; the entry's name stands where the file's would.
+    void OpenArchiveEntry(const std::shared_ptr<const TGobArchive>& archive,
+                          const QString& archiveName, std::size_t entry);
+    // Added: opens an archive in a new browser window, which it returns. A file that is not a
+    // usable archive raises its error before anything changes.
+    TArchiveForm* OpenArchiveFile(const QString& fileName);
+    // Added: a file named on the command line or dropped on the window: an archive (.gob or
+    // .goo, any case) opens in the browser, anything else as File, Open opens it.
+    void OpenFile(const QString& fileName);
+    // Added: the files named on the command line (`arguments` without the program's name)
+    // open one after the other, each as a command of its own, once the event loop runs. No
+    // file: nothing at all happens.
+    void OpenArguments(const QStringList& arguments);
+    // Added: where the current model came from; empty for the start model.
+    const TModelLocation& ModelLocation() const { return FModelLocation; }
 
 protected:
-    // Added: a .3do file dropped on the window opens as File, Open does; anything else is
-    // refused.
+    // Added: a .3do file dropped on the window opens as File, Open does, an archive in the
+    // browser; anything else is refused.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -142,6 +165,8 @@ private:
     void updateWindowMenu();
     TViewInfo* ActiveView() const;
     void OpenView(int plane);
+    // Steps 3 to 7 of File, Open, after a load.
+    void ShowLoadedModel();
     // Writes the current geoset as the preview's .X file, then opens one more preview on it.
     void OpenPreview();
     // A new preview of the .X file `xFile`, which becomes D3DForm.
@@ -152,6 +177,7 @@ private:
     QList<QAction*> FWindowListActions;
     QList<QPointer<QMenu>> FMerged;
     QList<QPointer<QAction>> FReplaced;
+    TModelLocation FModelLocation;
 };
 
 extern TMainForm* MainForm;

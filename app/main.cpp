@@ -11,6 +11,7 @@ int main(int argc, char* argv[])
     RegisterViewFactory();
     CreateForms();
     MainForm->show();
+    MainForm->OpenArguments(QCoreApplication::arguments().mid(1));
     const int result = QApplication::exec();
     DestroyForms();
     return result;

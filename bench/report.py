@@ -2,7 +2,8 @@
 """Prints one table from the Google Benchmark JSON files that scripts/bench.sh writes.
 
 usage: report.py DIR   (DIR holds loader.json, xexport.json, gltfexport.json, xreader.json,
-                        view.json, render.json, preview.json and gob.json; a missing file
+                        view.json, render.json, preview.json, gob.json and browser.json; a
+                        missing file
                         leaves its rows empty)
 """
 import json
@@ -17,7 +18,7 @@ SIZES = (1, 10, 100)
 def load(directory):
     runs = {}
     for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "preview",
-                 "gob"):
+                 "gob", "browser"):
         path = os.path.join(directory, name + ".json")
         if not os.path.exists(path):
             continue
@@ -27,7 +28,8 @@ def load(directory):
             if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
                 continue
             # "BM_Parse3DOFile/100/min_time:2.000/real_time" -> ("BM_Parse3DOFile", "100")
-            parts = [p for p in b["name"].split("/") if ":" not in p and p != "real_time"]
+            parts = [p for p in b["name"].split("/")
+                     if ":" not in p and p not in ("real_time", "manual_time")]
             runs["/".join(parts)] = b
     return runs
 
@@ -156,6 +158,16 @@ def main():
     v = gob["memory_ratio"] if gob else None
     row("  index memory / index bytes", v, 2, "<= 2", v is not None and v <= 2)
     row("  heap growth while open / index bytes", gob["heap_ratio"] if gob else None, 2)
+
+    b = get("BrowserThumbnails/1000")
+    v = b["first_screen_ms"] if b else None
+    row("Archive browser, 1,000 models: first screenful of thumbnails (ms)", v, 0, "<= 1000",
+        v is not None and v <= 1000)
+    v = b["all_ms"] if b else None
+    row("  all 1,000 thumbnails (ms)", v, 0, "<= 10000", v is not None and v <= 10000)
+    shown = f" ({int(b['screenful'])} rows, {int(b['threads'])} drawing threads)" if b else ""
+    row(f"  longest gap between paints meanwhile (ms){shown}",
+        b["longest_paint_gap_ms"] if b else None, 1)
 
     head = ("Measure", "Wall clock", "By CPU time", "Target", "")
     widths = [max(len(r[i]) for r in rows + [head]) for i in range(5)]

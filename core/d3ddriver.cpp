@@ -5,21 +5,19 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <deque>
+#include <mutex>
 #include <utility>
 
 namespace
 {
+// Devices are also made on other threads (thumbnails) while the user-interface thread may
+// register a driver: the table is locked, and a deque keeps a registration where it is when
+// others are added, so a device can be made from the one FindD3DDriver gave.
 struct TDriverTable
 {
-    std::vector<TDriverRegistration> Drivers;
-    GUID Default = kSoftwareDriverGuid;
-};
-
-TDriverTable& Table()
-{
-    static TDriverTable table = []
+    TDriverTable()
     {
-        TDriverTable t;
         TDriverRegistration software;
         software.Guid = kSoftwareDriverGuid;
         software.Description = kSoftwareDriverDescription;
@@ -29,15 +27,24 @@ TDriverTable& Table()
         software.HELDesc.dwDeviceZBufferBitDepth = DDBD_32;
         software.Factory = [](int width, int height)
         { return CreateSoftwareDriver(width, height); };
-        t.Drivers.push_back(std::move(software));
-        return t;
-    }();
+        Drivers.push_back(std::move(software));
+    }
+
+    std::deque<TDriverRegistration> Drivers;
+    GUID Default = kSoftwareDriverGuid;
+    std::mutex Lock;
+};
+
+TDriverTable& Table()
+{
+    static TDriverTable table;
     return table;
 }
 } // namespace
 
 void RegisterD3DDriver(TDriverRegistration driver)
 {
+    const std::lock_guard lock(Table().Lock);
     auto& drivers = Table().Drivers;
     for (std::size_t i = 1; i < drivers.size(); ++i)
         if (drivers[i].Guid == driver.Guid)
@@ -50,6 +57,7 @@ void RegisterD3DDriver(TDriverRegistration driver)
 
 bool UnregisterD3DDriver(const GUID& guid)
 {
+    const std::lock_guard lock(Table().Lock);
     auto& drivers = Table().Drivers;
     for (std::size_t i = 1; i < drivers.size(); ++i)
         if (drivers[i].Guid == guid)
@@ -64,16 +72,19 @@ bool UnregisterD3DDriver(const GUID& guid)
 
 void SetDefaultD3DDriver(const GUID& guid)
 {
+    const std::lock_guard lock(Table().Lock);
     Table().Default = guid;
 }
 
 std::vector<TDriverRegistration> D3DDrivers()
 {
-    return Table().Drivers;
+    const std::lock_guard lock(Table().Lock);
+    return {Table().Drivers.begin(), Table().Drivers.end()};
 }
 
 const TDriverRegistration* FindD3DDriver(const GUID* guid)
 {
+    const std::lock_guard lock(Table().Lock);
     const GUID wanted = guid ? *guid : Table().Default;
     const auto& drivers = Table().Drivers;
     const auto it = std::find_if(drivers.begin(), drivers.end(),

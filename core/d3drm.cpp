@@ -742,6 +742,12 @@ std::shared_ptr<TD3DPlatform>& CurrentPlatform()
 }
 } // namespace
 
+TD3DPlatform& BuiltinD3DPlatform()
+{
+    static TBuiltinPlatform platform;
+    return platform;
+}
+
 void SetD3DPlatform(std::shared_ptr<TD3DPlatform> platform)
 {
     CurrentPlatform() = platform ? std::move(platform) : std::make_shared<TBuiltinPlatform>();

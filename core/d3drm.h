@@ -270,6 +270,10 @@ public:
 
 void SetD3DPlatform(std::shared_ptr<TD3DPlatform> platform);
 TD3DPlatform& D3DPlatform();
+// Added: the built-in platform whatever is installed, for work on other threads (thumbnails),
+// which must neither reach a test's fake nor read the platform while it is being replaced.
+// It keeps no state of its own, so any thread may use it.
+TD3DPlatform& BuiltinD3DPlatform();
 
 HRESULT Direct3DRMCreate(LPDIRECT3DRM& d3drm);
 HRESULT DirectDrawCreate(const GUID* guid, LPDIRECTDRAW& directDraw, void* outer);

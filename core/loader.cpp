@@ -1,6 +1,7 @@
 // The .3do loader.
 #include "loader.h"
 
+#include "gob.h"
 #include "platform.h"
 
 #include "U_String.h"
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <optional>
 
@@ -75,7 +77,8 @@ const char* FindLineEnd(const char* p, const char* stop)
 class TLineReader
 {
 public:
-    explicit TLineReader(std::string_view data) : FData(data.data()), FEnd(data.size())
+    explicit TLineReader(std::string_view data)
+        : FData(data.data()), FEnd(data.size()), FTotal(data.size())
     {
         TrimAtEof(0);
         FEof = true;
@@ -140,7 +143,8 @@ public:
         }
     }
 
-    std::uint64_t BytesRead() const { return FRead; }
+    // Text taken in so far: from a file, what was read; in memory, what was passed.
+    std::uint64_t BytesRead() const { return FFile ? FRead : FPos; }
     std::uint64_t TotalBytes() const { return FTotal; }
 
 private:
@@ -735,12 +739,23 @@ TLoadedModel Parse3DOFile(const std::string& fileName, TLoadProgress& progress)
     return RunLoader(reader, progress);
 }
 
-void Load3DO(const std::string& fileName, TLoadProgress& progress)
+TLoadedModel Parse3DOEntry(const TGobArchive& archive, std::size_t entry, TLoadProgress& progress)
+{
+    StartProgress(progress);
+    const std::string bytes = archive.Read(entry);
+    TLineReader reader(bytes);
+    return RunLoader(reader, progress);
+}
+
+namespace
+{
+// Makes what `parse` loads the current model; on failure nothing changes.
+void LoadCurrent(const std::function<TLoadedModel()>& parse, TLoadProgress& progress)
 {
     TLoadedModel loaded;
     try
     {
-        loaded = Parse3DOFile(fileName, progress);
+        loaded = parse();
     }
     catch (...)
     {
@@ -752,4 +767,15 @@ void Load3DO(const std::string& fileName, TLoadProgress& progress)
     CurrentModel = std::move(loaded.Model);
     HierarchyNodes = std::move(loaded.Nodes);
     progress.Hide();
+}
+} // namespace
+
+void Load3DO(const std::string& fileName, TLoadProgress& progress)
+{
+    LoadCurrent([&] { return Parse3DOFile(fileName, progress); }, progress);
+}
+
+void Load3DOEntry(const TGobArchive& archive, std::size_t entry, TLoadProgress& progress)
+{
+    LoadCurrent([&] { return Parse3DOEntry(archive, entry, progress); }, progress);
 }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+class TGobArchive;
+
 inline constexpr const char* kMismatchCaption = "3DO Import Error";
 inline constexpr const char* kLoadCaption = "Loading Jedi Knight 3DO";
 inline constexpr const char* kLoadingGeometry = "Loading GEOMETRY...";
@@ -82,7 +84,14 @@ TLoadedModel Parse3DO(std::string_view data, TLoadProgress& progress);
 // file cannot be opened or read.
 TLoadedModel Parse3DOFile(const std::string& fileName, TLoadProgress& progress);
 
+// The same for an entry of an archive, read once the progress window shows. A broken entry
+// fails with the archive's message (EArchiveError), as a file that cannot be read does.
+TLoadedModel Parse3DOEntry(const TGobArchive& archive, std::size_t entry, TLoadProgress& progress);
+
 // Loads FileName and makes it the current model. On failure the previous model, node list
 // and current indices stay exactly as they were, the progress window is hidden, and the
 // error propagates.
 void Load3DO(const std::string& fileName, TLoadProgress& progress);
+// Added: the same for an entry of an archive, with the messages, progress and result of the
+// same bytes loaded from a file.
+void Load3DOEntry(const TGobArchive& archive, std::size_t entry, TLoadProgress& progress);

@@ -229,9 +229,9 @@ D3DVALUE RotationPerFrame(int position)
     return static_cast<D3DVALUE>(position * 0.0025L);
 }
 
-TPreviewScene::TPreviewScene()
+TPreviewScene::TPreviewScene(TD3DPlatform* platform) : FPlatform(platform)
 {
-    DXCheck(Direct3DRMCreate(FD3DRM));
+    DXCheck(FPlatform ? FPlatform->Direct3DRMCreate(FD3DRM) : Direct3DRMCreate(FD3DRM));
 }
 
 TPreviewScene::~TPreviewScene()
@@ -241,7 +241,8 @@ TPreviewScene::~TPreviewScene()
 
 void TPreviewScene::Build(HWND window)
 {
-    DXCheck(DirectDrawCreateClipper(0, FClipper, nullptr));
+    DXCheck(FPlatform ? FPlatform->DirectDrawCreateClipper(0, FClipper, nullptr)
+                      : DirectDrawCreateClipper(0, FClipper, nullptr));
     DXCheck(FClipper->SetHWnd(0, window));
 
     DXCheck(FD3DRM->CreateFrame(nullptr, FScene));

@@ -74,7 +74,8 @@ bool FitPointsInView(const std::vector<D3DVECTOR>& points, int width, int height
 class TPreviewScene
 {
 public:
-    TPreviewScene();
+    // The objects come from `platform`, or from the installed one (D3DPlatform) when null.
+    explicit TPreviewScene(TD3DPlatform* platform = nullptr);
     ~TPreviewScene();
     TPreviewScene(const TPreviewScene&) = delete;
     TPreviewScene& operator=(const TPreviewScene&) = delete;
@@ -131,6 +132,7 @@ private:
     // frame is now; the points' nearest distance, or 0 when the camera stays.
     float FitCamera(const std::vector<D3DVECTOR>& points, D3DVALUE scale, double fill);
 
+    TD3DPlatform* FPlatform;
     LPDIRECT3DRM FD3DRM;
     LPDIRECTDRAWCLIPPER FClipper;
     LPDIRECT3DRMDEVICE FDevice;

@@ -19,5 +19,8 @@ done
 echo "Running preview_bench..." >&2
 xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/preview_bench" \
     --benchmark_out="$out/preview.json" --benchmark_out_format=json >"$out/preview.txt"
+echo "Running browser_bench..." >&2
+xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/browser_bench" \
+    --benchmark_out="$out/browser.json" --benchmark_out_format=json >"$out/browser.txt"
 # Exits non-zero when a target is missed or was not measured.
 python3 bench/report.py "$out"

@@ -599,6 +599,11 @@ private slots:
         FDialogs.FileAnswers << QString();
         QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(FDialogs.Filters.size(), 1);
+        FDialogs.FileAnswers << QString();
+        QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(FDialogs.Filters,
+                 (QStringList{"Jedi Knight 3DO (*.3do);;All Files (*)",
+                              "Jedi Knight Archives (*.gob *.goo);;All Files (*)"}));
         // Ctrl+X is also the hidden Edit, Cut; only Exit may answer it.
         QTest::keyClick(MainForm, Qt::Key_X, Qt::ControlModifier);
         QVERIFY(!MainForm->isVisible());

@@ -1,8 +1,12 @@
 // Loader behaviour: format rules, messages, progress and the mended faults.
 #include "loader.h"
 
+#include "game_files.h"
+#include "gob.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -437,6 +441,69 @@ TEST(Loader, FailedLoadKeepsThePreviousModelAndHidesProgress)
     {
         EXPECT_STREQ(e.what(), "File not found");
     }
+    EXPECT_EQ(CurrentModel.get(), before);
+    FreeModel();
+}
+
+TEST(Loader, AnArchiveEntryLoadsAsTheSameFileDoes)
+{
+    // Every step the progress window is told, in order.
+    struct Journal : TSilentProgress
+    {
+        std::vector<std::string> Steps;
+        void SetCaption(const std::string& c) override { Steps.push_back("caption " + c); }
+        void SetText(const std::string& t) override { Steps.push_back("text " + t); }
+        void Show() override { Steps.push_back("show"); }
+        void Hide() override { Steps.push_back("hide"); }
+        void Update() override
+        {
+            Steps.push_back("update " + std::to_string(Max) + " " + std::to_string(Pos));
+        }
+        void ReportMismatch(const std::string& text) override { Steps.push_back("box " + text); }
+    };
+    // GEOSET 1 first: the one warning a load shows without failing.
+    std::string text = Join(kTriangleLines);
+    text.replace(text.find("GEOSET 0"), 8, "GEOSET 1");
+    const std::string bad = Join({"GEOSET 0", "MESH 0", "GEOMETRYMODE x"});
+    TempFile file(text);
+    const TGobArchive archive(MakeMemorySource(
+        WriteTestGob({{"3do\\box.3do", text}, {"3do\\bad.3do", bad}, {"3do\\cut.3do", "x"}})));
+
+    Journal fromFile, fromEntry;
+    Load3DO(file.Path(), fromFile);
+    ASSERT_EQ(CurrentModel->Get(0).Meshes.Get(0).Name, "box");
+    Load3DOEntry(archive, 0, fromEntry);
+    EXPECT_EQ(fromEntry.Steps, fromFile.Steps);
+    EXPECT_EQ(fromEntry.Steps[0], "caption Loading Jedi Knight 3DO");
+    EXPECT_NE(std::find(fromEntry.Steps.begin(), fromEntry.Steps.end(),
+                        "box Mismatch Error Occurred. 1 to 0"),
+              fromEntry.Steps.end());
+    EXPECT_EQ(fromEntry.Steps.back(), "hide");
+    const T3DOMesh& mesh = CurrentModel->Get(0).Meshes.Get(0);
+    EXPECT_EQ(mesh.Name, "box");
+    EXPECT_EQ(mesh.Vertices.Count(), 3);
+    EXPECT_EQ(mesh.Faces.Get(0).VertexCount(), 3);
+    EXPECT_EQ(mesh.MaxY, 1);
+    EXPECT_EQ(HierarchyNodes->Get(0).Name, "root");
+
+    // A bad model and an entry that cannot be read fail as a file would, and keep the model.
+    T3DO* before = CurrentModel.get();
+    TSilentProgress p;
+    EXPECT_THROW(Load3DOEntry(archive, 1, p), EConvertError);
+    EXPECT_FALSE(p.Visible);
+    const std::string broken = WriteTestGob({{"a.3do", text}});
+    const TGobArchive cut(MakeMemorySource(broken.substr(0, broken.size() - 10)));
+    try
+    {
+        Load3DOEntry(cut, 0, p);
+        FAIL();
+    }
+    catch (const EArchiveError& e)
+    {
+        EXPECT_STREQ(e.what(), "Broken archive entry: a.3do (its data runs past the end of the "
+                               "archive)");
+    }
+    EXPECT_FALSE(p.Visible);
     EXPECT_EQ(CurrentModel.get(), before);
     FreeModel();
 }

@@ -1,0 +1,29 @@
+// Small pictures of models for lists: a model's .3do text drawn by the software rasterizer and
+// framed to fill the picture as `quillmark-cli render --fit` frames it. Safe on any thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TThumbnail
+{
+    int Width = 0;
+    int Height = 0;
+    // 0xAARRGGBB, row by row: opaque where the model was drawn, 0 (transparent) elsewhere.
+    std::vector<std::uint32_t> Pixels;
+    // Why there is no picture: the message loading or drawing the model ended with.
+    std::string Error;
+    // The work was called off before it finished; neither a picture nor an error.
+    bool Cancelled = false;
+};
+
+// Draws geoset 0 of the model in `bytes` at width x height pixels, turned one step at speed 1
+// and lit as the preview lights it, on a transparent background. Never throws: a model that
+// cannot be loaded or drawn gives its message in Error. `cancel`, when given, is polled while
+// the model loads. The .X text on its way to the scene goes through a scratch file in the
+// temporary folder, removed before returning.
+TThumbnail DrawThumbnail(std::string_view bytes, int width, int height,
+                         const std::atomic<bool>* cancel = nullptr);
