@@ -348,6 +348,13 @@ void TPreviewScene::LoadModel(const std::string& fileName, D3DVALUE scale)
     {
         const TLoadingScope loading(OnLoading);
         DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
+        if (!FFaceLooks.Empty())
+        {
+            // Deliberate: looks made for another file are left off; the model still shows.
+            const HRESULT result = builder->SetFaceLooks(FFaceLooks);
+            if (result != D3DRMERR_BADVALUE)
+                DXCheck(result);
+        }
         DXCheck(builder->Scale(scale, scale, scale));
         DXCheck(FModelFrame->AddVisual(builder));
     }
