@@ -76,17 +76,16 @@ inline constexpr float kTexCoordLimit = 65536.0f;
 
 inline void ReduceTexCoords(const float* in, std::uint32_t corners, float* out)
 {
+    // Comparisons rather than std::fmin and std::fmax, which are library calls.
+    auto clamp = [](float v)
+    { return v > -kTexCoordLimit ? (v < kTexCoordLimit ? v : kTexCoordLimit) : -kTexCoordLimit; };
     auto finite = [](float v) { return std::isfinite(v) ? v : 0.0f; };
-    const float baseU =
-        std::floor(std::fmax(-kTexCoordLimit, std::fmin(kTexCoordLimit, finite(in[0]))));
-    const float baseV =
-        std::floor(std::fmax(-kTexCoordLimit, std::fmin(kTexCoordLimit, finite(in[1]))));
+    const float baseU = std::floor(clamp(finite(in[0])));
+    const float baseV = std::floor(clamp(finite(in[1])));
     for (std::uint32_t k = 0; k < corners; ++k)
     {
-        out[2 * k] =
-            std::fmax(-kTexCoordLimit, std::fmin(kTexCoordLimit, finite(in[2 * k]) - baseU));
-        out[2 * k + 1] =
-            std::fmax(-kTexCoordLimit, std::fmin(kTexCoordLimit, finite(in[2 * k + 1]) - baseV));
+        out[2 * k] = clamp(finite(in[2 * k]) - baseU);
+        out[2 * k + 1] = clamp(finite(in[2 * k + 1]) - baseV);
     }
 }
 

@@ -209,14 +209,14 @@ template <bool Textured, bool Translucent> struct TLookShader
     {
         if constexpr (Textured)
         {
-            // u/z and v/z are planes over the screen; u = (u/z) / (1/z).
-            const double uw[3] = {U[c.Order[0]] * c.W[0], U[c.Order[1]] * c.W[1],
-                                  U[c.Order[2]] * c.W[2]};
-            const double vw[3] = {V[c.Order[0]] * c.W[0], V[c.Order[1]] * c.W[1],
-                                  V[c.Order[2]] * c.W[2]};
+            // u/z and v/z are planes over the screen; u = (u/z) / (1/z). Both in texels.
+            const int w = Texture->Width, h = Texture->Height;
+            const double uw[3] = {U[c.Order[0]] * c.W[0] * w, U[c.Order[1]] * c.W[1] * w,
+                                  U[c.Order[2]] * c.W[2] * w};
+            const double vw[3] = {V[c.Order[0]] * c.W[0] * h, V[c.Order[1]] * c.W[1] * h,
+                                  V[c.Order[2]] * c.W[2] * h};
             UPlane = SolvePlane(c, uw);
             VPlane = SolvePlane(c, vw);
-            const int w = Texture->Width, h = Texture->Height;
             MaskU = (w & (w - 1)) == 0 ? w - 1 : -1;
             MaskV = (h & (h - 1)) == 0 ? h - 1 : -1;
         }
@@ -233,8 +233,11 @@ template <bool Textured, bool Translucent> struct TLookShader
 
     static int Wrap(double s, int size, int mask)
     {
-        // Within the reach of an int whatever the planes gave, NaN included.
-        const int i = static_cast<int>(std::floor(std::fmin(std::fmax(s, -1e9), 1e9)));
+        // Within the reach of an int whatever the planes gave, NaN included; then rounded
+        // down (std::floor is a library call on the baseline instruction set).
+        const double c = s > -1e9 ? (s < 1e9 ? s : 1e9) : -1e9;
+        const int truncated = static_cast<int>(c);
+        const int i = truncated - (c < truncated ? 1 : 0);
         if (mask >= 0)
             return i & mask;
         const int r = i % size;
@@ -249,8 +252,8 @@ template <bool Textured, bool Translucent> struct TLookShader
             const double x = px + 0.5;
             const double inverse = 1.0 / depth;
             const int w = Texture->Width, h = Texture->Height;
-            const int tx = Wrap((UPlane.A * x + RowU) * inverse * w, w, MaskU);
-            const int ty = Wrap((VPlane.A * x + RowV) * inverse * h, h, MaskV);
+            const int tx = Wrap((UPlane.A * x + RowU) * inverse, w, MaskU);
+            const int ty = Wrap((VPlane.A * x + RowV) * inverse, h, MaskV);
             const std::uint32_t texel =
                 Texture->Texels[static_cast<std::size_t>(ty) * static_cast<std::size_t>(w) +
                                 static_cast<std::size_t>(tx)];
