@@ -141,11 +141,18 @@ check "--colormap colours the texture" \
 err=$("$cli" render "$tmp/model/square.3do" "$tmp/x.png" --colormap nowhere.cmp 2>&1 >/dev/null)
 check "a colormap that is not there is an error" "[ $? -eq 1 ] && [ \"\$err\" = 'Colormap not found: nowhere.cmp' ]"
 
-# Without --game, the game folder the program saved.
-mkdir -p "$XDG_CONFIG_HOME/Quillmark"
-printf '[GAME]\r\nFolder=%s\r\n' "$tmp/game" >"$XDG_CONFIG_HOME/Quillmark/quillmark.ini"
-render "$tmp/bare/square.3do" "$tmp/saved.png" 2>"$tmp/err"
-check "the saved game folder is used" \
-    "[ \"\$(pixels_md5 $tmp/saved.png)\" = \"\$(pixels_md5 $tmp/textured.png)\" ] && [ \"\$(cat $tmp/err)\" = 'warning: Material not found: c.mat' ]"
+# Without --game, the game folder the program saved. A Windows build run by an emulator (the
+# build names its runner quillmark-cli-emulated) keeps its settings in the emulator's user
+# folder, which this test leaves alone.
+case "$cli" in
+*-emulated) ;;
+*)
+    mkdir -p "$XDG_CONFIG_HOME/Quillmark"
+    printf '[GAME]\r\nFolder=%s\r\n' "$tmp/game" >"$XDG_CONFIG_HOME/Quillmark/quillmark.ini"
+    render "$tmp/bare/square.3do" "$tmp/saved.png" 2>"$tmp/err"
+    check "the saved game folder is used" \
+        "[ \"\$(pixels_md5 $tmp/saved.png)\" = \"\$(pixels_md5 $tmp/textured.png)\" ] && [ \"\$(cat $tmp/err)\" = 'warning: Material not found: c.mat' ]"
+    ;;
+esac
 
 exit $fail
