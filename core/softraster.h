@@ -1,6 +1,6 @@
 // The software rasterizer behind the emulation driver: flat-shaded, lit, depth-tested solid
-// polygons through a perspective camera, textured where a mesh has looks. The same input gives the same pixels on every run,
-// whatever the number of threads used.
+// polygons through a perspective camera, textured where a mesh has looks. The same input gives the
+// same pixels on every run, whatever the number of threads used.
 #pragma once
 
 #include "d3ddriver.h"
