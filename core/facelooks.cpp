@@ -185,7 +185,7 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
                         u = static_cast<float>(t.U / width);
                         v = static_cast<float>(t.V / height);
                     }
-                    else
+                    else // Deliberate: the model loaded; one wrong corner must not hide it
                         beyondTexVertices = true;
                 }
                 looks.TexCoords.insert(looks.TexCoords.end(), {u, v});
