@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace
 {
-// The material binding model of the formats brief: a unit square with texture vertices
+// A material binding model: a unit square with texture vertices
 // (0, 0), (64, 0), (64, 32), (0, 32); face 0 textured (material 0, geo 4, light 0), face 1
 // material -1. Face 0's material and the mesh's geometry mode are left to the test.
 std::string BindingModel(const std::string& material, int meshGeometry = 4,
