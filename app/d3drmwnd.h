@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 inline constexpr const char* kInvalidDriverNameIndex = "Invalid driver name index";
 
@@ -42,6 +43,8 @@ public:
     void InitScene();
     // Replaces the model with the meshes of a DirectX file and frames the camera on it.
     void LoadModel(const std::string& fileName);
+    // Added: the looks the next models loaded give their faces (TPreviewScene::SetFaceLooks).
+    void SetFaceLooks(TFaceLooks looks) { FPreview.SetFaceLooks(std::move(looks)); }
     // Centres the model and moves the camera back so that all of it is in view.
     void ResetView();
     void RenderFrame();

@@ -3,7 +3,9 @@
 // model, one rendered and painted frame). Needs an X display for the OpenGL rows: run it under
 // xvfb-run.
 #include "F_D3D.h"
+#include "benchmaterials.h"
 #include "benchmodels.h"
+#include "facelooks.h"
 #include "U_Idle.h"
 #include "gldriver.h"
 #include "loader.h"
@@ -59,9 +61,18 @@ void ShowAndSettle(TD3DForm& form)
 // One iteration is one idle call of the newest preview: pending events (the paint of the last
 // frame among them), then a new frame. Rates are per second of wall time, since both drivers
 // also work on other threads.
-void PreviewFrames(benchmark::State& state, const std::string& driver, const std::string& model)
+void PreviewFrames(benchmark::State& state, const std::string& driver, const std::string& model,
+                   const TFaceLooks& looks)
 {
     std::unique_ptr<TD3DForm> form(TD3DForm::Create(nullptr, model));
+    if (!looks.Empty())
+    {
+        // Added: the model again, with the looks of its materials, turning as before.
+        form->D3DWin->SetFaceLooks(looks);
+        form->D3DWin->LoadModel(model);
+        DXCheck(form->D3DWin->ModelFrame()->SetRotation(form->D3DWin->Scene(), 0, -1, 0,
+                                                        RotationPerFrame(1)));
+    }
     // Added: the benchmark makes the idle calls itself.
     ClearApplicationIdleHandler(form->D3DWin);
     form->Timer->stop();
@@ -119,10 +130,22 @@ int main(int argc, char** argv)
         for (const int mb : benchmodels::kSizes)
             benchmark::RegisterBenchmark(
                 ("PreviewFrames/" + name + "/" + std::to_string(mb)).c_str(), PreviewFrames,
-                std::string(driver), benchmodels::ModelX(mb))
+                std::string(driver), benchmodels::ModelX(mb), TFaceLooks{})
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime()
                 ->MinTime(1);
+        // Added: the model of real size textured with its materials.
+        TSilentProgress progress;
+        const TLoadedModel loaded =
+            Parse3DOFile(benchmodels::Model3DO(benchmodels::kRealSized), progress);
+        benchmark::RegisterBenchmark(
+            ("PreviewFrames/" + name + "-textured/" + std::to_string(benchmodels::kRealSized))
+                .c_str(),
+            PreviewFrames, std::string(driver), benchmodels::ModelX(benchmodels::kRealSized),
+            LoadModelLooks(*loaded.Model, 0, benchmaterials::ModelInGameFolder(), {}, {}).Faces)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MinTime(1);
     }
     for (const auto& [name, guid] :
          {std::pair{"software", kSoftwareDriverGuid}, std::pair{"opengl", kOpenGLDriverGuid}})

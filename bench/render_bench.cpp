@@ -1,7 +1,11 @@
 // Software frames per second at the preview's size on the .X files of the benchmark models,
-// through the same calls the preview makes per frame (Move, Clear, Render), without Qt.
+// through the same calls the preview makes per frame (Move, Clear, Render), without Qt; and the
+// real-size model textured with its materials.
+#include "benchmaterials.h"
 #include "benchmodels.h"
 #include "d3drm.h"
+#include "facelooks.h"
+#include "loader.h"
 #include "softraster.h"
 
 #include <benchmark/benchmark.h>
@@ -13,9 +17,24 @@ namespace
 constexpr int kWidth = 505;
 constexpr int kHeight = 377;
 
-void BM_RenderModel(benchmark::State& state)
+// The looks of geoset 0 of a benchmark model with its materials from the benchmark game folder;
+// none when `textured` is false.
+TFaceLooks Looks(int megabytes, bool textured)
 {
-    const std::string file = benchmodels::ModelX(static_cast<int>(state.range(0)));
+    if (!textured)
+        return {};
+    TSilentProgress progress;
+    const TLoadedModel loaded = Parse3DOFile(benchmodels::Model3DO(megabytes), progress);
+    return LoadModelLooks(*loaded.Model, 0, benchmaterials::ModelInGameFolder(), {}, {}).Faces;
+}
+
+void RenderModel(benchmark::State& state, bool textured)
+{
+    const int megabytes = static_cast<int>(state.range(0));
+    const std::string file = benchmodels::ModelX(megabytes);
+    const TFaceLooks looks = Looks(megabytes, textured);
+    if (textured && looks.Empty())
+        state.SkipWithError("no materials");
     LPDIRECT3DRM d3drm;
     Direct3DRMCreate(d3drm);
     LPDIRECTDRAWCLIPPER clipper;
@@ -35,6 +54,8 @@ void BM_RenderModel(benchmark::State& state)
     d3drm->CreateMeshBuilder(builder);
     if (builder->Load(file, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr) != D3DRM_OK)
         state.SkipWithError("load failed");
+    if (textured && builder->SetFaceLooks(looks) != D3DRM_OK)
+        state.SkipWithError("looks do not fit");
     builder->Scale(2, 2, 2);
     model->AddVisual(builder);
     // Where ResetView puts the camera for a box of size 4: s = (4 + 1) * 2.
@@ -59,8 +80,23 @@ void BM_RenderModel(benchmark::State& state)
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+void BM_RenderModel(benchmark::State& state)
+{
+    RenderModel(state, false);
+}
+
+// Added: the same with every face textured from the model's 17 materials.
+void BM_RenderModelTextured(benchmark::State& state)
+{
+    RenderModel(state, true);
+}
 } // namespace
 
+BENCHMARK(BM_RenderModelTextured)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 BENCHMARK(BM_RenderModel)
     ->Arg(1)
     ->Arg(10)

@@ -2,9 +2,8 @@
 """Prints one table from the Google Benchmark JSON files that scripts/bench.sh writes.
 
 usage: report.py DIR   (DIR holds loader.json, xexport.json, gltfexport.json, xreader.json,
-                        view.json, render.json, preview.json, gob.json and browser.json; a
-                        missing file
-                        leaves its rows empty)
+                        view.json, render.json, materials.json, preview.json, gob.json and
+                        browser.json; a missing file leaves its rows empty)
 """
 import json
 import os
@@ -17,8 +16,8 @@ SIZES = (1, 10, 100)
 
 def load(directory):
     runs = {}
-    for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "preview",
-                 "gob", "browser"):
+    for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "materials",
+                 "preview", "gob", "browser"):
         path = os.path.join(directory, name + ".json")
         if not os.path.exists(path):
             continue
@@ -132,6 +131,22 @@ def main():
                 row(label, v, 0, f">= {target}", v is not None and v >= target)
             else:
                 row(label, v, 0)
+    b = get(f"PreviewFrames/software-textured/{REAL}")
+    v = fps(b)
+    size = f" {int(b['width'])}x{int(b['height'])}" if b and "width" in b else ""
+    row(f"Preview fps, software, textured, {REAL} MB model{size}", v, 0, ">= 500",
+        v is not None and v >= 500)
+    v = fps(get(f"PreviewFrames/opengl-textured/{REAL}"))
+    row(f"Preview fps, OpenGL, textured, {REAL} MB model", v, 0)
+    v = fps(get(f"BM_RenderModelTextured/{REAL}"))
+    row(f"Software frames, textured, {REAL} MB model, 505x377, no window (fps)", v, 0, ">= 500",
+        v is not None and v >= 500)
+    v = fps(get(f"BM_RenderModel/{REAL}"))
+    row("  the same untextured (fps)", v, 0)
+    b = get(f"BM_LoadModelLooks/{REAL}")
+    v = ms(b)
+    row(f"Materials of the {REAL} MB model (17) found, decoded, laid on faces (ms)", v, 2, "< 10",
+        v is not None and v < 10, ms(b, "cpu_time") if b else None)
     for driver in ("software", "opengl"):
         v = ms(get(f"FileToFirstFrame/{driver}/{BIG}"))
         if driver == "software":

@@ -1,12 +1,17 @@
 // quillmark-cli render: the first frame a new preview window shows, written as a PNG.
 // The scene is the preview's own (previewscene.h): two lights on one frame, the camera framed
 // on the model's box, one step of the default rotation, then one render. Added: --fit moves the
-// camera so the model fills the picture, --background replaces what was not drawn.
+// camera so the model fills the picture, --background replaces what was not drawn; a .3do is
+// drawn with its materials, found beside it and in the game folder (--game, else the one the
+// program saved), unless --no-textures.
 #include "commands.h"
 #include "modelinput.h"
 
 #include "d3drm.h"
+#include "colors.h"
 #include "dxerror.h"
+#include "facelooks.h"
+#include "gamesettings.h"
 #include "loader.h"
 #include "model.h"
 #include "platform.h"
@@ -18,8 +23,10 @@
 #include <cctype>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -152,6 +159,21 @@ public:
         parser.Flag("--fit", FFit);
         parser.Value("--background transparent|#RRGGBB",
                      [this](const std::string& v) { return ReadBackground(v, FBackground); });
+        parser.Value("--game DIR",
+                     [this](const std::string& v)
+                     {
+                         FGame = v;
+                         FGameGiven = true;
+                         return true;
+                     });
+        parser.Value("--colormap NAME|FILE",
+                     [this](const std::string& v)
+                     {
+                         FColormap = v;
+                         FColormapGiven = true;
+                         return true;
+                     });
+        parser.Flag("--no-textures", FNoTextures);
     }
 
     int Run(const TSharedOptions& shared) override
@@ -162,9 +184,11 @@ public:
 
         const TTemporaryFile temporary;
         FModel = LocateModel(FInput, shared);
-        const std::string fileName = PreviewFile(temporary);
+        TFaceLooks looks;
+        const std::string fileName = PreviewFile(temporary, looks);
         TCaptureTarget window;
         TPreviewScene scene;
+        scene.SetFaceLooks(std::move(looks));
         scene.Build(&window);
         scene.CreateDevice(driver, FWidth, FHeight, kBitsPerPixel);
         if (FFit)
@@ -185,9 +209,9 @@ public:
 
 private:
     // The .X file the preview loads: a .3do goes through the program's own .X writer, exactly
-    // as the main window converts it; anything else is taken as a .X file (an archive entry
-    // copied out first).
-    std::string PreviewFile(const TTemporaryFile& temporary) const
+    // as the main window converts it, and gives the looks of its faces; anything else is taken
+    // as a .X file (an archive entry copied out first).
+    std::string PreviewFile(const TTemporaryFile& temporary, TFaceLooks& looks) const
     {
         if (LowerExtension(ModelName(FModel)) != ".3do")
         {
@@ -200,11 +224,47 @@ private:
         TSilentProgress progress;
         const TLoadedModel loaded = ParseModel(FModel, progress);
         WriteXFile(temporary.Name(), *loaded.Model, *loaded.Nodes, FGeoSet);
+        if (!FNoTextures)
+            looks = Looks(*loaded.Model);
         return temporary.Name();
     }
 
-    std::string FInput, FOutput, FDriver;
+    // The materials the model names, found beside it and in the game folder; what could not
+    // be found or read goes to standard error as a warning.
+    TFaceLooks Looks(const T3DO& model) const
+    {
+        const TGameSettings settings = ReadGameSettings(SettingsFileName());
+        const std::string& game = FGameGiven ? FGame : settings.Folder;
+        TModelLooks found;
+        if (FColormapGiven || settings.Colormap.empty())
+            found = LoadModelLooks(model, FGeoSet, FModel, game, FColormap);
+        else
+        {
+            // Deliberate: a colormap saved for other models may not be seen from this one; it
+            // gives way to the default with a warning (one on the command line never does).
+            try
+            {
+                found = LoadModelLooks(model, FGeoSet, FModel, game, settings.Colormap);
+            }
+            catch (const std::runtime_error& e)
+            {
+                Warn(e.what());
+                found = LoadModelLooks(model, FGeoSet, FModel, game, {});
+            }
+        }
+        for (const std::string& warning : found.Warnings)
+            Warn(warning);
+        return std::move(found.Faces);
+    }
+
+    static void Warn(const std::string& text)
+    {
+        std::fprintf(stderr, "warning: %s\n", text.c_str());
+    }
+
+    std::string FInput, FOutput, FDriver, FGame, FColormap;
     TModelLocation FModel; // the file, or the archive and entry, FInput names
+    bool FGameGiven = false, FColormapGiven = false, FNoTextures = false;
     bool FFit = false;
     TBackground FBackground;
     int FGeoSet = 0;

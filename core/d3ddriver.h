@@ -13,6 +13,37 @@
 #include <string>
 #include <vector>
 
+// Added: a texture faces share: Width x Height texels, each 0xAARRGGBB, rows from the top.
+struct TRenderTexture
+{
+    int Width = 0, Height = 0;
+    std::vector<std::uint32_t> Texels;
+};
+
+// Added: what a face is beyond its place and flat colour (TFaceLooks::FaceFlags).
+inline constexpr std::uint8_t kFaceDoubleSided = 0x1; // drawn seen from either side
+inline constexpr std::uint8_t kFaceTranslucent = 0x2; // blended at kTranslucentAlpha / 255
+inline constexpr std::uint8_t kFaceFullBright = 0x4;  // lights play no part
+inline constexpr std::uint8_t kFaceHidden = 0x8;      // not drawn
+inline constexpr std::uint32_t kTranslucentAlpha = 90;
+
+// Added: how each face of a mesh looks, as the game draws it. Empty: every face in its flat
+// colour, lit and culled as the design draws it.
+struct TFaceLooks
+{
+    std::vector<std::int32_t> FaceTextures; // per face: index into Textures, -1 for flat colour
+    std::vector<std::uint8_t> FaceFlags;    // per face: kFace... bits
+    // Per corner, in the order of TRenderMesh::Indices: u, v in widths and heights of the
+    // face's texture, origin at its top left, +v down; the texture repeats.
+    std::vector<float> TexCoords;
+    std::vector<std::shared_ptr<const TRenderTexture>> Textures;
+    // Per face RGB (0 .. 1): attaching the looks to a mesh builder puts these in place of the
+    // mesh's FaceColors (a textured face's colour is white: the light alone).
+    std::vector<float> FaceColors;
+
+    bool Empty() const { return FaceTextures.empty(); }
+};
+
 // A scene flattened for one Render: what a driver needs to draw it.
 struct TRenderMesh
 {
@@ -22,6 +53,8 @@ struct TRenderMesh
     std::vector<std::uint32_t> FaceSizes;
     std::vector<std::uint32_t> Indices;
     std::vector<float> FaceColors;
+    // Added: how the faces look; its FaceColors are left empty (they are in FaceColors above).
+    TFaceLooks Looks;
     // Changes whenever the mesh builder changes the geometry, so drivers that keep a copy of a
     // mesh (uploaded to a graphics card) know when to make it anew.
     std::uint64_t Version = 0;
@@ -61,6 +94,15 @@ struct TRenderLights
 // - flat lighting (when Quality has D3DRMLIGHT_ON): per channel, ambient plus each
 //   directional colour times max(0, -normal . direction), capped at 1, times the face colour,
 //   quantized to Shades steps (rastershared.h has these rules); with lights off, the face colour.
+// Added, for meshes with Looks (rastershared.h has the arithmetic):
+// - a hidden face draws nothing; a double-sided face is drawn seen from behind too, lit as if
+//   its normal pointed at the eye; a full-bright face is drawn as with lights off;
+// - a textured face shows its texture's nearest texel (repeating), texture coordinates
+//   interpolated perspective-correctly; a texel with alpha below 128 is not drawn at all; each
+//   channel is the texel's times the face's lit white (FaceColor of white), rounded;
+// - translucent faces are drawn after every opaque face of the view, item by item in face
+//   order, with the same depth test and depth write, each channel blended as
+//   (new * 90 + old * 165) / 255, rounded.
 struct TRenderView
 {
     int X = 0, Y = 0, Width = 0, Height = 0; // the viewport's rectangle on the device

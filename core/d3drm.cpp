@@ -147,6 +147,7 @@ public:
     HRESULT Load(const std::string& fileName, const char*, D3DRMLOADOPTIONS, void*, void*) override;
     HRESULT Scale(D3DVALUE sx, D3DVALUE sy, D3DVALUE sz) override;
     HRESULT AddFrame(const LPDIRECT3DRMFRAME& frame) override;
+    HRESULT SetFaceLooks(const TFaceLooks& looks) override;
     HRESULT GetBox(D3DRMBOX& box) override;
     int GetVertexCount() override { return static_cast<int>(FMesh->Positions.size() / 3); }
     int GetFaceCount() override { return static_cast<int>(FMesh->FaceSizes.size()); }
@@ -417,6 +418,44 @@ HRESULT TMeshBuilder::AddFrame(const LPDIRECT3DRMFRAME& frame)
     return D3DRM_OK;
 }
 
+namespace
+{
+bool LooksFit(const TRenderMesh& mesh, const TFaceLooks& looks)
+{
+    const std::size_t faces = mesh.FaceSizes.size();
+    if (looks.FaceTextures.size() != faces || looks.FaceFlags.size() != faces ||
+        looks.FaceColors.size() != 3 * faces || looks.TexCoords.size() != 2 * mesh.Indices.size())
+        return false;
+    for (const auto& texture : looks.Textures)
+        if (!texture || texture->Width <= 0 || texture->Height <= 0 ||
+            texture->Texels.size() != static_cast<std::size_t>(texture->Width) *
+                                          static_cast<std::size_t>(texture->Height))
+            return false;
+    const auto count = static_cast<std::int64_t>(looks.Textures.size());
+    return std::all_of(looks.FaceTextures.begin(), looks.FaceTextures.end(),
+                       [count](std::int32_t t) { return t >= -1 && t < count; });
+}
+
+// Looks for faces that have none: flat, single-sided, lit.
+void PlainLooks(TFaceLooks& looks, std::size_t faces, std::size_t corners)
+{
+    looks.FaceTextures.resize(looks.FaceTextures.size() + faces, -1);
+    looks.FaceFlags.resize(looks.FaceFlags.size() + faces, 0);
+    looks.TexCoords.resize(looks.TexCoords.size() + 2 * corners, 0.0f);
+}
+} // namespace
+
+HRESULT TMeshBuilder::SetFaceLooks(const TFaceLooks& looks)
+{
+    if (!LooksFit(*FMesh, looks))
+        return D3DRMERR_BADVALUE;
+    FMesh->FaceColors = looks.FaceColors;
+    FMesh->Looks = looks;
+    FMesh->Looks.FaceColors.clear();
+    ++FMesh->Version;
+    return D3DRM_OK;
+}
+
 HRESULT TMeshBuilder::GetBox(D3DRMBOX& box)
 {
     const auto& p = FMesh->Positions;
@@ -449,6 +488,28 @@ void TMeshBuilder::Append(const TRenderMesh& source, const TRigid& placement)
         mesh.Indices.push_back(base + index);
     mesh.FaceColors.insert(mesh.FaceColors.end(), source.FaceColors.begin(),
                            source.FaceColors.end());
+    if (!source.Looks.Empty() || !mesh.Looks.Empty())
+    {
+        TFaceLooks& looks = mesh.Looks;
+        const std::size_t faces = mesh.FaceSizes.size() - source.FaceSizes.size();
+        const std::size_t corners = mesh.Indices.size() - source.Indices.size();
+        if (looks.Empty())
+            PlainLooks(looks, faces, corners);
+        if (source.Looks.Empty())
+            PlainLooks(looks, source.FaceSizes.size(), source.Indices.size());
+        else
+        {
+            const auto base = static_cast<std::int32_t>(looks.Textures.size());
+            for (const std::int32_t t : source.Looks.FaceTextures)
+                looks.FaceTextures.push_back(t < 0 ? t : base + t);
+            looks.FaceFlags.insert(looks.FaceFlags.end(), source.Looks.FaceFlags.begin(),
+                                   source.Looks.FaceFlags.end());
+            looks.TexCoords.insert(looks.TexCoords.end(), source.Looks.TexCoords.begin(),
+                                   source.Looks.TexCoords.end());
+            looks.Textures.insert(looks.Textures.end(), source.Looks.Textures.begin(),
+                                  source.Looks.Textures.end());
+        }
+    }
     ++mesh.Version;
 }
 

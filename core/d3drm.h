@@ -109,6 +109,11 @@ public:
     // Adds the visuals of the frame and of all frames below it, placed in the frame's own
     // coordinates (the frame's own position and orientation are not applied).
     virtual HRESULT AddFrame(const LPDIRECT3DRMFRAME& frame) = 0;
+    // Added: how each face of the mesh looks (TFaceLooks, d3ddriver.h); the looks' FaceColors
+    // take the place of the faces' colours. The looks stay through Scale and AddFrame (into
+    // another builder) and go with the next Load. Looks that do not fit the mesh (a count, a
+    // texture index or a texture's size) are D3DRMERR_BADVALUE and change nothing.
+    virtual HRESULT SetFaceLooks(const TFaceLooks& looks) = 0;
     // The bounding box of the vertices; all zero for an empty builder.
     virtual HRESULT GetBox(D3DRMBOX& box) = 0;
     virtual int GetVertexCount() = 0;

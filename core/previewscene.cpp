@@ -22,19 +22,22 @@ constexpr double kViewportField = 0.5;
 constexpr double kFitExtent = 10;
 constexpr double kFitNearest = 2;
 
-// The vertices of the faces a driver draws (three corners or more, all finite), each once.
-std::vector<D3DVECTOR> DrawnVertices(const TXMesh& mesh)
+// The vertices of the faces a driver draws (three corners or more, all finite, not hidden by
+// `looks` when they fit the mesh), each once.
+std::vector<D3DVECTOR> DrawnVertices(const TXMesh& mesh, const TFaceLooks& looks)
 {
     std::vector<bool> drawn(mesh.VertexCount(), false);
+    const bool hiding = looks.FaceFlags.size() == mesh.FaceCount();
     std::size_t first = 0;
-    for (const std::uint32_t size : mesh.FaceSizes)
+    for (std::size_t f = 0; f < mesh.FaceCount(); ++f)
     {
+        const std::uint32_t size = mesh.FaceSizes[f];
         const std::size_t end = first + size;
-        bool finite = size >= 3;
-        for (std::size_t i = first; i < end && finite; ++i)
+        bool counted = size >= 3 && !(hiding && (looks.FaceFlags[f] & kFaceHidden));
+        for (std::size_t i = first; i < end && counted; ++i)
             for (int axis = 0; axis < 3; ++axis)
-                finite = finite && std::isfinite(mesh.Positions[3 * mesh.Indices[i] + axis]);
-        for (std::size_t i = first; i < end && finite; ++i)
+                counted = counted && std::isfinite(mesh.Positions[3 * mesh.Indices[i] + axis]);
+        for (std::size_t i = first; i < end && counted; ++i)
             drawn[mesh.Indices[i]] = true;
         first = end;
     }
@@ -349,6 +352,13 @@ void TPreviewScene::LoadModel(const std::string& fileName, D3DVALUE scale)
     {
         const TLoadingScope loading(OnLoading);
         DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
+        if (!FFaceLooks.Empty())
+        {
+            // Deliberate: looks made for another file are left off; the model still shows.
+            const HRESULT result = builder->SetFaceLooks(FFaceLooks);
+            if (result != D3DRMERR_BADVALUE)
+                DXCheck(result);
+        }
         DXCheck(builder->Scale(scale, scale, scale));
         DXCheck(FModelFrame->AddVisual(builder));
     }
@@ -444,7 +454,7 @@ void TPreviewScene::LoadModelFitted(const std::string& fileName, int position, d
 {
     TXMesh mesh;
     DXCheck(ReadXFile(fileName, mesh));
-    const std::vector<D3DVECTOR> vertices = DrawnVertices(mesh);
+    const std::vector<D3DVECTOR> vertices = DrawnVertices(mesh, FFaceLooks);
     mesh = TXMesh{};
     // The picture does not change with the model's size, only what the viewport clips.
     double extent = 0;

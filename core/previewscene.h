@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One 3D driver as enumeration reported it.
@@ -111,6 +112,11 @@ public:
     // model is shown at the size that keeps it clear of the viewport's front. A model with
     // nothing to draw keeps ResetView's framing. Follow with DrawFrame: the step is taken.
     void LoadModelFitted(const std::string& fileName, int position, double fill);
+    // Added: the looks (textures, colours, sides) every later LoadModel and LoadModelFitted
+    // gives the model's faces, until set again; empty (the default): the design's white faces.
+    // Looks that do not fit the file's mesh are left off, and the model is shown without them.
+    void SetFaceLooks(TFaceLooks looks) { FFaceLooks = std::move(looks); }
+    const TFaceLooks& FaceLooks() const { return FFaceLooks; }
     // Releases viewport, window device and device where present, then the model frame,
     // camera, scene and clipper; a missing one of these four is reported.
     void Release();
@@ -141,4 +147,5 @@ private:
     LPDIRECT3DRMFRAME FScene;
     LPDIRECT3DRMVIEWPORT FViewport;
     LPDIRECT3DRMFRAME FModelFrame;
+    TFaceLooks FFaceLooks;
 };

@@ -6,6 +6,7 @@
 
 #include "d3ddriver.h"
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -66,3 +67,48 @@ std::uint8_t ShadeChannel(float value, std::uint32_t shades);
 // material colour (RGB, 0 .. 1).
 std::uint32_t FaceColor(const TCameraLights& lights, const D3DVECTOR& unitNormal,
                         const float* material);
+
+// Added: the texture coordinates of a face's `corners` corners (u, v each) as drivers use
+// them: moved by whole repeats so that the first corner's lie in [0, 1), which changes nothing
+// drawn and keeps them precise; then kept within kTexCoordLimit repeats, a value that is not a
+// number taken as 0.
+inline constexpr float kTexCoordLimit = 65536.0f;
+
+inline void ReduceTexCoords(const float* in, std::uint32_t corners, float* out)
+{
+    // Comparisons rather than std::fmin and std::fmax, which are library calls.
+    auto clamp = [](float v)
+    { return v > -kTexCoordLimit ? (v < kTexCoordLimit ? v : kTexCoordLimit) : -kTexCoordLimit; };
+    auto finite = [](float v) { return std::isfinite(v) ? v : 0.0f; };
+    const float baseU = std::floor(clamp(finite(in[0])));
+    const float baseV = std::floor(clamp(finite(in[1])));
+    for (std::uint32_t k = 0; k < corners; ++k)
+    {
+        out[2 * k] = clamp(finite(in[2 * k]) - baseU);
+        out[2 * k + 1] = clamp(finite(in[2 * k + 1]) - baseV);
+    }
+}
+
+// A texel channel times a lit channel (both 0 .. 255), rounded: t * l / 255.
+inline std::uint32_t ModulateChannel(std::uint32_t texel, std::uint32_t light)
+{
+    return (texel * light + 127) / 255;
+}
+
+// 0xFFRRGGBB: each channel of `texel` (0xAARRGGBB) times that of `light` (0xFFRRGGBB).
+inline std::uint32_t ModulateTexel(std::uint32_t texel, std::uint32_t light)
+{
+    return 0xFF000000u | ModulateChannel(texel >> 16 & 0xFF, light >> 16 & 0xFF) << 16 |
+           ModulateChannel(texel >> 8 & 0xFF, light >> 8 & 0xFF) << 8 |
+           ModulateChannel(texel & 0xFF, light & 0xFF);
+}
+
+// A translucent face's colour over what is there: (new * 90 + old * 165) / 255 per channel,
+// rounded.
+inline std::uint32_t BlendTranslucent(std::uint32_t color, std::uint32_t under)
+{
+    constexpr std::uint32_t a = kTranslucentAlpha, b = 255 - kTranslucentAlpha;
+    auto channel = [&](int shift)
+    { return ((color >> shift & 0xFF) * a + (under >> shift & 0xFF) * b + 127) / 255 << shift; };
+    return 0xFF000000u | channel(16) | channel(8) | channel(0);
+}

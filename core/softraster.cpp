@@ -59,9 +59,37 @@ bool BoxHasCentre(const TTarget& t, const std::int32_t* x, const std::int32_t* y
     return minY <= maxY;
 }
 
-// One screen-space triangle in fixed point: the depth test keeps the largest 1/z.
-void DrawTriangle(const TTarget& t, const std::int64_t (&x)[3], const std::int64_t (&y)[3],
-                  const float (&w)[3], std::uint32_t color)
+// A triangle's corners on the screen (pixels), with 1/z, in drawing order; Order[k] is the
+// given corner that became corner k.
+struct TScreenCorners
+{
+    double X[3], Y[3], W[3];
+    int Order[3];
+};
+
+// v = A x + B y + C through the corners' values.
+struct TPlane
+{
+    double A = 0, B = 0, C = 0;
+};
+
+TPlane SolvePlane(const TScreenCorners& c, const double (&v)[3])
+{
+    const double* fx = c.X;
+    const double* fy = c.Y;
+    const double det = (fx[1] - fx[0]) * (fy[2] - fy[0]) - (fx[2] - fx[0]) * (fy[1] - fy[0]);
+    TPlane p;
+    p.A = ((v[1] - v[0]) * (fy[2] - fy[0]) - (v[2] - v[0]) * (fy[1] - fy[0])) / det;
+    p.B = ((v[2] - v[0]) * (fx[1] - fx[0]) - (v[1] - v[0]) * (fx[2] - fx[0])) / det;
+    p.C = v[0] - p.A * fx[0] - p.B * fy[0];
+    return p;
+}
+
+// One screen-space triangle in fixed point: the depth test keeps the largest 1/z, and the
+// shader decides what a pixel that passes it becomes.
+template <class TShader>
+void ScanTriangle(const TTarget& t, const std::int64_t (&x)[3], const std::int64_t (&y)[3],
+                  const float (&w)[3], TShader& shader)
 {
     std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
     int i1 = 1, i2 = 2;
@@ -104,36 +132,30 @@ void DrawTriangle(const TTarget& t, const std::int64_t (&x)[3], const std::int64
     }
 
     // 1/z as a plane over the screen, solved on the rounded corners.
-    const double fx[3] = {static_cast<double>(vx[0]) / kSubOne,
-                          static_cast<double>(vx[1]) / kSubOne,
-                          static_cast<double>(vx[2]) / kSubOne};
-    const double fy[3] = {static_cast<double>(vy[0]) / kSubOne,
-                          static_cast<double>(vy[1]) / kSubOne,
-                          static_cast<double>(vy[2]) / kSubOne};
-    const double fw[3] = {w[0], w[idx[1]], w[idx[2]]};
-    const double det = (fx[1] - fx[0]) * (fy[2] - fy[0]) - (fx[2] - fx[0]) * (fy[1] - fy[0]);
-    const double planeA =
-        ((fw[1] - fw[0]) * (fy[2] - fy[0]) - (fw[2] - fw[0]) * (fy[1] - fy[0])) / det;
-    const double planeB =
-        ((fw[2] - fw[0]) * (fx[1] - fx[0]) - (fw[1] - fw[0]) * (fx[2] - fx[0])) / det;
-    const double planeC = fw[0] - planeA * fx[0] - planeB * fy[0];
+    const TScreenCorners c = {
+        {static_cast<double>(vx[0]) / kSubOne, static_cast<double>(vx[1]) / kSubOne,
+         static_cast<double>(vx[2]) / kSubOne},
+        {static_cast<double>(vy[0]) / kSubOne, static_cast<double>(vy[1]) / kSubOne,
+         static_cast<double>(vy[2]) / kSubOne},
+        {w[0], w[idx[1]], w[idx[2]]},
+        {idx[0], idx[1], idx[2]}};
+    const TPlane depthPlane = SolvePlane(c, c.W);
+    shader.Begin(c);
 
     for (int py = minY; py <= maxY; ++py)
     {
         std::int64_t e0 = rowStart[0], e1 = rowStart[1], e2 = rowStart[2];
         std::uint32_t* colorRow = t.Color + static_cast<std::ptrdiff_t>(py) * t.Stride;
         float* depthRow = t.Depth + static_cast<std::ptrdiff_t>(py) * t.Stride;
-        const double rowDepth = planeB * (py + 0.5) + planeC;
+        const double rowDepth = depthPlane.B * (py + 0.5) + depthPlane.C;
+        shader.Row(py);
         for (int px = minX; px <= maxX; ++px)
         {
             if ((e0 | e1 | e2) >= 0)
             {
-                const float depth = static_cast<float>(planeA * (px + 0.5) + rowDepth);
+                const float depth = static_cast<float>(depthPlane.A * (px + 0.5) + rowDepth);
                 if (depth > depthRow[px])
-                {
-                    depthRow[px] = depth;
-                    colorRow[px] = color;
-                }
+                    shader.Pixel(px, depth, colorRow[px], depthRow[px]);
             }
             e0 += stepX[0];
             e1 += stepX[1];
@@ -144,6 +166,107 @@ void DrawTriangle(const TTarget& t, const std::int64_t (&x)[3], const std::int64
         rowStart[2] += stepY[2];
     }
 }
+
+// A face in one colour.
+struct TFlatShader
+{
+    std::uint32_t Color;
+    void Begin(const TScreenCorners&) {}
+    void Row(int) {}
+    void Pixel(int, float depth, std::uint32_t& color, float& depthCell) const
+    {
+        depthCell = depth;
+        color = Color;
+    }
+};
+
+void DrawTriangle(const TTarget& t, const std::int64_t (&x)[3], const std::int64_t (&y)[3],
+                  const float (&w)[3], std::uint32_t color)
+{
+    TFlatShader shader{color};
+    ScanTriangle(t, x, y, w, shader);
+}
+
+// Added: a face with looks: a texture's texels times the face's light, or its flat colour;
+// opaque or translucent. U and V hold the corners' texture coordinates in the order the
+// triangle was given.
+template <bool Textured, bool Translucent> struct TLookShader
+{
+    explicit TLookShader(std::uint32_t color, const TRenderTexture* texture = nullptr)
+        : Color(color), Texture(texture)
+    {
+    }
+
+    std::uint32_t Color; // the flat colour, or the light a texel is multiplied by
+    const TRenderTexture* Texture;
+    float U[3] = {}, V[3] = {};
+
+    TPlane UPlane, VPlane;
+    double RowU = 0, RowV = 0;
+    int MaskU = -1, MaskV = -1; // width - 1 and height - 1 when powers of two
+
+    void Begin(const TScreenCorners& c)
+    {
+        if constexpr (Textured)
+        {
+            // u/z and v/z are planes over the screen; u = (u/z) / (1/z). Both in texels.
+            const int w = Texture->Width, h = Texture->Height;
+            const double uw[3] = {U[c.Order[0]] * c.W[0] * w, U[c.Order[1]] * c.W[1] * w,
+                                  U[c.Order[2]] * c.W[2] * w};
+            const double vw[3] = {V[c.Order[0]] * c.W[0] * h, V[c.Order[1]] * c.W[1] * h,
+                                  V[c.Order[2]] * c.W[2] * h};
+            UPlane = SolvePlane(c, uw);
+            VPlane = SolvePlane(c, vw);
+            MaskU = (w & (w - 1)) == 0 ? w - 1 : -1;
+            MaskV = (h & (h - 1)) == 0 ? h - 1 : -1;
+        }
+    }
+
+    void Row(int py)
+    {
+        if constexpr (Textured)
+        {
+            RowU = UPlane.B * (py + 0.5) + UPlane.C;
+            RowV = VPlane.B * (py + 0.5) + VPlane.C;
+        }
+    }
+
+    static int Wrap(double s, int size, int mask)
+    {
+        // Within the reach of an int whatever the planes gave, NaN included; then rounded
+        // down (std::floor is a library call on the baseline instruction set).
+        const double c = s > -1e9 ? (s < 1e9 ? s : 1e9) : -1e9;
+        const int truncated = static_cast<int>(c);
+        const int i = truncated - (c < truncated ? 1 : 0);
+        if (mask >= 0)
+            return i & mask;
+        const int r = i % size;
+        return r < 0 ? r + size : r;
+    }
+
+    void Pixel(int px, float depth, std::uint32_t& color, float& depthCell) const
+    {
+        std::uint32_t out = Color;
+        if constexpr (Textured)
+        {
+            const double x = px + 0.5;
+            const double inverse = 1.0 / depth;
+            const int w = Texture->Width, h = Texture->Height;
+            const int tx = Wrap((UPlane.A * x + RowU) * inverse, w, MaskU);
+            const int ty = Wrap((VPlane.A * x + RowV) * inverse, h, MaskV);
+            const std::uint32_t texel =
+                Texture->Texels[static_cast<std::size_t>(ty) * static_cast<std::size_t>(w) +
+                                static_cast<std::size_t>(tx)];
+            if (texel >> 24 < 128)
+                return; // cut out: neither colour nor depth
+            out = ModulateTexel(texel, Color);
+        }
+        if constexpr (Translucent)
+            out = BlendTranslucent(out, color);
+        depthCell = depth;
+        color = out;
+    }
+};
 
 // Signed distances to the six clip planes, non-negative inside.
 void PlaneDistances(const D3DVECTOR& v, const TProjection& p, float (&d)[6])
@@ -156,13 +279,43 @@ void PlaneDistances(const D3DVECTOR& v, const TProjection& p, float (&d)[6])
     d[5] = p.LimitY * v.z + v.y;
 }
 
-void DrawPolygon(const TTarget& t, const TProjection& p, const D3DVECTOR* v, int count,
-                 std::uint32_t color)
+// A corner of a polygon being clipped: a point in camera coordinates, with texture coordinates
+// for faces that have them.
+struct TClipCorner
+{
+    D3DVECTOR P;
+    float U = 0, V = 0;
+};
+
+const D3DVECTOR& Position(const D3DVECTOR& v)
+{
+    return v;
+}
+
+const D3DVECTOR& Position(const TClipCorner& v)
+{
+    return v.P;
+}
+
+D3DVECTOR Between(const D3DVECTOR& s, const D3DVECTOR& e, float f)
+{
+    return {s.x + (e.x - s.x) * f, s.y + (e.y - s.y) * f, s.z + (e.z - s.z) * f};
+}
+
+TClipCorner Between(const TClipCorner& s, const TClipCorner& e, float f)
+{
+    return {Between(s.P, e.P, f), s.U + (e.U - s.U) * f, s.V + (e.V - s.V) * f};
+}
+
+// Draws a convex polygon as a fan: draw(x, y, w, corners) for each triangle.
+template <class TCorner, class TDraw>
+void DrawPolygon(const TProjection& p, const TCorner* v, int count, TDraw&& draw)
 {
     std::int64_t x[3], y[3];
     float w[3];
-    auto project = [&](const D3DVECTOR& a, int slot)
+    auto project = [&](const TCorner& corner, int slot)
     {
+        const D3DVECTOR& a = Position(corner);
         const float inv = 1.0f / a.z;
         w[slot] = inv;
         return ToFixed(p.CenterX + a.x * inv * p.Scale, x[slot]) &&
@@ -172,17 +325,18 @@ void DrawPolygon(const TTarget& t, const TProjection& p, const D3DVECTOR* v, int
         return;
     for (int k = 1; k + 1 < count; ++k)
         if (project(v[k], 1) && project(v[k + 1], 2))
-            DrawTriangle(t, x, y, w, color);
+            draw(x, y, w, v[0], v[k], v[k + 1]);
 }
 
 // Clips a triangle against the planes it crosses (Sutherland-Hodgman) and draws the rest.
-void DrawClipped(const TTarget& t, const TProjection& p, const D3DVECTOR& a, const D3DVECTOR& b,
-                 const D3DVECTOR& c, std::uint32_t color)
+template <class TCorner, class TDraw>
+void DrawClipped(const TProjection& p, const TCorner& a, const TCorner& b, const TCorner& c,
+                 TDraw&& draw)
 {
     float da[6], db[6], dc[6];
-    PlaneDistances(a, p, da);
-    PlaneDistances(b, p, db);
-    PlaneDistances(c, p, dc);
+    PlaneDistances(Position(a), p, da);
+    PlaneDistances(Position(b), p, db);
+    PlaneDistances(Position(c), p, dc);
     int crossed = 0;
     for (int k = 0; k < 6; ++k)
     {
@@ -191,14 +345,14 @@ void DrawClipped(const TTarget& t, const TProjection& p, const D3DVECTOR& a, con
         if (da[k] < 0 || db[k] < 0 || dc[k] < 0)
             crossed |= 1 << k;
     }
-    D3DVECTOR poly[12] = {a, b, c};
+    TCorner poly[12] = {a, b, c};
     if (crossed == 0)
     {
-        DrawPolygon(t, p, poly, 3, color);
+        DrawPolygon(p, poly, 3, draw);
         return;
     }
     int count = 3;
-    D3DVECTOR next[12];
+    TCorner next[12];
     for (int k = 0; k < 6 && count >= 3; ++k)
     {
         if (!(crossed & (1 << k)))
@@ -206,24 +360,21 @@ void DrawClipped(const TTarget& t, const TProjection& p, const D3DVECTOR& a, con
         int out = 0;
         for (int i = 0; i < count; ++i)
         {
-            const D3DVECTOR& s = poly[i];
-            const D3DVECTOR& e = poly[(i + 1) % count];
+            const TCorner& s = poly[i];
+            const TCorner& e = poly[(i + 1) % count];
             float ds[6], de[6];
-            PlaneDistances(s, p, ds);
-            PlaneDistances(e, p, de);
+            PlaneDistances(Position(s), p, ds);
+            PlaneDistances(Position(e), p, de);
             if (ds[k] >= 0)
                 next[out++] = s;
             if ((ds[k] >= 0) != (de[k] >= 0))
-            {
-                const float f = ds[k] / (ds[k] - de[k]);
-                next[out++] = {s.x + (e.x - s.x) * f, s.y + (e.y - s.y) * f, s.z + (e.z - s.z) * f};
-            }
+                next[out++] = Between(s, e, ds[k] / (ds[k] - de[k]));
         }
         count = out;
         std::copy(next, next + count, poly);
     }
     if (count >= 3)
-        DrawPolygon(t, p, poly, count, color);
+        DrawPolygon(p, poly, count, draw);
 }
 
 // A vertex after projection. Out has a bit per clip plane the vertex lies beyond (bit 6:
@@ -262,22 +413,100 @@ TProjected Project(const D3DVECTOR& v, const TProjection& p)
     return r;
 }
 
-// Draws faces [first, last) of a mesh whose corners start at Indices[corner].
+// Which faces a drawing pass draws: the opaque ones first, then the translucent ones.
+enum class TPass
+{
+    Opaque,
+    Translucent
+};
+
+// Added: one face with looks through its shader. `uv` holds the face's reduced texture
+// coordinates (textured shaders only).
+template <class TShader>
+void DrawLookFace(const TTarget& t, const TProjection& p, TShader& shader, bool clipped,
+                  const TProjected* screen, const std::uint32_t* corners, std::uint32_t size,
+                  const float* cam, const float* uv)
+{
+    auto setCorners = [&](const float* a, const float* b, const float* c)
+    {
+        if (!uv)
+            return;
+        shader.U[0] = a[0];
+        shader.V[0] = a[1];
+        shader.U[1] = b[0];
+        shader.V[1] = b[1];
+        shader.U[2] = c[0];
+        shader.V[2] = c[1];
+    };
+    if (!clipped)
+    {
+        const TProjected& a = screen[corners[0]];
+        for (std::uint32_t k = 1; k + 1 < size; ++k)
+        {
+            const TProjected& b = screen[corners[k]];
+            const TProjected& c = screen[corners[k + 1]];
+            const std::int64_t xs[3] = {a.X, b.X, c.X}, ys[3] = {a.Y, b.Y, c.Y};
+            const float ws[3] = {a.W, b.W, c.W};
+            if (uv)
+                setCorners(uv, uv + 2 * k, uv + 2 * k + 2);
+            ScanTriangle(t, xs, ys, ws, shader);
+        }
+        return;
+    }
+    auto corner = [&](std::uint32_t k)
+    {
+        const std::uint32_t i = corners[k];
+        TClipCorner c{{cam[3 * i], cam[3 * i + 1], cam[3 * i + 2]}};
+        if (uv)
+        {
+            c.U = uv[2 * k];
+            c.V = uv[2 * k + 1];
+        }
+        return c;
+    };
+    const TClipCorner first = corner(0);
+    for (std::uint32_t k = 1; k + 1 < size; ++k)
+        DrawClipped(p, first, corner(k), corner(k + 1),
+                    [&](const std::int64_t(&x)[3], const std::int64_t(&y)[3], const float(&w)[3],
+                        const TClipCorner& a, const TClipCorner& b, const TClipCorner& c)
+                    {
+                        const float ua[2] = {a.U, a.V}, ub[2] = {b.U, b.V}, uc[2] = {c.U, c.V};
+                        setCorners(ua, ub, uc);
+                        ScanTriangle(t, x, y, w, shader);
+                    });
+}
+
+// Draws the faces of `pass` among [first, last) of a mesh whose corners start at
+// Indices[corner].
 void DrawFaces(const TTarget& t, const TProjection& p, const TCameraLights& s,
                const TRenderMesh& mesh, const float* cam, const TProjected* screen,
-               std::size_t first, std::size_t last, std::size_t corner)
+               std::size_t first, std::size_t last, std::size_t corner, TPass pass)
 {
     const std::uint32_t* indices = mesh.Indices.data();
     auto vertex = [&](std::uint32_t i) {
         return D3DVECTOR{cam[3 * i], cam[3 * i + 1], cam[3 * i + 2]};
     };
+    const TFaceLooks& looks = mesh.Looks;
+    const bool hasLooks = !looks.Empty();
+    TCameraLights unlit;
+    if (hasLooks)
+    {
+        unlit = s;
+        unlit.Lit = false;
+    }
+    std::vector<float> uv;
     for (std::size_t f = first; f < last; ++f)
     {
         const std::uint32_t size = mesh.FaceSizes[f];
+        const std::size_t faceCorner = corner;
         const std::uint32_t* corners = indices + corner;
         corner += size;
         if (size < 3)
             continue; // points and lines have no area
+        const std::uint8_t flags = hasLooks ? looks.FaceFlags[f] : 0;
+        if ((flags & kFaceHidden) ||
+            ((flags & kFaceTranslucent) != 0) != (pass == TPass::Translucent))
+            continue;
         std::uint32_t outAll = ~0u, outAny = 0;
         for (std::uint32_t k = 0; k < size; ++k)
         {
@@ -302,28 +531,69 @@ void DrawFaces(const TTarget& t, const TProjection& p, const TCameraLights& s,
                 continue;
         }
         const D3DVECTOR v0 = vertex(corners[0]);
-        const D3DVECTOR normal = FaceNormal(cam, corners, size);
+        D3DVECTOR normal = FaceNormal(cam, corners, size);
         if (!FacesEye(normal, v0))
-            continue;
+        {
+            if (!(flags & kFaceDoubleSided))
+                continue;
+            normal = {-normal.x, -normal.y, -normal.z};
+        }
         const float length = VectorLength(normal);
         const D3DVECTOR unit = {normal.x / length, normal.y / length, normal.z / length};
-        const std::uint32_t color = FaceColor(s, unit, &mesh.FaceColors[3 * f]);
-        if (outAny == 0)
+        const std::uint32_t color =
+            FaceColor((flags & kFaceFullBright) ? unlit : s, unit, &mesh.FaceColors[3 * f]);
+        const std::int32_t texture = hasLooks ? looks.FaceTextures[f] : -1;
+        const bool translucent = (flags & kFaceTranslucent) != 0;
+        if (texture < 0 && !translucent)
         {
-            const TProjected& a = screen[corners[0]];
-            for (std::uint32_t k = 1; k + 1 < size; ++k)
+            if (outAny == 0)
             {
-                const TProjected& b = screen[corners[k]];
-                const TProjected& c = screen[corners[k + 1]];
-                const std::int64_t xs[3] = {a.X, b.X, c.X}, ys[3] = {a.Y, b.Y, c.Y};
-                const float ws[3] = {a.W, b.W, c.W};
-                DrawTriangle(t, xs, ys, ws, color);
+                const TProjected& a = screen[corners[0]];
+                for (std::uint32_t k = 1; k + 1 < size; ++k)
+                {
+                    const TProjected& b = screen[corners[k]];
+                    const TProjected& c = screen[corners[k + 1]];
+                    const std::int64_t xs[3] = {a.X, b.X, c.X}, ys[3] = {a.Y, b.Y, c.Y};
+                    const float ws[3] = {a.W, b.W, c.W};
+                    DrawTriangle(t, xs, ys, ws, color);
+                }
             }
+            else
+                for (std::uint32_t k = 1; k + 1 < size; ++k)
+                    DrawClipped(p, v0, vertex(corners[k]), vertex(corners[k + 1]),
+                                [&](const std::int64_t(&x)[3], const std::int64_t(&y)[3],
+                                    const float(&w)[3], const D3DVECTOR&, const D3DVECTOR&,
+                                    const D3DVECTOR&) { DrawTriangle(t, x, y, w, color); });
+            continue;
+        }
+        const bool clipped = outAny != 0;
+        if (texture < 0)
+        {
+            TLookShader<false, true> shader(color);
+            DrawLookFace(t, p, shader, clipped, screen, corners, size, cam, nullptr);
+            continue;
+        }
+        uv.resize(2 * static_cast<std::size_t>(size));
+        ReduceTexCoords(&looks.TexCoords[2 * faceCorner], size, uv.data());
+        const TRenderTexture* image = looks.Textures[static_cast<std::size_t>(texture)].get();
+        if (translucent)
+        {
+            TLookShader<true, true> shader(color, image);
+            DrawLookFace(t, p, shader, clipped, screen, corners, size, cam, uv.data());
         }
         else
-            for (std::uint32_t k = 1; k + 1 < size; ++k)
-                DrawClipped(t, p, v0, vertex(corners[k]), vertex(corners[k + 1]), color);
+        {
+            TLookShader<true, false> shader(color, image);
+            DrawLookFace(t, p, shader, clipped, screen, corners, size, cam, uv.data());
+        }
     }
+}
+
+bool HasTranslucentFaces(const TRenderMesh& mesh)
+{
+    return std::any_of(mesh.Looks.FaceFlags.begin(), mesh.Looks.FaceFlags.end(),
+                       [](std::uint8_t f)
+                       { return (f & (kFaceTranslucent | kFaceHidden)) == kFaceTranslucent; });
 }
 
 template <class Fn> void RunOnTwo(bool parallel, Fn&& fn)
@@ -372,7 +642,11 @@ void TSoftwareRasterizer::Render(const TRenderView& view)
 {
     for (const TRenderItem& item : view.Items)
         if (item.Mesh)
-            RenderItem(view, item);
+            RenderItem(view, item, false);
+    // Added: translucent faces over everything opaque, item by item in face order.
+    for (const TRenderItem& item : view.Items)
+        if (item.Mesh && HasTranslucentFaces(*item.Mesh))
+            RenderItem(view, item, true);
     // Whatever was drawn has a depth; a cleared pixel has none.
     const int x0 = std::max(view.X, 0), y0 = std::max(view.Y, 0);
     const int x1 = std::min(view.X + view.Width, FFrame.Width);
@@ -385,7 +659,8 @@ void TSoftwareRasterizer::Render(const TRenderView& view)
     }
 }
 
-void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem& item)
+void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem& item,
+                                     bool translucent)
 {
     const TRenderMesh& mesh = *item.Mesh;
     const int minX = std::max(view.X, 0), minY = std::max(view.Y, 0);
@@ -408,7 +683,9 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
 
     const std::size_t vertexCount = mesh.Positions.size() / 3;
     const std::size_t faceCount = mesh.FaceSizes.size();
-    const bool parallel = FThreadCount == 2 && faceCount >= kParallelFaces;
+    // Translucent faces blend in order, so one thread draws them.
+    const bool parallel = FThreadCount == 2 && faceCount >= kParallelFaces && !translucent;
+    const TPass pass = translucent ? TPass::Translucent : TPass::Opaque;
     FCameraPositions.resize(vertexCount * 3);
     FScreen.resize(vertexCount);
     RunOnTwo(parallel,
@@ -435,7 +712,7 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
     if (!parallel)
     {
         DrawFaces(main, proj, shading, mesh, FCameraPositions.data(), FScreen.data(), 0, faceCount,
-                  0);
+                  0, pass);
         return;
     }
     // The second half of the faces goes to a separate picture, merged afterwards with the
@@ -457,10 +734,10 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
              {
                  if (part == 0)
                      DrawFaces(main, proj, shading, mesh, FCameraPositions.data(), FScreen.data(),
-                               0, split, 0);
+                               0, split, 0, pass);
                  else
                      DrawFaces(aux, proj, shading, mesh, FCameraPositions.data(), FScreen.data(),
-                               split, faceCount, splitCorner);
+                               split, faceCount, splitCorner, pass);
              });
     for (int row = minY; row <= maxY; ++row)
     {

@@ -1,6 +1,6 @@
 // The software rasterizer behind the emulation driver: flat-shaded, lit, depth-tested solid
-// polygons through a perspective camera. The same input gives the same pixels on every run,
-// whatever the number of threads used.
+// polygons through a perspective camera, textured where a mesh has looks. The same input gives the
+// same pixels on every run, whatever the number of threads used.
 #pragma once
 
 #include "d3ddriver.h"
@@ -28,7 +28,8 @@ public:
 
 private:
     struct TScreenVertex;
-    void RenderItem(const TRenderView& view, const TRenderItem& item);
+    // Draws the item's opaque faces, or its translucent ones.
+    void RenderItem(const TRenderView& view, const TRenderItem& item, bool translucent);
 
     TFrameBuffer FFrame;
     std::vector<float> FDepth;

@@ -48,8 +48,9 @@ int DriverIndexOf(const TD3DRMWindow& w, const std::string& name)
 }
 
 // The first frame of `file` on the named driver, as the preview would show it after `frames`
-// steps of the default rotation.
-QImage RenderWith(const std::string& driver, const std::string& file, int frames)
+// steps of the default rotation, its faces looking as `looks` says.
+QImage RenderWith(const std::string& driver, const std::string& file, int frames,
+                  const TFaceLooks& looks = {})
 {
     TD3DRMWindow w;
     w.resize(400, 300);
@@ -58,6 +59,7 @@ QImage RenderWith(const std::string& driver, const std::string& file, int frames
     if (index < 0)
         return {};
     w.SetDriverIndex(index);
+    w.SetFaceLooks(looks);
     w.LoadModel(file);
     DXCheck(w.ModelFrame()->SetRotation(w.Scene(), 0, -1, 0, 0.0025f * 40));
     for (int i = 0; i < frames; ++i)
@@ -169,6 +171,77 @@ private slots:
         // Only pixels along edges may differ.
         QVERIFY2(differing < covered / 50,
                  qPrintable(QString("%1 of %2 pixels differ").arg(differing).arg(covered)));
+    }
+
+    void TexturedModelLooksAlikeOnBothDrivers()
+    {
+        // The two quads with a 4 x 4 texture of four colours, repeated twice across each. The
+        // left quad is full-bright (texels as they are) with texel (0, 0) cut out; the right
+        // one is lit and translucent over the black background.
+        const std::uint32_t red = 0xFFFF0000u, green = 0xFF00FF00u, blue = 0xFF0000FFu,
+                            yellow = 0xFFFFFF00u;
+        auto texture = std::make_shared<TRenderTexture>();
+        texture->Width = texture->Height = 4;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                texture->Texels.push_back(y < 2 ? (x < 2 ? red : green) : (x < 2 ? blue : yellow));
+        texture->Texels[0] = 0x00FF0000u;
+        TFaceLooks looks;
+        looks.FaceTextures = {0, 0};
+        looks.FaceFlags = {kFaceFullBright, kFaceTranslucent};
+        // Corners bottom left, top left, top right, bottom right: v = 2 at the bottom.
+        for (int face = 0; face < 2; ++face)
+            looks.TexCoords.insert(looks.TexCoords.end(), {0, 2, 0, 0, 2, 0, 2, 2});
+        looks.Textures.push_back(texture);
+        looks.FaceColors.assign(6, 1.0f);
+
+        const std::string file = FDir.filePath("quads.x").toStdString();
+        const QImage software = RenderWith("RGB Emulation", file, 1, looks);
+        const QImage opengl = RenderWith("OpenGL", file, 1, looks);
+        QCOMPARE(opengl.size(), software.size());
+        software.save(QDir::temp().filePath("quillmark_textured_software.png"));
+        opengl.save(QDir::temp().filePath("quillmark_textured_opengl.png"));
+        // The texture's colours where the full-bright quad is: every one of the four, in both.
+        for (const QImage* picture : {&software, &opengl})
+        {
+            QMap<QRgb, int> colours;
+            for (int y = 0; y < picture->height(); ++y)
+                for (int x = 0; x < picture->width(); ++x)
+                    ++colours[picture->pixel(x, y)];
+            for (const QRgb c : {red, green, blue, yellow})
+                QVERIFY2(colours[c] > 300,
+                         qPrintable(QString("%1: %2").arg(c, 0, 16).arg(colours[c])));
+        }
+        // Tolerance: a pixel may differ only where the software picture changes colour within
+        // one pixel of it (a triangle's edge or a texel boundary, where the drivers' rounding of
+        // positions and texture coordinates may fall either way). Elsewhere, up to 2 per channel.
+        auto changesNear = [&](int x, int y)
+        {
+            const QRgb c = software.pixel(x, y);
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                {
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx >= 0 && ny >= 0 && nx < software.width() && ny < software.height() &&
+                        software.pixel(nx, ny) != c)
+                        return true;
+                }
+            return false;
+        };
+        int differing = 0, unexplained = 0;
+        for (int y = 0; y < software.height(); ++y)
+            for (int x = 0; x < software.width(); ++x)
+                if (Differs(software.pixel(x, y), opengl.pixel(x, y)))
+                {
+                    ++differing;
+                    unexplained += !changesNear(x, y);
+                }
+        const int covered = CountCovered(software);
+        QVERIFY2(unexplained == 0 && differing < covered / 20,
+                 qPrintable(QString("%1 of %2 pixels differ, %3 away from edges")
+                                .arg(differing)
+                                .arg(covered)
+                                .arg(unexplained)));
     }
 
     void MeshChangedInPlaceIsDrawnAnew()

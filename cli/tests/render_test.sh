@@ -7,6 +7,8 @@ data="$src/core/tests/data"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail=0
+# No game folder or colormap the user saved may change the pictures.
+export XDG_CONFIG_HOME="$tmp/config"
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; fi; }
 
 # Width and height from the PNG header (bytes 16..23, big-endian).

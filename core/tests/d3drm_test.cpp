@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -240,6 +241,98 @@ TEST(D3DRMMeshBuilder, LoadResultsScaleAndBox)
     ExpectVec(box.max, 16, 2, 4);
     EXPECT_EQ(collector->GetFaceCount(), 1);
     for (const std::string& f : {bad, binary, good})
+        std::remove(f.c_str());
+}
+
+TEST(D3DRMMeshBuilder, FaceLooksFitTheMeshFollowItAndGoWithTheNextLoad)
+{
+    // A triangle and a quad (7 corners); then a second file with one triangle.
+    const std::string two =
+        TempFile("quillmark_looks.x", "xof 0302txt 0064\nMesh { 4; 0;0;1;, 1;0;1;, 1;1;1;, 0;1;1;;"
+                                      " 2; 3;0,1,2;, 4;0,1,2,3;; }\n");
+    const std::string one =
+        TempFile("quillmark_plain.x", "xof 0302txt 0064\nMesh { 3; 0;0;1;, 1;0;1;, 1;1;1;; 1;"
+                                      " 3;0,1,2;; }\n");
+    const auto d3drm = Root();
+    LPDIRECT3DRMMESHBUILDER builder;
+    ASSERT_EQ(d3drm->CreateMeshBuilder(builder), D3DRM_OK);
+    ASSERT_EQ(builder->Load(two, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr), D3DRM_OK);
+    TFaceLooks looks;
+    looks.FaceTextures = {0, -1};
+    looks.FaceFlags = {kFaceTranslucent, kFaceDoubleSided};
+    looks.TexCoords.assign(14, 0.5f);
+    looks.FaceColors = {1, 1, 1, 0.5f, 0, 0};
+    looks.Textures.push_back(std::make_shared<TRenderTexture>(TRenderTexture{2, 1, {1, 2}}));
+    for (auto spoil :
+         std::vector<std::function<void(TFaceLooks&)>>{
+             [](TFaceLooks& l) { l.FaceFlags.pop_back(); },
+             [](TFaceLooks& l) { l.TexCoords.pop_back(); },
+             [](TFaceLooks& l) { l.FaceColors.pop_back(); },
+             [](TFaceLooks& l) { l.FaceTextures[1] = 1; },
+             [](TFaceLooks& l) { l.FaceTextures[1] = -2; },
+             [](TFaceLooks& l) {
+                 l.Textures[0] = std::make_shared<TRenderTexture>(TRenderTexture{2, 2, {1, 2}});
+             }})
+    {
+        TFaceLooks bad = looks;
+        spoil(bad);
+        EXPECT_EQ(builder->SetFaceLooks(bad), D3DRMERR_BADVALUE);
+    }
+    ASSERT_EQ(builder->SetFaceLooks(looks), D3DRM_OK);
+    ASSERT_EQ(builder->Scale(2, 2, 2), D3DRM_OK);
+
+    // What a driver is given: the builder on its own, then gathered after a plain mesh.
+    std::vector<TRenderView> log;
+    TDriverRegistration recording;
+    recording.Guid = kFakeGuid;
+    recording.Factory = [&](int w, int h) { return std::make_unique<TRecordingDriver>(w, h, log); };
+    RegisterD3DDriver(recording);
+    LPDIRECTDRAWCLIPPER clipper;
+    DirectDrawCreateClipper(0, clipper, nullptr);
+    LPDIRECT3DRMDEVICE device;
+    ASSERT_EQ(d3drm->CreateDeviceFromClipper(clipper, &kFakeGuid, 4, 4, device), D3DRM_OK);
+    const auto scene = Frame(d3drm, nullptr);
+    const auto camera = Frame(d3drm, scene);
+    const auto model = Frame(d3drm, scene);
+    const auto other = Frame(d3drm, nullptr);
+    LPDIRECT3DRMVIEWPORT viewport;
+    ASSERT_EQ(d3drm->CreateViewport(device, camera, 0, 0, 4, 4, viewport), D3DRM_OK);
+    ASSERT_EQ(model->AddVisual(builder), D3DRM_OK);
+    auto drawn = [&](const LPDIRECT3DRMFRAME& root)
+    {
+        log.clear();
+        EXPECT_EQ(viewport->Render(root), D3DRM_OK);
+        return log.at(0).Items.at(0).Mesh;
+    };
+    auto mesh = drawn(scene);
+    EXPECT_EQ(mesh->FaceColors, looks.FaceColors);
+    EXPECT_EQ(mesh->Looks.FaceFlags, looks.FaceFlags);
+    EXPECT_EQ(mesh->Looks.TexCoords, looks.TexCoords);
+    EXPECT_FLOAT_EQ(mesh->Positions[2], 2.0f); // scaled, looks and all
+
+    LPDIRECT3DRMMESHBUILDER gathered;
+    ASSERT_EQ(d3drm->CreateMeshBuilder(gathered), D3DRM_OK);
+    ASSERT_EQ(gathered->Load(one, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr), D3DRM_OK);
+    ASSERT_EQ(gathered->AddFrame(scene), D3DRM_OK);
+    ASSERT_EQ(other->AddVisual(gathered), D3DRM_OK);
+    mesh = drawn(other);
+    EXPECT_EQ(mesh->Looks.FaceTextures, (std::vector<std::int32_t>{-1, 0, -1}));
+    EXPECT_EQ(mesh->Looks.FaceFlags,
+              (std::vector<std::uint8_t>{0, kFaceTranslucent, kFaceDoubleSided}));
+    ASSERT_EQ(mesh->Looks.TexCoords.size(), 20u);
+    EXPECT_EQ(mesh->Looks.TexCoords[5], 0.0f);
+    EXPECT_EQ(mesh->Looks.TexCoords[6], 0.5f);
+    EXPECT_EQ(mesh->Looks.Textures, looks.Textures);
+    EXPECT_EQ(mesh->FaceColors, (std::vector<float>{1, 1, 1, 1, 1, 1, 0.5f, 0, 0}));
+
+    ASSERT_EQ(builder->Load(two, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr), D3DRM_OK);
+    mesh = drawn(scene);
+    EXPECT_TRUE(mesh->Looks.Empty());
+    EXPECT_EQ(mesh->FaceColors, (std::vector<float>{1, 1, 1, 1, 1, 1}));
+    COMRelease(viewport);
+    COMRelease(device);
+    EXPECT_TRUE(UnregisterD3DDriver(kFakeGuid));
+    for (const std::string& f : {two, one})
         std::remove(f.c_str());
 }
 

@@ -53,6 +53,28 @@ int Covered(const TFrameBuffer& f, std::uint32_t color)
 }
 } // namespace
 
+namespace
+{
+// Looks for every face of a mesh, one call per face in order.
+void Look(TRenderMesh& mesh, std::int32_t texture, std::uint8_t flags, std::vector<float> uv = {})
+{
+    const std::size_t face = mesh.Looks.FaceTextures.size();
+    mesh.Looks.FaceTextures.push_back(texture);
+    mesh.Looks.FaceFlags.push_back(flags);
+    uv.resize(2 * mesh.FaceSizes[face], 0.0f);
+    mesh.Looks.TexCoords.insert(mesh.Looks.TexCoords.end(), uv.begin(), uv.end());
+}
+
+std::shared_ptr<const TRenderTexture> Texture(int width, int height,
+                                              std::vector<std::uint32_t> texels)
+{
+    return std::make_shared<TRenderTexture>(TRenderTexture{width, height, std::move(texels)});
+}
+
+// Square's corners run bottom left, top left, top right, bottom right.
+const std::vector<float> kWholeTexture = {0, 1, 0, 0, 1, 0, 1, 1};
+} // namespace
+
 TEST(SoftRaster, SquareCoversExactlyThePixelCentresInside)
 {
     // 8 x 8 pixels, field 0.5: 8 pixels per unit of x/z. Half-size 0.5 at z = 2 spans screen
@@ -262,16 +284,164 @@ TEST(SoftRaster, TwoThreadsGiveTheSamePixelsAsOne)
     }
     TFrameBuffer pictures[2];
     std::vector<float> depths[2];
-    for (int threads : {1, 2})
+    auto render = [&]
     {
-        TSoftwareRasterizer r(64, 48);
-        r.SetThreadCount(threads);
-        r.Clear(0, 0, 64, 48, kBlack);
-        r.Render(View(64, 48, m.Mesh));
-        pictures[threads - 1] = r.Frame();
-        depths[threads - 1] = r.Depth();
-    }
+        for (int threads : {1, 2})
+        {
+            TSoftwareRasterizer r(64, 48);
+            r.SetThreadCount(threads);
+            r.Clear(0, 0, 64, 48, kBlack);
+            r.Render(View(64, 48, m.Mesh));
+            pictures[threads - 1] = r.Frame();
+            depths[threads - 1] = r.Depth();
+        }
+    };
+    render();
     EXPECT_GT(64 * 48 - Covered(pictures[0], kBlack), 64 * 48 / 2);
     EXPECT_EQ(pictures[0].Pixels, pictures[1].Pixels);
     EXPECT_EQ(depths[0], depths[1]);
+
+    // The same with looks: textures with a cut-out texel, and every tenth face translucent.
+    m.Mesh.Looks.Textures.push_back(
+        Texture(2, 2, {0xFFFF0000u, 0x00000000u, 0xFF00FF00u, 0xFF0000FFu}));
+    for (std::size_t f = 0; f < m.Mesh.FaceSizes.size(); ++f)
+        Look(m.Mesh, f % 3 == 0 ? -1 : 0, f % 10 == 0 ? kFaceTranslucent : 0,
+             {0, 0, next() * 3, 0, 0, next() * 3});
+    render();
+    EXPECT_EQ(pictures[0].Pixels, pictures[1].Pixels);
+    EXPECT_EQ(depths[0], depths[1]);
+}
+
+TEST(SoftRasterLooks, TexelsLandWhereTheyBelongRepeatingAndInPerspective)
+{
+    // 4 x 4 texels, texel (i, j) = 0xFF i0 j0 10. The square covers pixels 2 .. 5 on both axes
+    // (first test), so pixel (2 + i, 2 + j) shows texel (i, j); lights off: the texel itself.
+    std::vector<std::uint32_t> texels;
+    for (std::uint32_t j = 0; j < 4; ++j)
+        for (std::uint32_t i = 0; i < 4; ++i)
+            texels.push_back(0xFF000010u | i << 20 | j << 12);
+    auto texel = [](int i, int j) {
+        return 0xFF000010u | static_cast<std::uint32_t>(i) << 20 |
+               static_cast<std::uint32_t>(j) << 12;
+    };
+    // u twice over (0 .. 2): pixel column i's centre is at texel 2i + 1, repeated: 1, 3, 1, 3.
+    // Moved by three whole repeats (-3 .. -2): unchanged.
+    std::vector<float> twice = kWholeTexture, moved = kWholeTexture;
+    for (std::size_t k = 0; k < twice.size(); k += 2)
+    {
+        twice[k] *= 2;
+        moved[k] -= 3;
+        moved[k + 1] -= 3;
+    }
+    for (const auto& [uv, column] :
+         {std::pair{kWholeTexture, std::vector{0, 1, 2, 3}},
+          std::pair{twice, std::vector{1, 3, 1, 3}}, std::pair{moved, std::vector{0, 1, 2, 3}}})
+    {
+        TMeshMaker m;
+        Square(m, 0.5f, 2.0f, 1, 1, 1);
+        Look(m.Mesh, 0, 0, uv);
+        m.Mesh.Looks.Textures.push_back(Texture(4, 4, texels));
+        TSoftwareRasterizer r(8, 8);
+        r.Clear(0, 0, 8, 8, kBlack);
+        r.Render(View(8, 8, m.Mesh));
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+            {
+                const bool inside = x >= 2 && x <= 5 && y >= 2 && y <= 5;
+                EXPECT_EQ(r.Frame().Pixels[y * 8 + x],
+                          inside ? texel(column[static_cast<std::size_t>(x - 2)], y - 2) : kBlack)
+                    << x << "," << y;
+            }
+    }
+
+    // A quad leaning away: its bottom edge at z = 2 (screen row 8), its top at z = 4 (row 0).
+    // Along it t = 0 .. 1 from the bottom, z = 2 + 2t, y = -1 + 3t, and v = 1 - t. A pixel row
+    // centre r sees y / z = q = (4 - (r + 0.5)) / 8, so t = (1 + 2q) / (3 - 2q); over a
+    // texture 4 texels high, rows 0 .. 7 show texel rows 0 1 1 2 2 3 3 3 (interpolating v
+    // along the screen would give 0 0 1 1 2 2 3 3).
+    TMeshMaker lean;
+    lean.Face({{-1, -1, 2}, {-2, 2, 4}, {2, 2, 4}, {1, -1, 2}}, 1, 1, 1);
+    Look(lean.Mesh, 0, 0, kWholeTexture);
+    lean.Mesh.Looks.Textures.push_back(
+        Texture(1, 4, {0xFF000000u, 0xFF111111u, 0xFF222222u, 0xFF333333u}));
+    TSoftwareRasterizer r(8, 8);
+    r.Clear(0, 0, 8, 8, kBlack);
+    r.Render(View(8, 8, lean.Mesh));
+    const std::uint32_t rows[8] = {0, 1, 1, 2, 2, 3, 3, 3};
+    for (int y = 0; y < 8; ++y)
+        EXPECT_EQ(r.Frame().Pixels[y * 8 + 4], 0xFF000000u | rows[y] * 0x111111u) << y;
+}
+
+TEST(SoftRasterLooks, CutOutTranslucentDoubleSidedFullBrightAndLitTexels)
+{
+    auto render = [](const TRenderMesh& mesh, TRenderView view)
+    {
+        auto r = std::make_unique<TSoftwareRasterizer>(8, 8);
+        r->Clear(0, 0, 8, 8, kBlack);
+        view.Items.clear();
+        view.Items.push_back({std::make_shared<TRenderMesh>(mesh), TMatrix43{}});
+        r->Render(view);
+        return r;
+    };
+    const TRenderView plain = View(8, 8, TRenderMesh{});
+
+    // The left texel (alpha 127) is cut out: the green square behind shows through there,
+    // depth and all; the right one (alpha 128) is drawn, opaque.
+    TMeshMaker cut;
+    Square(cut, 0.5f, 2.0f, 1, 1, 1);
+    Square(cut, 4.0f, 4.0f, 0, 1, 0);
+    Look(cut.Mesh, 0, 0, kWholeTexture);
+    Look(cut.Mesh, -1, 0);
+    cut.Mesh.Looks.Textures.push_back(Texture(2, 1, {0x7FFF0000u, 0x80FFFFFFu}));
+    auto r = render(cut.Mesh, plain);
+    EXPECT_EQ(r->Frame().Pixels[3 * 8 + 3], 0xFF00FF00u);
+    EXPECT_FLOAT_EQ(r->Depth()[3 * 8 + 3], 0.25f);
+    EXPECT_EQ(r->Frame().Pixels[3 * 8 + 4], 0xFFFFFFFFu);
+
+    // A translucent red square first in the mesh still goes over the green one after it:
+    // red 255 * 90 / 255 = 90, green 255 * 165 / 255 = 165. A hidden face draws nothing.
+    TMeshMaker glass;
+    Square(glass, 0.5f, 2.0f, 1, 0, 0);
+    Square(glass, 4.0f, 4.0f, 0, 1, 0);
+    Square(glass, 0.25f, 1.5f, 0, 0, 1);
+    Look(glass.Mesh, -1, kFaceTranslucent);
+    Look(glass.Mesh, -1, 0);
+    Look(glass.Mesh, -1, kFaceHidden);
+    r = render(glass.Mesh, plain);
+    EXPECT_EQ(Covered(r->Frame(), 0xFF5AA500u), 16);
+    EXPECT_EQ(Covered(r->Frame(), 0xFF00FF00u), 48);
+    EXPECT_FLOAT_EQ(r->Depth()[3 * 8 + 3], 0.5f);
+
+    // Lit by a white light shining along +Z and no ambient: a face wound away from the eye
+    // is drawn only when double-sided, lit as if it faced the eye (white); a full-bright face
+    // turned from the light keeps its colour (0.5, 0.25, 1 -> 80 40 FF).
+    TRenderView lit = plain;
+    lit.Quality = D3DRMRENDER_FLAT;
+    lit.Lights.Directional.push_back({{0, 0, 1}, {1, 1, 1}});
+    for (const std::uint8_t flags : {std::uint8_t{0}, kFaceDoubleSided})
+    {
+        TMeshMaker back;
+        back.Face({{-0.5f, -0.5f, 2}, {0.5f, -0.5f, 2}, {0.5f, 0.5f, 2}, {-0.5f, 0.5f, 2}}, 1, 1,
+                  1);
+        Look(back.Mesh, -1, flags);
+        r = render(back.Mesh, lit);
+        EXPECT_EQ(Covered(r->Frame(), 0xFFFFFFFFu), flags ? 16 : 0);
+    }
+    TRenderView away = lit;
+    away.Lights.Directional[0].Direction[2] = -1;
+    TMeshMaker bright;
+    Square(bright, 0.5f, 2.0f, 0.5f, 0.25f, 1);
+    Look(bright.Mesh, -1, kFaceFullBright);
+    EXPECT_EQ(Covered(render(bright.Mesh, away)->Frame(), 0xFF8040FFu), 16);
+
+    // A texel times the lit white: ambient 0.5 gives 128 per channel, and (200, 100, 50)
+    // becomes (100, 50, 25).
+    TRenderView dim = plain;
+    dim.Quality = D3DRMRENDER_FLAT;
+    dim.Lights.Ambient[0] = dim.Lights.Ambient[1] = dim.Lights.Ambient[2] = 0.5f;
+    TMeshMaker shaded;
+    Square(shaded, 0.5f, 2.0f, 1, 1, 1);
+    Look(shaded.Mesh, 0, 0, kWholeTexture);
+    shaded.Mesh.Looks.Textures.push_back(Texture(1, 1, {0xFFC86432u}));
+    EXPECT_EQ(Covered(render(shaded.Mesh, dim)->Frame(), 0xFF643219u), 16);
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 HRESULT TFakeLog::Call(const std::string& method, const std::string& text)
@@ -70,6 +71,13 @@ HRESULT TFakeMeshBuilder::Scale(D3DVALUE x, D3DVALUE y, D3DVALUE z)
 HRESULT TFakeMeshBuilder::AddFrame(const LPDIRECT3DRMFRAME& frame)
 {
     return Log->Call("AddFrame", Name + ".AddFrame(" + NameOf(frame) + ")");
+}
+
+HRESULT TFakeMeshBuilder::SetFaceLooks(const TFaceLooks& looks)
+{
+    return Log->Call("SetFaceLooks", Name + ".SetFaceLooks(" +
+                                         std::to_string(looks.FaceTextures.size()) + " faces, " +
+                                         std::to_string(looks.Textures.size()) + " textures)");
 }
 
 HRESULT TFakeMeshBuilder::GetBox(D3DRMBOX& box)

@@ -83,6 +83,7 @@ public:
     HRESULT Load(const std::string& fileName, const char*, D3DRMLOADOPTIONS, void*, void*) override;
     HRESULT Scale(D3DVALUE x, D3DVALUE y, D3DVALUE z) override;
     HRESULT AddFrame(const LPDIRECT3DRMFRAME& frame) override;
+    HRESULT SetFaceLooks(const TFaceLooks& looks) override;
     HRESULT GetBox(D3DRMBOX& box) override;
     int GetVertexCount() override { return 0; }
     int GetFaceCount() override { return 0; }
