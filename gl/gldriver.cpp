@@ -37,8 +37,9 @@ constexpr int kVertexFloats = 12;
 
 // FacesEye, FaceColor and ShadeChannel (rastershared.h) for the graphics card: keep them in
 // step. Vertex lighting gives each corner of a face the same colour, since they share every
-// input; the colour is snapped to the 8-bit value the software driver would store.
-constexpr const char* kVertexShader = R"(
+// input; the colour is snapped to the 8-bit value the software driver would store. Both
+// programs' vertex shaders start with this.
+constexpr const char* kLightingShader = R"(
 attribute vec3 aPosition;
 attribute vec3 aNormal;
 attribute vec3 aCorner;
@@ -61,20 +62,11 @@ float Shade(float value)
     return floor(v * 255.0 + 0.5) / 255.0;
 }
 
-void main()
+// The face's material lit through its unit normal (camera space), or unlit when `lit` is off.
+vec3 LitColor(vec3 normal, bool lit)
 {
-    vec3 normal = mat3(uToCamera) * aNormal;
-    vec3 corner = (uToCamera * vec4(aCorner, 1.0)).xyz;
-    // A face turned away from the eye at the origin is moved out of the view whole.
-    if (!(dot(normal, corner) < 0.0))
-    {
-        gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
-        vColor = vec3(0.0);
-        return;
-    }
-    normal = normalize(normal);
     vec3 light = vec3(1.0);
-    if (uLit != 0)
+    if (lit)
     {
         light = uAmbient;
         for (int i = 0; i < 8; ++i)
@@ -87,7 +79,23 @@ void main()
         }
     }
     vec3 c = min(light, vec3(1.0)) * aMaterial;
-    vColor = vec3(Shade(c.r), Shade(c.g), Shade(c.b));
+    return vec3(Shade(c.r), Shade(c.g), Shade(c.b));
+}
+)";
+
+constexpr const char* kVertexShader = R"(
+void main()
+{
+    vec3 normal = mat3(uToCamera) * aNormal;
+    vec3 corner = (uToCamera * vec4(aCorner, 1.0)).xyz;
+    // A face turned away from the eye at the origin is moved out of the view whole.
+    if (!(dot(normal, corner) < 0.0))
+    {
+        gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
+        vColor = vec3(0.0);
+        return;
+    }
+    vColor = LitColor(normalize(normal), uLit != 0);
     gl_Position = uProjection * (uToCamera * vec4(aPosition, 1.0));
 }
 )";
@@ -105,32 +113,11 @@ void main()
 // page (repeating), drops cut-out texels and multiplies the rest by the lit white. Keep it in
 // step with the software rasterizer's look shader and rastershared.h.
 constexpr const char* kLookVertexShader = R"(
-attribute vec3 aPosition;
-attribute vec3 aNormal;
-attribute vec3 aCorner;
-attribute vec3 aMaterial;
 attribute vec2 aTexCoord;
 attribute vec4 aTexRect;
 attribute vec2 aStyle;
-uniform mat4 uToCamera;
-uniform mat4 uProjection;
-uniform int uLit;
-uniform vec3 uAmbient;
-uniform int uLightCount;
-uniform vec3 uLightDirection[8];
-uniform vec3 uLightColor[8];
-uniform float uShades;
-varying vec3 vColor;
 varying vec2 vTexCoord;
 varying vec4 vTexRect;
-
-float Shade(float value)
-{
-    float v = clamp(value, 0.0, 1.0);
-    if (uShades >= 2.0)
-        v = floor(v * (uShades - 1.0) + 0.5) / (uShades - 1.0);
-    return floor(v * 255.0 + 0.5) / 255.0;
-}
 
 void main()
 {
@@ -149,22 +136,7 @@ void main()
         }
         normal = -normal;
     }
-    normal = normalize(normal);
-    vec3 light = vec3(1.0);
-    if (uLit != 0 && aStyle.y == 0.0)
-    {
-        light = uAmbient;
-        for (int i = 0; i < 8; ++i)
-        {
-            if (i >= uLightCount)
-                break;
-            float facing = -dot(normal, uLightDirection[i]);
-            if (facing > 0.0)
-                light += facing * uLightColor[i];
-        }
-    }
-    vec3 c = min(light, vec3(1.0)) * aMaterial;
-    vColor = vec3(Shade(c.r), Shade(c.g), Shade(c.b));
+    vColor = LitColor(normalize(normal), uLit != 0 && aStyle.y == 0.0);
     gl_Position = uProjection * (uToCamera * vec4(aPosition, 1.0));
 }
 )";
@@ -549,14 +521,15 @@ private:
         const QByteArray header =
             IsES() ? "#version 100\nprecision highp float;\n" : "#version 120\n";
         FProgram = std::make_unique<QOpenGLShaderProgram>();
-        if (!FProgram->addShaderFromSourceCode(QOpenGLShader::Vertex, header + kVertexShader) ||
+        if (!FProgram->addShaderFromSourceCode(QOpenGLShader::Vertex,
+                                               header + kLightingShader + kVertexShader) ||
             !FProgram->addShaderFromSourceCode(QOpenGLShader::Fragment, header + kFragmentShader) ||
             !FProgram->link())
             return false;
         FLocations = CommonLocations(*FProgram);
         FLookProgram = std::make_unique<QOpenGLShaderProgram>();
         if (!FLookProgram->addShaderFromSourceCode(QOpenGLShader::Vertex,
-                                                   header + kLookVertexShader) ||
+                                                   header + kLightingShader + kLookVertexShader) ||
             !FLookProgram->addShaderFromSourceCode(QOpenGLShader::Fragment,
                                                    header + kLookFragmentShader) ||
             !FLookProgram->link())
