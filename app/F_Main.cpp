@@ -8,6 +8,9 @@
 #include "U_String.h"
 #include "colors.h"
 #include "dialogs.h"
+#include "facelooks.h"
+#include "gamesettings.h"
+#include "gltfexport.h"
 #include "gob.h"
 #include "loader.h"
 #include "model.h"
@@ -34,6 +37,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 TMainForm* MainForm = nullptr;
 QPointer<QWidget> D3DForm;
@@ -43,6 +49,11 @@ namespace
 
 constexpr const char* kOpenFilter = "Jedi Knight 3DO (*.3do);;All Files (*)";
 constexpr const char* kArchiveFilter = "Jedi Knight Archives (*.gob *.goo);;All Files (*)";
+constexpr const char* kGltfFilter = "glTF Binary (*.glb);;glTF (*.gltf)";
+// Added: after an export that went on past problems, one box lists them (the first few).
+constexpr const char* kExportWarnings = "The glTF file was written, with these problems:";
+constexpr int kExportWarningsShown = 10;
+constexpr const char* kMoreWarnings = "... and %1 more";
 constexpr int kStatusPanelWidths[] = {180, 45, 21, 40, 30, 50};
 
 int GroupIndex(const QMenu* menu)
@@ -285,6 +296,10 @@ void TMainForm::createActions()
     mnuGameOpenArchive = item(mnuGame, tr("Open &Archive..."), "mnuGameOpenArchive", true,
                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     mnuGameOpenArchive->setStatusTip(tr("Browse the models of a Jedi Knight archive"));
+    mnuGameExportGltf = item(mnuGame, tr("Export &glTF..."), "mnuGameExportGltf");
+    mnuGameExportGltf->setStatusTip(tr("Write the current geometry set as a glTF 2.0 file"));
+    // The start model is one empty mesh: nothing worth a file until a model is loaded.
+    mnuGameExportGltf->setEnabled(false);
 
     mnuEdit = addMenu(tr("&Edit"), 1, false);
     item(mnuEdit, tr("Cu&t"), "mnuEditCut", true, QKeySequence(Qt::CTRL | Qt::Key_X));
@@ -335,6 +350,7 @@ void TMainForm::createActions()
     on(print, &TMainForm::mnuFilePrintClick);
     on(mnuFileExit, &TMainForm::mnuFileExitClick);
     on(mnuGameOpenArchive, &TMainForm::mnuGameOpenArchiveClick);
+    on(mnuGameExportGltf, &TMainForm::mnuGameExportGltfClick);
     on(Direct3DViewer1, &TMainForm::Direct3DViewer1Click);
     on(mnuViewStructure, &TMainForm::mnuViewStructureClick);
     on(polygon, &TMainForm::mnuCreatePolygonClick);
@@ -430,6 +446,7 @@ void TMainForm::OpenArchiveEntry(const std::shared_ptr<const TGobArchive>& archi
 
 void TMainForm::ShowLoadedModel()
 {
+    mnuGameExportGltf->setEnabled(true);
     CurrentGeoSetIndex = 0;
     CurrentMeshIndex = 0;
     CurrGeoSet->SetMax(static_cast<std::int16_t>(CurrentModel->Count() - 1));
@@ -444,6 +461,35 @@ void TMainForm::mnuGameOpenArchiveClick()
     if (fileName.isEmpty())
         return;
     OpenArchiveFile(fileName);
+}
+
+void TMainForm::mnuGameExportGltfClick()
+{
+    const QString chosen = Dialogs().SaveFileName(this, QString::fromLatin1(kGltfFilter));
+    if (chosen.isEmpty())
+        return;
+    std::string fileName = chosen.toStdString();
+    std::optional<TGltfContainer> container = GltfContainerForName(fileName);
+    if (!container)
+    {
+        fileName += ".glb";
+        container = TGltfContainer::Binary;
+    }
+    const TModelLooks looks = LoadSavedModelLooks(*CurrentModel, std::nullopt, FModelLocation,
+                                                  ReadGameSettings(SettingsFileName()));
+    std::vector<std::string> warnings = looks.Warnings;
+    WriteGltfFile(fileName, *CurrentModel, *HierarchyNodes, CurrentGeoSetIndex,
+                  looks.Materials.Looks, *container, &warnings);
+    if (warnings.empty())
+        return;
+    QString text = QString::fromLatin1(kExportWarnings);
+    const int count = static_cast<int>(warnings.size());
+    for (int i = 0; i < std::min(count, kExportWarningsShown); ++i)
+        text += QLatin1Char('\n') + MessageText(warnings[static_cast<std::size_t>(i)].c_str());
+    if (count > kExportWarningsShown)
+        text += QLatin1Char('\n') +
+                QString::fromLatin1(kMoreWarnings).arg(count - kExportWarningsShown);
+    Dialogs().Message(this, QString::fromLatin1(kAppTitle), text, QMessageBox::Warning);
 }
 
 TArchiveForm* TMainForm::OpenArchiveFile(const QString& fileName)

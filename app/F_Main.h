@@ -95,6 +95,7 @@ public:
     QAction* mnuFilePreferences;
     QAction* mnuFileExit;
     QAction* mnuGameOpenArchive;
+    QAction* mnuGameExportGltf;
     QAction* Direct3DViewer1;
     QAction* mnuViewStructure;
     QAction* FrontView1;
@@ -107,6 +108,10 @@ public:
     void CurrGeoSetClick();
     void mnuFileExitClick();
     void mnuGameOpenArchiveClick();
+    // Added: the current geometry set of the loaded model as a glTF file, with its materials
+    // as the saved game folder and colormap find them. Deliberate: the saved switch that turns
+    // the preview's textures off leaves the file's materials alone.
+    void mnuGameExportGltfClick();
     void mnuCreatePolygonClick() {}
     void mnuFilePrintClick() {}
     void Direct3DViewer1Click();

@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QEvent>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStringDecoder>
 #include <QWindow>
@@ -21,6 +22,26 @@ public:
     QString OpenFileName(QWidget* parent, const QString& filter) override
     {
         return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    }
+
+    QString SaveFileName(QWidget* parent, const QString& filter) override
+    {
+        const auto suffixOf = [](const QString& nameFilter)
+        {
+            static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+            return pattern.match(nameFilter).captured(1);
+        };
+        const QStringList filters = filter.split(QStringLiteral(";;"));
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilters(filters);
+        dialog.setDefaultSuffix(suffixOf(filters.first()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, suffixOf](const QString& chosen)
+                         { dialog.setDefaultSuffix(suffixOf(chosen)); });
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
     }
 
     std::optional<std::int32_t> ChooseColor(QWidget* parent, std::int32_t initial) override

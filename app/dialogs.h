@@ -25,6 +25,10 @@ public:
     // An existing file chosen by the user, or an empty string when cancelled. `filter` is a
     // Qt name filter list separated by ";;".
     virtual QString OpenFileName(QWidget* parent, const QString& filter) = 0;
+    // Added: a file to write, chosen by the user (who has agreed to replace it if it exists),
+    // or an empty string when cancelled. A name typed without a suffix takes the suffix of the
+    // filter chosen, the first pattern's.
+    virtual QString SaveFileName(QWidget* parent, const QString& filter) = 0;
     // The chosen colour (0x00BBGGRR), or nothing when cancelled; the dialog starts at `initial`.
     virtual std::optional<std::int32_t> ChooseColor(QWidget* parent, std::int32_t initial) = 0;
     // A message box with an OK button. It opens above any window that stays on top, so that

@@ -1,11 +1,19 @@
-// quillmark-cli convert: writes one geoset of a model as the preview's .X file.
+// quillmark-cli convert: writes one geoset of a model as the preview's .X file or, by the output's
+// extension, as glTF 2.0 (.glb or .gltf) with its hierarchy and materials. Added: the glTF
+// containers and their material options.
 #include "commands.h"
+#include "materialoptions.h"
 #include "modelinput.h"
 
 #include "U_String.h"
+#include "gltfexport.h"
 #include "loader.h"
 #include "model.h"
 #include "xexport.h"
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -15,21 +23,38 @@ public:
     void Declare(TOptionParser& parser) override
     {
         parser.Model("MODEL.3do", FModel);
-        parser.File("OUT.x", FOutput);
+        parser.File("OUT.x|OUT.glb|OUT.gltf", FOutput);
         parser.Whole("--geoset N", FGeoSet, 0, kMaxGeoSet);
+        FMaterials.Declare(parser);
     }
 
     int Run(const TSharedOptions& shared) override
     {
         TSilentProgress progress;
-        const TLoadedModel loaded = ParseModel(LocateModel(FModel, shared), progress);
-        WriteXFile(FOutput, *loaded.Model, *loaded.Nodes, FGeoSet);
+        const TModelLocation location = LocateModel(FModel, shared);
+        const TLoadedModel loaded = ParseModel(location, progress);
+        // Deliberate: every other name is the .X file, as it always was.
+        const std::optional<TGltfContainer> container = GltfContainerForName(FOutput);
+        if (!container)
+        {
+            WriteXFile(FOutput, *loaded.Model, *loaded.Nodes, FGeoSet);
+            return 0;
+        }
+        loaded.Model->Get(FGeoSet); // a geoset the model lacks ends it before materials are read
+        // The looks of the materials do not depend on the geoset; the faces' are the writer's.
+        const TModelLooks looks = FMaterials.Load(*loaded.Model, std::nullopt, location);
+        std::vector<std::string> warnings;
+        WriteGltfFile(FOutput, *loaded.Model, *loaded.Nodes, FGeoSet, looks.Materials.Looks,
+                      *container, &warnings);
+        for (const std::string& warning : warnings)
+            PrintWarning(warning);
         return 0;
     }
 
 private:
     std::string FModel, FOutput;
     int FGeoSet = 0;
+    TMaterialOptions FMaterials;
 };
 
 const TCommandRegistrar<TConvertCommand> kConvert("convert");

@@ -5,13 +5,12 @@
 // drawn with its materials, found beside it and in the game folder (--game, else the one the
 // program saved), unless --no-textures.
 #include "commands.h"
+#include "materialoptions.h"
 #include "modelinput.h"
 
 #include "d3drm.h"
 #include "colors.h"
 #include "dxerror.h"
-#include "facelooks.h"
-#include "gamesettings.h"
 #include "loader.h"
 #include "model.h"
 #include "platform.h"
@@ -159,21 +158,7 @@ public:
         parser.Flag("--fit", FFit);
         parser.Value("--background transparent|#RRGGBB",
                      [this](const std::string& v) { return ReadBackground(v, FBackground); });
-        parser.Value("--game DIR",
-                     [this](const std::string& v)
-                     {
-                         FGame = v;
-                         FGameGiven = true;
-                         return true;
-                     });
-        parser.Value("--colormap NAME|FILE",
-                     [this](const std::string& v)
-                     {
-                         FColormap = v;
-                         FColormapGiven = true;
-                         return true;
-                     });
-        parser.Flag("--no-textures", FNoTextures);
+        FMaterials.Declare(parser);
     }
 
     int Run(const TSharedOptions& shared) override
@@ -224,47 +209,13 @@ private:
         TSilentProgress progress;
         const TLoadedModel loaded = ParseModel(FModel, progress);
         WriteXFile(temporary.Name(), *loaded.Model, *loaded.Nodes, FGeoSet);
-        if (!FNoTextures)
-            looks = Looks(*loaded.Model);
+        looks = FMaterials.Load(*loaded.Model, FGeoSet, FModel).Faces;
         return temporary.Name();
     }
 
-    // The materials the model names, found beside it and in the game folder; what could not
-    // be found or read goes to standard error as a warning.
-    TFaceLooks Looks(const T3DO& model) const
-    {
-        const TGameSettings settings = ReadGameSettings(SettingsFileName());
-        const std::string& game = FGameGiven ? FGame : settings.Folder;
-        TModelLooks found;
-        if (FColormapGiven || settings.Colormap.empty())
-            found = LoadModelLooks(model, FGeoSet, FModel, game, FColormap);
-        else
-        {
-            // Deliberate: a colormap saved for other models may not be seen from this one; it
-            // gives way to the default with a warning (one on the command line never does).
-            try
-            {
-                found = LoadModelLooks(model, FGeoSet, FModel, game, settings.Colormap);
-            }
-            catch (const std::runtime_error& e)
-            {
-                Warn(e.what());
-                found = LoadModelLooks(model, FGeoSet, FModel, game, {});
-            }
-        }
-        for (const std::string& warning : found.Warnings)
-            Warn(warning);
-        return std::move(found.Faces);
-    }
-
-    static void Warn(const std::string& text)
-    {
-        std::fprintf(stderr, "warning: %s\n", text.c_str());
-    }
-
-    std::string FInput, FOutput, FDriver, FGame, FColormap;
+    std::string FInput, FOutput, FDriver;
     TModelLocation FModel; // the file, or the archive and entry, FInput names
-    bool FGameGiven = false, FColormapGiven = false, FNoTextures = false;
+    TMaterialOptions FMaterials;
     bool FFit = false;
     TBackground FBackground;
     int FGeoSet = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string_view>
 
 namespace
@@ -199,10 +200,12 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
     return looks;
 }
 
-TModelLooks LoadModelLooks(const T3DO& model, int geoSet, const TModelLocation& location,
-                           const std::string& gameFolder, const std::string& colormap)
+TModelLooks LoadModelLooks(const T3DO& model, std::optional<int> geoSet,
+                           const TModelLocation& location, const std::string& gameFolder,
+                           const std::string& colormap)
 {
-    model.Get(geoSet); // a geoset outside the model fails before any file is read
+    if (geoSet)
+        model.Get(*geoSet); // a geoset outside the model fails before any file is read
     TModelLooks result;
     if (model.Materials.empty())
         return result; // nothing to find, and no colormap to warn about
@@ -214,6 +217,28 @@ TModelLooks LoadModelLooks(const T3DO& model, int geoSet, const TModelLocation& 
     result.Materials = ResolveModelMaterials(model.Materials, source, loaded.Colormap);
     const std::vector<std::string> missing = result.Materials.Warnings();
     result.Warnings.insert(result.Warnings.end(), missing.begin(), missing.end());
-    result.Faces = BuildFaceLooks(model, geoSet, result.Materials.Looks, &result.Warnings);
+    if (geoSet)
+        result.Faces = BuildFaceLooks(model, *geoSet, result.Materials.Looks, &result.Warnings);
+    return result;
+}
+
+TModelLooks LoadSavedModelLooks(const T3DO& model, std::optional<int> geoSet,
+                                const TModelLocation& location, const TGameSettings& saved)
+{
+    if (saved.Colormap.empty())
+        return LoadModelLooks(model, geoSet, location, saved.Folder, {});
+    if (geoSet)
+        model.Get(*geoSet); // not taken for a colormap problem
+    std::string reason;
+    try
+    {
+        return LoadModelLooks(model, geoSet, location, saved.Folder, saved.Colormap);
+    }
+    catch (const std::runtime_error& e)
+    {
+        reason = e.what();
+    }
+    TModelLooks result = LoadModelLooks(model, geoSet, location, saved.Folder, {});
+    result.Warnings.insert(result.Warnings.begin(), reason);
     return result;
 }

@@ -5,10 +5,12 @@
 
 #include "assets.h"
 #include "d3ddriver.h"
+#include "gamesettings.h"
 #include "materiallook.h"
 #include "model.h"
 #include "modelmaterials.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,9 +56,16 @@ struct TModelLooks
 };
 
 // Finds the model's materials through ModelAssetSource(location, gameFolder), decodes them with
-// LoadModelColormap(source, colormap) (empty: the default) and builds the looks of `geoSet`.
+// LoadModelColormap(source, colormap) (empty: the default) and builds the looks of `geoSet`;
+// without a geoset only the materials (no faces, none of the faces' warnings), as export needs.
 // A model without materials looks for nothing. Throws as LoadModelColormap does for a chosen
 // colormap that cannot be used, EListError for a geoset outside the model; nothing in the game's
 // files makes it throw otherwise.
-TModelLooks LoadModelLooks(const T3DO& model, int geoSet, const TModelLocation& location,
-                           const std::string& gameFolder, const std::string& colormap);
+TModelLooks LoadModelLooks(const T3DO& model, std::optional<int> geoSet,
+                           const TModelLocation& location, const std::string& gameFolder,
+                           const std::string& colormap);
+// Added: LoadModelLooks with the game folder and colormap the program saved. Deliberate: a saved
+// colormap was chosen for other models and may not be seen from this one, so one that cannot be
+// used gives way to the default, its message the first warning (a chosen one never does).
+TModelLooks LoadSavedModelLooks(const T3DO& model, std::optional<int> geoSet,
+                                const TModelLocation& location, const TGameSettings& saved);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs two builds of quillmark-cli (say the Linux one and the Windows one under Wine) on the
 # same models and compares everything they produce byte for byte: info's JSON, every geoset's
-# .X file, render and view pictures, messages and exit codes. Also a model under a Cyrillic
-# name and a second convert over an existing file, and archives: list, --archive and extract.
+# .X, .glb and .gltf file, render and view pictures, messages and exit codes. Also a model under
+# a Cyrillic name and a second convert over an existing file, and archives: list, --archive and
+# extract.
 # usage: compare-builds.sh CLI_A CLI_B [MODEL.3do ...]   (default: the samples)
 # Ends with "N passed, N failed"; exits 1 when anything differs.
 set -u
@@ -14,31 +15,39 @@ models=("$@")
 [ ${#models[@]} -gt 0 ] || models=(samples/*.3do)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# No game folder saved on this machine reaches the Linux build (the other keeps its settings in
+# the emulator's user folder).
+export XDG_CONFIG_HOME="$work/config"
 mkdir "$work/a" "$work/b"
 passed=0
 failed=0
 
 # Runs one command line with each build (the word OUT stands for a file in the build's own
-# folder) and compares standard output, standard error, exit code and the file written.
+# folder, OUT.EXT for one with that extension) and compares standard output, standard error,
+# exit code and the files written (a file only one build wrote differs).
 same() {
     local what=$1
     shift
-    local side cli out
+    local side cli arg args
     for side in a b; do
         [ $side = a ] && cli=$a || cli=$b
-        out="$work/$side/out.png"
-        rm -f "$out"
-        "$cli" "${@/#OUT/$out}" >"$work/$side/stdout" 2>"$work/$side/stderr"
+        rm -f "$work/$side"/out.*
+        args=()
+        for arg in "$@"; do
+            case $arg in
+            OUT) args+=("$work/$side/out.png") ;;
+            OUT.*) args+=("$work/$side/out.${arg#OUT.}") ;;
+            *) args+=("$arg") ;;
+            esac
+        done
+        "$cli" "${args[@]}" >"$work/$side/stdout" 2>"$work/$side/stderr"
         echo $? >"$work/$side/code"
-        [ -e "$out" ] || : >"$out.none"
     done
-    local diff=""
-    for part in stdout stderr code out.png out.png.none; do
-        if [ -e "$work/a/$part" ] || [ -e "$work/b/$part" ]; then
-            cmp -s "$work/a/$part" "$work/b/$part" || diff="$diff $part"
-        fi
+    local diff="" part
+    for part in stdout stderr code $(cd "$work" && ls a/out.* b/out.* 2>/dev/null |
+        sed 's|^[ab]/||' | sort -u); do
+        cmp -s "$work/a/$part" "$work/b/$part" || diff="$diff $part"
     done
-    rm -f "$work/a/out.png.none" "$work/b/out.png.none"
     if [ -z "$diff" ]; then
         passed=$((passed + 1))
     else
@@ -61,6 +70,8 @@ for model in "${models[@]}" "$cyrillic"; do
     count=$(geosets "$model")
     for ((g = 0; g <= count; g++)); do # one beyond the last: the error
         same "convert $name --geoset $g" convert "$model" OUT --geoset "$g"
+        same "convert $name .glb --geoset $g" convert "$model" OUT.glb --geoset "$g"
+        same "convert $name .gltf --geoset $g" convert "$model" OUT.gltf --geoset "$g"
         same "render $name --geoset $g" render "$model" OUT --geoset "$g"
         same "render $name --geoset $g --size 64x48" render "$model" OUT --geoset "$g" \
             --size 64x48
@@ -72,6 +83,11 @@ for model in "${models[@]}" "$cyrillic"; do
         same "view $name $options" view "$model" OUT $options
     done
 done
+
+# glTF with the materials found elsewhere, or none looked for.
+same "convert .glb --game" convert "$cyrillic" OUT.glb --game samples
+same "convert .gltf --colormap" convert samples/walker.3do OUT.gltf --colormap dflt.cmp
+same "convert .glb --no-textures" convert samples/walker.3do OUT.glb --no-textures
 
 # The .X written by each build, rendered by each build.
 "$a" convert "${models[0]}" "$work/model.x"
@@ -119,6 +135,10 @@ same "info --archive" info --archive samples/samples.gob walker.3do
 same "info --archive --full, stored name" info --archive samples/samples.gob \
     '3do\canister_lod.3do' --full
 same "convert --archive" convert --archive "$work/Архив.gob" 3DO/CANISTER_LOD.3DO OUT --geoset 1
+same "convert --archive .glb" convert --archive "$work/Архив.gob" walker.3do OUT.glb
+same "convert --archive .gltf" convert --archive samples/samples.gob canister_lod.3do OUT.gltf \
+    --geoset 1
+same "convert --archive .glb, no materials" convert --archive "$work/mixed.gob" walker.3do OUT.glb
 same "render --archive" render --archive samples/samples.gob walker.3do OUT --size 64x48
 same "view --archive" view --archive "$work/mixed.gob" walker.3do OUT --grid
 same "--archive, ambiguous" info --archive "$work/mixed.gob" b.3do

@@ -39,6 +39,12 @@ public:
         return FileAnswers.takeFirst();
     }
 
+    // Save dialogs answer from the same queue and record their filters in the same list.
+    QString SaveFileName(QWidget* parent, const QString& filter) override
+    {
+        return OpenFileName(parent, filter);
+    }
+
     std::optional<std::int32_t> ChooseColor(QWidget*, std::int32_t initial) override
     {
         ColorPresets.append(initial);

@@ -16,6 +16,7 @@ python3 -c "import sys; sys.stdout.write('NAME ' + 'x' * 8000000)" > "$dir/oneli
 python3 -c "import sys; sys.stdout.write('GEOSET 0\r\nMESH 0\r\nNAME ' + 'n' * 10000 + '\r\nVERTICES 1\r\n0: 1e999 -1e99999 1e-999 nan\r\nHIERARCHY NODES 1\r\n0: 0x0 0x0 0 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 r\r\n')" > "$dir/ranges.3do"
 printf 'GEOSET 0\nMESH 0\nVERTICES 1\n0: 0 0 0 0\nFACES 1\n0: 0 0x0 4 3 0 0 3 0,0 9,0 60000,0\nHIERARCHY NODES 2\n0: 0x0 0x0 0 1 1 1 0 0 0 0 0 0 0 0 0 0 a\n1: 0x0 0x0 -1 0 0 0 0 0 0 0 0 0 0 0 0 0 b\n' > "$dir/cycle.3do"
 printf 'GEOSET 0\nMESH 0\nVERTICES 1\n0: 0 0 0 0\nFACES 1\n0: 0 0x0 4 3 0 0 3 0,0 9,0 60000,0\nHIERARCHY NODES 1\n0: 0x0 0x0 0 -1 0 0 0 0 0 0 0 0 0 0 0 0 a\n' > "$dir/badindex.3do"
+printf 'MATERIALS 1\r\n0: x.mat\r\nGEOSET 0\r\nMESH 0\r\nNAME inf\r\nVERTICES 3\r\n0: 1e999 0 0 0\r\n1: 1 0 0 0\r\n2: 0 1 nan 0\r\nFACES 1\r\n0: 0 0x0 4 3 0 0 3 0,0 1,0 2,0\r\nHIERARCHY NODES 1\r\n0: 0x0 0x0 0 -1 -1 -1 0 0 0 1e999 0 0 0 0 0 0 a\r\n' > "$dir/infinite.3do"
 printf 'xof 0302bin 0064\x01\x02\x03' > "$dir/binary.x"
 printf 'xof 0302txt 0064\r\nMesh {\r\n 3;\r\n 0;0;0;,\r\n' > "$dir/truncated.x"
 printf 'xof 0302txt 0064\r\nMesh {\r\n 1;\r\n 0;0;0;;\r\n 1;\r\n 3;0,1,2;;\r\n}\r\n' > "$dir/indices.x"
@@ -24,6 +25,7 @@ run() {
     local what="$1"; shift
     timeout "${limit:-60}" "$@" >"$dir/out" 2>"$dir/err"
     local rc=$?
+    last=$rc
     if [ $rc -ne 0 ] && [ $rc -ne 1 ]; then
         echo "FAIL ($rc): $what"; head -c 400 "$dir/err"; fails=$((fails + 1)); return
     fi
@@ -32,10 +34,24 @@ run() {
     fi
 }
 
+# convert to both glTF containers; a failed one leaves no file.
+gltf() {
+    local what="$1" ext
+    shift
+    for ext in glb gltf; do
+        rm -f "$dir/out.$ext"
+        run "convert .$ext $what" "$cli" convert "$@" "$dir/out.$ext"
+        if [ "$last" = 1 ] && [ -e "$dir/out.$ext" ]; then
+            echo "FAIL: convert .$ext $what failed and left a file"; fails=$((fails + 1))
+        fi
+    done
+}
+
 for f in "$dir"/*.3do; do
     run "info $(basename "$f")" "$cli" info "$f"
     run "info --full $(basename "$f")" "$cli" info "$f" --full
     run "convert $(basename "$f")" "$cli" convert "$f" "$dir/out.x"
+    gltf "$(basename "$f")" "$f"
     run "view $(basename "$f")" "$cli" view "$f" "$dir/out.png" --vertices --boxes --grid
     run "view perspective-free mesh-only $(basename "$f")" "$cli" view "$f" "$dir/out.png" --mesh-only
     run "render $(basename "$f")" "$cli" render "$f" "$dir/out.png" --size 64x48
@@ -74,6 +90,7 @@ for f in "$dir"/*.gob; do
     run "list --json $g" "$cli" list "$f" --json
     run "info $g" "$cli" info --archive "$f" a.3do
     run "convert $g" "$cli" convert --archive "$f" a.3do "$dir/out.x"
+    gltf "$g" --archive "$f" a.3do
     run "view $g" "$cli" view --archive "$f" a.3do "$dir/out.png"
     run "render $g" "$cli" render --archive "$f" a.3do "$dir/out.png" --size 64x48
     rm -rf "$dir/target"
@@ -109,6 +126,9 @@ expect "Broken archive entry: a.3do (its data runs past the end of the archive)"
 grep -q '"vertices":0' "$dir/out" || { echo "FAIL: announced count beyond the file"; cat "$dir/out"; fails=$((fails + 1)); }
 "$cli" info "$dir/cycle.3do" >"$dir/out" 2>&1
 grep -q '"error":"Hierarchy node parent chain has a cycle"' "$dir/out" || { echo "FAIL: cycle"; cat "$dir/out"; fails=$((fails + 1)); }
+expect "Hierarchy node parent chain has a cycle" "$cli" convert "$dir/cycle.3do" "$dir/out.glb"
+expect "'a' holds a number that is infinite or not a number" \
+    "$cli" convert "$dir/infinite.3do" "$dir/out.gltf" --no-textures
 "$cli" view "$dir/badindex.3do" "$dir/out.png" >"$dir/out" 2>&1
 grep -q 'List index out of bounds' "$dir/out" || { echo "FAIL: view with a corner beyond the vertices"; cat "$dir/out"; fails=$((fails + 1)); }
 "$cli" render "$dir/indices.x" "$dir/out.png" >"$dir/out" 2>&1

@@ -50,7 +50,7 @@ usage_error() {
 usage_error "Missing MODEL.3do" info
 usage_error "Unexpected argument 'b'" info "$model" b
 usage_error "Unknown option '--bogus'" info "$model" --bogus
-usage_error "Missing OUT.x" convert "$model"
+usage_error "Missing OUT.x|OUT.glb|OUT.gltf" convert "$model"
 usage_error "Invalid value for --geoset: 'abc'" convert "$model" "$tmp/x.x" --geoset abc
 usage_error "Invalid value for --geoset: '-1'" convert "$model" "$tmp/x.x" --geoset -1
 usage_error "Missing value for --geoset" convert "$model" "$tmp/x.x" --geoset

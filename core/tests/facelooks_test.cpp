@@ -176,5 +176,26 @@ TEST(FaceLooks, LoadModelLooksFindsDecodesAndWarns)
     EXPECT_EQ(found.Warnings, (std::vector<std::string>{"Material not found: c.mat"}));
     EXPECT_EQ(found.Faces.Textures[0]->Texels[3], 0xFF04FB1Cu);
     EXPECT_THROW(LoadModelLooks(*m.Model, 1, location, {}, {}), EListError);
+
+    // Without a geoset, the materials alone: no faces, none of the faces' warnings.
+    const TLoadedModel beyond = Parse(BindingModel("0", 4, "2: 5 0x0 4 3 0 0.0 3 0,0 1,0 2,0\n"));
+    EXPECT_EQ(LoadModelLooks(*beyond.Model, 0, location, {}, {}).Warnings.size(), 2u);
+    found = LoadModelLooks(*beyond.Model, std::nullopt, location, {}, {});
+    EXPECT_EQ(found.Warnings, (std::vector<std::string>{"Material not found: c.mat"}));
+    EXPECT_TRUE(found.Faces.Empty());
+    ASSERT_EQ(found.Materials.Looks.size(), 2u);
+    EXPECT_EQ(found.Materials.Looks[0].Texels[3], 0xFF04FB1Cu);
+    EXPECT_EQ(found.Materials.Looks[1].Kind, TMaterialKind::Missing);
+
+    // A saved colormap that cannot be used gives way to the default, its message first; a
+    // chosen one is an error.
+    TGameSettings saved;
+    saved.Colormap = "nowhere.cmp";
+    found = LoadSavedModelLooks(*m.Model, 0, location, saved);
+    EXPECT_EQ(found.Warnings, (std::vector<std::string>{"Colormap not found: nowhere.cmp",
+                                                        "Material not found: c.mat"}));
+    EXPECT_EQ(found.Faces.Textures[0]->Texels[3], 0xFF04FB1Cu);
+    EXPECT_THROW(LoadModelLooks(*m.Model, 0, location, {}, "nowhere.cmp"), EInOutError);
+    EXPECT_THROW(LoadSavedModelLooks(*m.Model, 1, location, saved), EListError);
     fs::remove_all(dir);
 }
