@@ -2,7 +2,8 @@
 # Runs two builds of quillmark-cli (say the Linux one and the Windows one under Wine) on the
 # same models and compares everything they produce byte for byte: info's JSON, every geoset's
 # .X file, render and view pictures, messages and exit codes. Also a model under a Cyrillic
-# name and a second convert over an existing file, and archives: list, --archive and extract.
+# name and a second convert over an existing file, and archives: list, --archive, extract and
+# materials.
 # usage: compare-builds.sh CLI_A CLI_B [MODEL.3do ...]   (default: the samples)
 # Ends with "N passed, N failed"; exits 1 when anything differs.
 set -u
@@ -125,6 +126,12 @@ same "--archive, ambiguous" info --archive "$work/mixed.gob" b.3do
 same "--archive, not found" convert --archive "$work/mixed.gob" nothing.3do OUT
 same "--archive, Latin-1 name" info --archive "$work/mixed.gob" 'café.mat'
 same "--archive, not an archive" view --archive "${models[0]}" walker.3do OUT
+# materials: found in the model's archive, missing from one, and a colormap named by file
+# (paths as given, so that both systems print the same).
+same "materials --archive" materials --archive samples/samples.gob walker.3do
+same "materials, a missing material" materials --archive "$work/mixed.gob" 3do/gen/b.3do
+same "materials --colormap" materials --archive samples/samples.gob canister_lod.3do \
+    --colormap samples/misc/cmp/dflt.cmp
 
 # extract: the same messages, exit codes and files, everything, then named entries over the
 # files already there, without and with --force.
