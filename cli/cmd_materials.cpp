@@ -6,18 +6,16 @@
 #include "modelinput.h"
 
 #include "U_String.h"
-#include "assets.h"
 #include "colors.h"
 #include "gamesettings.h"
 #include "loader.h"
 #include "model.h"
-#include "modelmaterials.h"
+#include "materialreport.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <iostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -94,38 +92,19 @@ public:
         const TLoadedModel loaded = ParseModel(location, progress);
 
         const TGameSettings settings = ReadGameSettings(SettingsFileName());
-        const TAssetSource source =
-            ModelAssetSource(location, FGameGiven ? FGame : settings.Folder);
-        std::vector<std::string> warnings = source.Warnings();
-        TModelColormap colormap;
-        if (FColormapGiven || settings.Colormap.empty())
-            colormap = LoadModelColormap(source, FColormap);
-        else
-        {
-            // Deliberate: as render does, a saved colormap this model cannot see gives way to
-            // the default; one named on the command line never does.
-            try
-            {
-                colormap = LoadModelColormap(source, settings.Colormap);
-            }
-            catch (const std::runtime_error& e)
-            {
-                warnings.push_back(e.what());
-                colormap = LoadModelColormap(source, {});
-            }
-        }
-        warnings.insert(warnings.end(), colormap.Warnings.begin(), colormap.Warnings.end());
-        const TModelMaterials materials =
-            ResolveModelMaterials(loaded.Model->Materials, source, colormap.Colormap);
+        const TFoundMaterials found = FindModelMaterials(
+            loaded.Model->Materials, location, FGameGiven ? FGame : settings.Folder,
+            FColormapGiven ? FColormap : settings.Colormap, !FColormapGiven);
+        const TModelMaterials& materials = found.Materials;
 
         json j;
-        j["colormap"] = colormap.Origin.empty() ? json(nullptr) : json(colormap.Origin);
+        j["colormap"] = found.ColormapOrigin.empty() ? json(nullptr) : json(found.ColormapOrigin);
         j["usable"] = materials.UsableCount();
         json list = json::array();
         for (std::size_t i = 0; i < materials.Looks.size(); ++i)
             list.push_back(MaterialJson(i, materials.Looks[i], materials.Sources[i]));
         j["materials"] = std::move(list);
-        j["warnings"] = std::move(warnings);
+        j["warnings"] = found.Warnings;
         // Names on disk that are not UTF-8 must not stop the report.
         std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
         return 0;
