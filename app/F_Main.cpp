@@ -487,7 +487,7 @@ void TMainForm::mnuGameOpenArchiveClick()
 TArchiveForm* TMainForm::OpenArchiveFile(const QString& fileName)
 {
     std::shared_ptr<const TGobArchive> archive = TGobArchive::Open(fileName.toStdString());
-    auto* form = new TArchiveForm(archive, fileName);
+    auto* form = new TArchiveForm(archive, fileName, nullptr, FGame.Textures);
     form->OnOpenEntry = [this, archive, fileName](std::size_t entry)
     { RunCommand([&] { OpenArchiveEntry(archive, fileName, entry); }); };
     QMdiSubWindow* sub = MdiArea->addSubWindow(form);

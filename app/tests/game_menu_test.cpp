@@ -1,10 +1,12 @@
 // The Game menu's texture settings: the looks each new preview is given, what it says about
 // missing materials, the colormap list, and the settings file, on the recording 3D fake.
+#include "F_Archive.h"
 #include "F_D3D.h"
 #include "F_Main.h"
 #include "colors.h"
 #include "d3drmfake.h"
 #include "game_files.h"
+#include "gob.h"
 #include "model.h"
 #include "testsupport.h"
 #include "xexport.h"
@@ -25,7 +27,8 @@
 namespace
 {
 
-// Two geometry sets of one triangle each, drawn with material 0; the list names `materials`.
+// Two geometry sets of one double-sided, full-bright triangle each, drawn with material 0; the
+// list names `materials`.
 std::string TexturedModel(const std::vector<std::string>& materials)
 {
     std::string s =
@@ -38,7 +41,7 @@ std::string TexturedModel(const std::vector<std::string>& materials)
              "\nMESHES 1\nMESH 0\nNAME m\nRADIUS 1.0\nGEOMETRYMODE 4\nLIGHTINGMODE 3\n"
              "TEXTUREMODE 0\nVERTICES 3\n0: 0 0 0 0\n1: 1 0 0 0\n2: 0 0 1 0\n"
              "TEXTURE VERTICES 1\n0: 0 0\nVERTEX NORMALS\n0: 0 1 0\n1: 0 1 0\n2: 0 1 0\n"
-             "FACES 1\n0: 0 0x0 4 0 0 0.0 3 0,0 1,0 2,0\nFACE NORMALS\n0: 0 1 0\n";
+             "FACES 1\n0: 0 0x1 4 0 0 0.0 3 0,0 1,0 2,0\nFACE NORMALS\n0: 0 1 0\n";
     s += "SECTION: HIERARCHYDEF\nHIERARCHY NODES 1\n"
          "0: 0x0 0x1 0 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 m\n";
     return s;
@@ -248,6 +251,39 @@ private slots:
         FDialogs.ItemAnswers << 0;
         MainForm->mnuGameColormap->trigger();
         QCOMPARE(MainForm->GameSettings().Colormap, std::string());
+    }
+
+    // The archive browser's thumbnails show the materials in the archive while textures are on:
+    // some pixel is the texture's colour, (2, 253, 14) in the tests' colormap, lit, so green.
+    void archiveThumbnailsFollowTheTexturesSwitch()
+    {
+        const std::string texture = MatHeader(2, 1, 1) + TextureCel(0, 0) +
+                                    TextureHeader(2, 2, 0, 1) + std::string(4, '\2');
+        const QString archive =
+            Put("models.gob", WriteTestGob({{"3do\\sq.3do", TexturedModel({"t.mat"})},
+                                            {"3do\\mat\\t.mat", texture},
+                                            {"misc\\cmp\\dflt.cmp", Cmp()}}));
+        const auto greenPixels = [&]
+        {
+            TArchiveForm* form = MainForm->OpenArchiveFile(archive);
+            [&] { QTRY_VERIFY_WITH_TIMEOUT(form->Model()->HasThumbnail(0), 20000); }();
+            const QImage picture = form->Model()
+                                       ->index(0, TArchiveListModel::colName)
+                                       .data(Qt::DecorationRole)
+                                       .value<QPixmap>()
+                                       .toImage();
+            int green = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                {
+                    const QRgb p = picture.pixel(x, y);
+                    green += qGreen(p) > qRed(p) + 100 && qGreen(p) > qBlue(p) + 60;
+                }
+            return green;
+        };
+        QVERIFY(greenPixels() > 20);
+        MainForm->mnuGameTextures->trigger();
+        QCOMPARE(greenPixels(), 0);
     }
 
     // Each setting is one key of section GAME, added after the colours, whose bytes stay as
