@@ -157,7 +157,7 @@ void TArchiveListModel::SetThumbnail(std::size_t entry, const QPixmap& picture,
 // TArchiveForm
 
 TArchiveForm::TArchiveForm(std::shared_ptr<const TGobArchive> archive, const QString& fileName,
-                           QWidget* parent)
+                           QWidget* parent, bool textures)
     : QWidget(parent), FArchive(std::move(archive)), FFileName(fileName)
 {
     setObjectName("ArchiveForm");
@@ -207,8 +207,9 @@ TArchiveForm::TArchiveForm(std::shared_ptr<const TGobArchive> archive, const QSt
     connect(EntryList->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &TArchiveForm::SchedulePriorities);
 
-    FThumbnailer = std::make_unique<TThumbnailer>(FArchive, FModel->Models(),
-                                                  QSize(kThumbnailSize, kThumbnailSize));
+    FThumbnailer = std::make_unique<TThumbnailer>(
+        FArchive, FModel->Models(), QSize(kThumbnailSize, kThumbnailSize), 0, nullptr,
+        textures ? fileName.toStdString() : std::string());
     connect(FThumbnailer.get(), &TThumbnailer::Ready, this, &TArchiveForm::ThumbnailReady);
     UpdateCount();
     SchedulePriorities();

@@ -80,9 +80,10 @@ class TArchiveForm : public QWidget
     Q_OBJECT
 
 public:
-    // `fileName` is the archive's file, for the caption. Thumbnails start at once.
+    // `fileName` is the archive's file, for the caption. Thumbnails start at once; added: with
+    // `textures`, they show the models' materials found in the archive.
     TArchiveForm(std::shared_ptr<const TGobArchive> archive, const QString& fileName,
-                 QWidget* parent = nullptr);
+                 QWidget* parent = nullptr, bool textures = false);
     ~TArchiveForm() override;
 
     QLineEdit* FilterEdit;

@@ -50,14 +50,27 @@ QToolButton* MakeSpeedButton(QWidget* parent, const QString& caption, int left)
 }
 } // namespace
 
-TD3DForm* TD3DForm::Create(QWidget* parent, const std::string& xFile)
+TD3DForm* TD3DForm::Create(QWidget* parent, const std::string& xFile, TPreviewLooks looks)
 {
     // Added: offer the OpenGL driver, before the drivers are first listed.
     static const bool openGL = RegisterOpenGLDriver();
     (void)openGL;
     std::unique_ptr<TD3DForm> form(new TD3DForm(parent, xFile));
+    form->D3DWin->SetFaceLooks(std::move(looks.Faces));
+    form->D3DWin->setToolTip(looks.Summary);
     form->Loaded();
     return form.release();
+}
+
+void TD3DForm::Reload(TPreviewLooks looks)
+{
+    D3DWin->SetFaceLooks(std::move(looks.Faces));
+    D3DWin->setToolTip(looks.Summary);
+    if (!D3DWin->Initialized())
+        return;
+    D3DWin->LoadModel(FFileName);
+    // The model's new frame turns as the bar says.
+    RotSpeedChange();
 }
 
 TD3DForm::TD3DForm(QWidget* parent, std::string xFile, TD3DRMWindow* d3dWin)

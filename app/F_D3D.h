@@ -4,6 +4,7 @@
 
 #include "d3drmwnd.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <string>
@@ -15,6 +16,14 @@ class QScrollBar;
 class QTimer;
 class QToolButton;
 
+// Added: what a preview is given beside its file: the looks of the model's faces (none: the
+// design's white faces) and a few lines on the model's materials, the 3D area's tooltip.
+struct TPreviewLooks
+{
+    TFaceLooks Faces;
+    QString Summary;
+};
+
 // "Direct3D Model Viewer". Made with Create, which builds the scene and loads the DirectX
 // file; the caller shows it. It is a top-level window owned by `parent`; closing it only
 // hides it. Failed 3D calls raise EDirectX from Create; from the handlers they are reported
@@ -25,7 +34,10 @@ public:
     // Builds a preview of `xFile`, makes it the application's idle renderer and fills its
     // driver list. When building fails the half-built window is destroyed and the error
     // passed on; earlier previews are not touched.
-    static TD3DForm* Create(QWidget* parent, const std::string& xFile);
+    static TD3DForm* Create(QWidget* parent, const std::string& xFile, TPreviewLooks looks = {});
+    // Added: loads the file again with other looks (the texture settings changed); the camera
+    // is framed anew and the rotation speed kept.
+    void Reload(TPreviewLooks looks);
 
     // The components, named as the form lays them out.
     QWidget* TopPane = nullptr;

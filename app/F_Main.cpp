@@ -14,6 +14,7 @@
 #include "gob.h"
 #include "loader.h"
 #include "model.h"
+#include "modelmaterials.h"
 #include "profile.h"
 #include "xexport.h"
 
@@ -55,6 +56,10 @@ constexpr const char* kExportWarnings = "The glTF file was written, with these p
 constexpr int kExportWarningsShown = 10;
 constexpr const char* kMoreWarnings = "... and %1 more";
 constexpr int kStatusPanelWidths[] = {180, 45, 21, 40, 30, 50};
+constexpr const char* kDefaultColormapItem = "Default (misc/cmp/dflt.cmp)";
+constexpr const char* kColormapNotSeen = "%1 (not found)";
+constexpr const char* kColormapGivesWay =
+    "%1\nThe default colormap (misc/cmp/dflt.cmp) is used instead.";
 
 int GroupIndex(const QMenu* menu)
 {
@@ -122,6 +127,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     layout->addWidget(MdiArea, 1);
     setCentralWidget(client);
 
+    // Added: the game's files' settings of an earlier run.
+    FGame = ReadGameSettings(SettingsFileName());
     createActions();
     createToolBar();
     createStatusBar();
@@ -358,6 +365,35 @@ void TMainForm::createActions()
     on(TopView1, &TMainForm::TopView1Click);
     on(SideView1, &TMainForm::SideView1Click);
     on(PopUpColor, &TMainForm::PopUpColorClick);
+    createGameActions();
+}
+
+void TMainForm::createGameActions()
+{
+    mnuGame->addSeparator();
+    const auto item = [this](const QString& text, const char* name, const QString& tip,
+                             void (TMainForm::*method)())
+    {
+        QAction* action = mnuGame->addAction(text);
+        action->setObjectName(name);
+        action->setStatusTip(tip);
+        connect(action, &QAction::triggered, this, Command(this, method));
+        return action;
+    };
+    mnuGameTextures =
+        item(tr("&Textures"), "mnuGameTextures", tr("Show models with their materials"),
+             &TMainForm::mnuGameTexturesClick);
+    mnuGameTextures->setCheckable(true);
+    mnuGameFolder =
+        item(tr("Game &Folder..."), "mnuGameFolder",
+             tr("Choose the folder the game is installed in"), &TMainForm::mnuGameFolderClick);
+    mnuGameClearFolder =
+        item(tr("C&lear Game Folder"), "mnuGameClearFolder",
+             tr("Look for materials only beside the model"), &TMainForm::mnuGameClearFolderClick);
+    mnuGameColormap =
+        item(tr("&Colormap..."), "mnuGameColormap",
+             tr("Choose the palette that colours the materials"), &TMainForm::mnuGameColormapClick);
+    ShowGameSettings();
 }
 
 void TMainForm::createToolBar()
@@ -447,6 +483,7 @@ void TMainForm::OpenArchiveEntry(const std::shared_ptr<const TGobArchive>& archi
 void TMainForm::ShowLoadedModel()
 {
     mnuGameExportGltf->setEnabled(true);
+    FMaterials.reset();
     CurrentGeoSetIndex = 0;
     CurrentMeshIndex = 0;
     CurrGeoSet->SetMax(static_cast<std::int16_t>(CurrentModel->Count() - 1));
@@ -495,7 +532,7 @@ void TMainForm::mnuGameExportGltfClick()
 TArchiveForm* TMainForm::OpenArchiveFile(const QString& fileName)
 {
     std::shared_ptr<const TGobArchive> archive = TGobArchive::Open(fileName.toStdString());
-    auto* form = new TArchiveForm(archive, fileName);
+    auto* form = new TArchiveForm(archive, fileName, nullptr, FGame.Textures);
     form->OnOpenEntry = [this, archive, fileName](std::size_t entry)
     { RunCommand([&] { OpenArchiveEntry(archive, fileName, entry); }); };
     QMdiSubWindow* sub = MdiArea->addSubWindow(form);
@@ -598,7 +635,7 @@ void TMainForm::OpenPreview()
 QWidget* TMainForm::CreatePreview(const std::string& xFile)
 {
     D3DForm = nullptr;
-    D3DForm = TD3DForm::Create(this, xFile);
+    D3DForm = TD3DForm::Create(this, xFile, PreviewLooks());
     return D3DForm;
 }
 
@@ -606,6 +643,108 @@ void TMainForm::ShowPreview(QWidget* preview)
 {
     if (preview)
         preview->show();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Added: the game's files
+
+void TMainForm::mnuGameTexturesClick()
+{
+    const bool on = mnuGameTextures->isChecked();
+    mnuGameTextures->setChecked(FGame.Textures); // until the choice is saved
+    TGameSettings next = FGame;
+    next.Textures = on;
+    ChangeGameSettings(next, kGameTexturesKey, on ? "1" : "0");
+}
+
+void TMainForm::mnuGameFolderClick()
+{
+    const QString folder =
+        Dialogs().FolderName(this, tr("Game Folder"), QString::fromStdString(FGame.Folder));
+    if (folder.isEmpty())
+        return;
+    TGameSettings next = FGame;
+    next.Folder = folder.toStdString();
+    ChangeGameSettings(next, kGameFolderKey, next.Folder);
+}
+
+void TMainForm::mnuGameClearFolderClick()
+{
+    TGameSettings next = FGame;
+    next.Folder.clear();
+    ChangeGameSettings(next, kGameFolderKey, {});
+}
+
+void TMainForm::mnuGameColormapClick()
+{
+    // What the current model would see: its own archive or folder, then the game folder.
+    const TAssetSource source = ModelAssetSource(FModelLocation, FGame.Folder);
+    QStringList items{QString::fromLatin1(kDefaultColormapItem)};
+    std::vector<std::string> choices{std::string()};
+    for (const TAssetListing& listing : source.List(kColormapFolder, "*.cmp"))
+    {
+        items << MessageText(listing.GamePath.c_str());
+        choices.push_back(listing.GamePath);
+    }
+    const auto chosen =
+        std::find_if(choices.begin(), choices.end(),
+                     [this](const std::string& c) { return SameText(c, FGame.Colormap); });
+    int current = static_cast<int>(chosen - choices.begin());
+    if (chosen == choices.end())
+    {
+        // Kept in the list, so that confirming the dialog leaves the choice as it is.
+        items << QString::fromLatin1(kColormapNotSeen).arg(MessageText(FGame.Colormap.c_str()));
+        choices.push_back(FGame.Colormap);
+    }
+    const std::optional<int> answer =
+        Dialogs().ChooseItem(this, tr("Colormap"), tr("Colours of the materials:"), items, current);
+    if (!answer || *answer < 0 || *answer >= static_cast<int>(choices.size()) ||
+        choices[static_cast<std::size_t>(*answer)] == FGame.Colormap)
+        return;
+    TGameSettings next = FGame;
+    next.Colormap = choices[static_cast<std::size_t>(*answer)];
+    ChangeGameSettings(next, kGameColormapKey, next.Colormap);
+}
+
+void TMainForm::ChangeGameSettings(const TGameSettings& next, const char* key,
+                                   const std::string& value)
+{
+    TSettingsFile(SettingsFileName()).WriteString(kGameSection, key, value);
+    FGame = next;
+    FMaterials.reset();
+    ShowGameSettings();
+    // Deliberate: only the newest preview renders, so only it shows the change; older ones
+    // keep what they were made with, as they keep their geoset.
+    if (auto* preview = dynamic_cast<TD3DForm*>(D3DForm.data()))
+        preview->Reload(PreviewLooks());
+}
+
+void TMainForm::ShowGameSettings()
+{
+    mnuGameTextures->setChecked(FGame.Textures);
+    mnuGameClearFolder->setEnabled(!FGame.Folder.empty());
+}
+
+TPreviewLooks TMainForm::PreviewLooks()
+{
+    if (!FGame.Textures || CurrentModel->Materials.empty())
+        return {};
+    if (!FMaterials)
+    {
+        FMaterials = FindModelMaterials(CurrentModel->Materials, FModelLocation, FGame.Folder,
+                                        FGame.Colormap, true);
+        if (!FMaterials->ColormapProblem.empty())
+            Dialogs().Message(this, QString::fromLatin1(kAppTitle),
+                              QString::fromLatin1(kColormapGivesWay)
+                                  .arg(MessageText(FMaterials->ColormapProblem.c_str())),
+                              QMessageBox::Warning);
+    }
+    std::vector<std::string> faceWarnings;
+    TPreviewLooks looks;
+    looks.Faces = BuildFaceLooks(*CurrentModel, CurrentGeoSetIndex, FMaterials->Materials.Looks,
+                                 &faceWarnings);
+    looks.Summary = QString::fromUtf8(MaterialSummary(*FMaterials, faceWarnings));
+    return looks;
 }
 
 void TMainForm::Direct3DViewer1Click()

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "assets.h"
+#include "gamesettings.h"
+#include "materialreport.h"
 #include "viewhost.h"
 
 #include <QList>
@@ -13,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -27,6 +30,7 @@ class QToolButton;
 class QTreeWidget;
 class TArchiveForm;
 class TGobArchive;
+struct TPreviewLooks;
 
 // Up-down arrows: a position between Min and Max, moved by one per click without wrapping.
 // Click is emitted only when a click moved the position.
@@ -95,6 +99,10 @@ public:
     QAction* mnuFilePreferences;
     QAction* mnuFileExit;
     QAction* mnuGameOpenArchive;
+    QAction* mnuGameTextures;
+    QAction* mnuGameFolder;
+    QAction* mnuGameClearFolder;
+    QAction* mnuGameColormap;
     QAction* mnuGameExportGltf;
     QAction* Direct3DViewer1;
     QAction* mnuViewStructure;
@@ -108,6 +116,10 @@ public:
     void CurrGeoSetClick();
     void mnuFileExitClick();
     void mnuGameOpenArchiveClick();
+    void mnuGameTexturesClick();
+    void mnuGameFolderClick();
+    void mnuGameClearFolderClick();
+    void mnuGameColormapClick();
     // Added: the current geometry set of the loaded model as a glTF file, with its materials
     // as the saved game folder and colormap find them. Deliberate: the saved switch that turns
     // the preview's textures off leaves the file's materials alone.
@@ -154,6 +166,14 @@ public:
     void OpenArguments(const QStringList& arguments);
     // Added: where the current model came from; empty for the start model.
     const TModelLocation& ModelLocation() const { return FModelLocation; }
+    // Added: the game folder, colormap and textures switch in force: read from the settings
+    // file at start-up, changed (and saved) by the Game menu.
+    const TGameSettings& GameSettings() const { return FGame; }
+    // Added: what a new preview of the current geoset is given: with textures on, the looks of
+    // its faces and the summary of the model's materials. The materials are found once per
+    // model and settings; a saved colormap the model cannot see is reported once and the
+    // default used. Textures off or a model without materials: nothing, the design's preview.
+    TPreviewLooks PreviewLooks();
 
 protected:
     // Added: a .3do file dropped on the window opens as File, Open does, an archive in the
@@ -163,6 +183,11 @@ protected:
 
 private:
     void createActions();
+    void createGameActions();
+    // Saves one key of the game settings, then makes `next` the settings in force; the newest
+    // preview is loaded again to show them.
+    void ChangeGameSettings(const TGameSettings& next, const char* key, const std::string& value);
+    void ShowGameSettings();
     void createStatusBar();
     void createToolBar();
     void createLeftPane();
@@ -183,6 +208,9 @@ private:
     QList<QPointer<QMenu>> FMerged;
     QList<QPointer<QAction>> FReplaced;
     TModelLocation FModelLocation;
+    TGameSettings FGame;
+    // The current model's materials under FGame; found when a preview first needs them.
+    std::optional<TFoundMaterials> FMaterials;
 };
 
 extern TMainForm* MainForm;

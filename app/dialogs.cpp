@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QEvent>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStringDecoder>
@@ -59,6 +60,22 @@ public:
         if (AnyWindowStaysOnTop())
             box.setWindowFlag(Qt::WindowStaysOnTopHint);
         box.exec();
+    }
+
+    QString FolderName(QWidget* parent, const QString& caption, const QString& initial) override
+    {
+        return QFileDialog::getExistingDirectory(parent, caption, initial);
+    }
+
+    std::optional<int> ChooseItem(QWidget* parent, const QString& caption, const QString& label,
+                                  const QStringList& items, int current) override
+    {
+        bool ok = false;
+        const QString chosen =
+            QInputDialog::getItem(parent, caption, label, items, current, false, &ok);
+        if (!ok || !items.contains(chosen))
+            return std::nullopt;
+        return static_cast<int>(items.indexOf(chosen));
     }
 
 private:

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -35,6 +36,14 @@ public:
     // the progress window of a load cannot hide it.
     virtual void Message(QWidget* parent, const QString& caption, const QString& text,
                          QMessageBox::Icon icon = QMessageBox::Information) = 0;
+    // Added: an existing folder chosen by the user, or an empty string when cancelled; the
+    // dialog starts in `initial`.
+    virtual QString FolderName(QWidget* parent, const QString& caption, const QString& initial) = 0;
+    // Added: the index of the entry of `items` the user chose, or nothing when cancelled;
+    // entry `current` is selected when the list opens.
+    virtual std::optional<int> ChooseItem(QWidget* parent, const QString& caption,
+                                          const QString& label, const QStringList& items,
+                                          int current) = 0;
 };
 
 // The dialogs in force.

@@ -8,8 +8,9 @@
 
 TThumbnailer::TThumbnailer(std::shared_ptr<const TGobArchive> archive,
                            std::vector<std::size_t> entries, QSize size, int threads,
-                           QObject* parent)
-    : QObject(parent), FArchive(std::move(archive)), FSize(size), FOrder(std::move(entries)),
+                           QObject* parent, std::string texturesFrom)
+    : QObject(parent), FArchive(std::move(archive)), FSize(size),
+      FTexturesFrom(std::move(texturesFrom)), FOrder(std::move(entries)),
       FTaken(FArchive->Count(), false)
 {
     if (threads <= 0)
@@ -74,7 +75,12 @@ void TThumbnailer::Work()
         try
         {
             const std::string bytes = FArchive->Read(entry);
-            thumbnail = DrawThumbnail(bytes, FSize.width(), FSize.height(), &FCancel);
+            // Each picture finds its own materials: nothing is shared between the workers
+            // but the archive, which may be read by several at once.
+            const TModelLocation location{
+                {}, FTexturesFrom, std::string(FArchive->Entry(entry).Name), FArchive};
+            thumbnail = DrawThumbnail(bytes, FSize.width(), FSize.height(), &FCancel,
+                                      FTexturesFrom.empty() ? nullptr : &location);
         }
         catch (const std::bad_alloc&)
         {

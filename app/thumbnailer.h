@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -27,9 +28,11 @@ class TThumbnailer : public QObject
 
 public:
     // Starts drawing `entries` of the archive in that order at `size` pixels with `threads`
-    // workers (0: one fewer than the machine has cores, at least one).
+    // workers (0: one fewer than the machine has cores, at least one). Added: with the
+    // archive's file name in `texturesFrom`, the models show their materials found in it.
     TThumbnailer(std::shared_ptr<const TGobArchive> archive, std::vector<std::size_t> entries,
-                 QSize size, int threads = 0, QObject* parent = nullptr);
+                 QSize size, int threads = 0, QObject* parent = nullptr,
+                 std::string texturesFrom = {});
     // Calls off what is left and waits for the pictures being drawn.
     ~TThumbnailer() override;
 
@@ -50,6 +53,7 @@ private:
 
     std::shared_ptr<const TGobArchive> FArchive;
     const QSize FSize;
+    const std::string FTexturesFrom;
     std::mutex FLock;
     std::vector<std::size_t> FOrder;
     std::size_t FNext = 0;

@@ -3,6 +3,7 @@
 
 #include "d3ddriver.h"
 #include "dxerror.h"
+#include "facelooks.h"
 #include "loader.h"
 #include "platform.h"
 #include "previewscene.h"
@@ -71,19 +72,24 @@ private:
     std::string FName;
 };
 
-void Draw(std::string_view bytes, const std::atomic<bool>* cancel, TThumbnail& thumbnail)
+void Draw(std::string_view bytes, const std::atomic<bool>* cancel, const TModelLocation* materials,
+          TThumbnail& thumbnail)
 {
     TCancellableProgress progress(cancel);
     const TScratchFile xFile;
+    TFaceLooks looks;
     {
         const TLoadedModel loaded = Parse3DO(bytes, progress);
         WriteXFile(xFile.Name(), *loaded.Model, *loaded.Nodes, 0);
+        if (materials)
+            looks = LoadModelLooks(*loaded.Model, 0, *materials, {}, {}).Faces;
     }
     progress.Poll();
     TCaptureTarget window;
     // Separate objects from the built-in layer: nothing is shared with another thread's
     // thumbnail or with the preview windows.
     TPreviewScene scene(&BuiltinD3DPlatform());
+    scene.SetFaceLooks(std::move(looks));
     scene.Build(&window);
     scene.CreateDevice(&kSoftwareDriverGuid, thumbnail.Width, thumbnail.Height, kBitsPerPixel);
     scene.LoadModelFitted(xFile.Name(), kRotationSpeed, kFitFill);
@@ -100,7 +106,7 @@ void Draw(std::string_view bytes, const std::atomic<bool>* cancel, TThumbnail& t
 } // namespace
 
 TThumbnail DrawThumbnail(std::string_view bytes, int width, int height,
-                         const std::atomic<bool>* cancel)
+                         const std::atomic<bool>* cancel, const TModelLocation* materials)
 {
     TThumbnail thumbnail;
     thumbnail.Width = width;
@@ -108,7 +114,7 @@ TThumbnail DrawThumbnail(std::string_view bytes, int width, int height,
     MaskFloatingPointExceptions(); // for this thread
     try
     {
-        Draw(bytes, cancel, thumbnail);
+        Draw(bytes, cancel, materials, thumbnail);
     }
     catch (const ECancelled&)
     {

@@ -2,6 +2,8 @@
 // framed to fill the picture as `quillmark-cli render --fit` frames it. Safe on any thread.
 #pragma once
 
+#include "assets.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -24,6 +26,10 @@ struct TThumbnail
 // and lit as the preview lights it, on a transparent background. Never throws: a model that
 // cannot be loaded or drawn gives its message in Error. `cancel`, when given, is polled while
 // the model loads. The .X text on its way to the scene goes through a scratch file in the
-// temporary folder, removed before returning.
+// temporary folder, removed before returning. Added: `materials`, when given, is where the model
+// lies; its materials are looked for there (not in the game folder) and coloured by the default
+// colormap found there. Without it, or when none is found, the model is white as the design
+// draws it.
 TThumbnail DrawThumbnail(std::string_view bytes, int width, int height,
-                         const std::atomic<bool>* cancel = nullptr);
+                         const std::atomic<bool>* cancel = nullptr,
+                         const TModelLocation* materials = nullptr);

@@ -2,14 +2,14 @@
 # Runs two builds of quillmark-cli (say the Linux one and the Windows one under Wine) on the
 # same models and compares everything they produce byte for byte: info's JSON, every geoset's
 # .X, .glb and .gltf file, render and view pictures, messages and exit codes. Also a model under
-# a Cyrillic name and a second convert over an existing file, and archives: list, --archive and
-# extract.
+# a Cyrillic name and a second convert over an existing file, and archives: list, --archive,
+# extract and materials.
 # usage: compare-builds.sh CLI_A CLI_B [MODEL.3do ...]   (default: the samples)
 # Ends with "N passed, N failed"; exits 1 when anything differs.
 set -u
 cd "$(dirname "$0")/.."
-a=$1
-b=$2
+a=$(realpath "$1")
+b=$(realpath "$2")
 shift 2
 models=("$@")
 [ ${#models[@]} -gt 0 ] || models=(samples/*.3do)
@@ -145,6 +145,15 @@ same "--archive, ambiguous" info --archive "$work/mixed.gob" b.3do
 same "--archive, not found" convert --archive "$work/mixed.gob" nothing.3do OUT
 same "--archive, Latin-1 name" info --archive "$work/mixed.gob" 'café.mat'
 same "--archive, not an archive" view --archive "${models[0]}" walker.3do OUT
+# materials: found in the model's archive, missing from one, and a colormap named by file. Each
+# system spells the folders it shows its own way, so these run where the files have no folder.
+cp samples/samples.gob "$work/samples.gob"
+cp samples/misc/cmp/dflt.cmp "$work/mine.cmp"
+pushd "$work" >/dev/null || exit 1
+same "materials --archive" materials --archive samples.gob walker.3do
+same "materials, a missing material" materials --archive mixed.gob 3do/gen/b.3do
+same "materials --colormap" materials --archive samples.gob canister_lod.3do --colormap mine.cmp
+popd >/dev/null || exit 1
 
 # extract: the same messages, exit codes and files, everything, then named entries over the
 # files already there, without and with --force.

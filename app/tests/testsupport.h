@@ -26,6 +26,11 @@ public:
     QList<QMessageBox::Icon> Icons;          // one per message
     QStringList Filters;
     QList<std::int32_t> ColorPresets;
+    QStringList FolderAnswers;
+    QStringList FolderStarts;
+    QList<std::optional<int>> ItemAnswers;
+    QList<QStringList> ItemLists;
+    QList<int> ItemCurrents;
     int Unexpected = 0;
 
     QString OpenFileName(QWidget*, const QString& filter) override
@@ -61,6 +66,30 @@ public:
     {
         Messages.append({caption, text});
         Icons.append(icon);
+    }
+
+    QString FolderName(QWidget*, const QString&, const QString& initial) override
+    {
+        FolderStarts.append(initial);
+        if (FolderAnswers.isEmpty())
+        {
+            ++Unexpected;
+            return QString();
+        }
+        return FolderAnswers.takeFirst();
+    }
+
+    std::optional<int> ChooseItem(QWidget*, const QString&, const QString&,
+                                  const QStringList& items, int current) override
+    {
+        ItemLists.append(items);
+        ItemCurrents.append(current);
+        if (ItemAnswers.isEmpty())
+        {
+            ++Unexpected;
+            return std::nullopt;
+        }
+        return ItemAnswers.takeFirst();
     }
 };
 

@@ -13,7 +13,7 @@ model="$src/samples/walker.3do"
 "$cli" --help >"$tmp/help" 2>"$tmp/err"
 check "--help exits 0, nothing on stderr" "[ $? -eq 0 ] && [ ! -s $tmp/err ]"
 check "--help starts with the usage" "[ \"\$(head -1 $tmp/help)\" = 'usage: quillmark-cli COMMAND ...' ]"
-check "--help lists the six commands" "[ \$(grep -c '^  quillmark-cli ' $tmp/help) -eq 6 ]"
+check "--help lists the seven commands" "[ \$(grep -c '^  quillmark-cli ' $tmp/help) -eq 7 ]"
 "$cli" -h >"$tmp/h"
 check "-h is --help" "[ $? -eq 0 ] && cmp -s $tmp/help $tmp/h"
 "$cli" >"$tmp/out" 2>"$tmp/err"
@@ -23,7 +23,7 @@ check "unknown command: exit 2" "[ $? -eq 2 ] && [ ! -s $tmp/out ]"
 check "unknown command named before the usage" \
     "[ \"\$(head -1 $tmp/err)\" = \"Unknown command 'frob'\" ] && cmp -s $tmp/help <(tail -n +2 $tmp/err)"
 
-for command in info convert view render list extract; do
+for command in info convert view render list extract materials; do
     "$cli" "$command" --help >"$tmp/$command.usage" 2>"$tmp/err"
     code=$?
     listed=$(grep "^  quillmark-cli $command " "$tmp/help" | sed 's/^  /usage: /')

@@ -1,8 +1,10 @@
 // Thumbnails: a framed, transparent picture of a model, or the model's message; cancelled work;
-// several at once on other threads.
+// several at once on other threads; the materials of a model in an archive.
 #include "thumbnail.h"
 
 #include "d3ddriver.h"
+#include "game_files.h"
+#include "gob.h"
 
 #include <gtest/gtest.h>
 
@@ -102,4 +104,38 @@ TEST(Thumbnail, ThreadsDrawAtOnceWhileDriversAreRegistered)
         UnregisterD3DDriver(GUID{0x51ab0000u + static_cast<std::uint32_t>(i), 1, 2, {}});
     for (const TThumbnail& t : results)
         EXPECT_EQ(t.Pixels, alone.Pixels);
+}
+
+// Added: the materials of a model in an archive, found in that archive: a full-bright texture
+// of palette index 5 shows that colour, (5, 250, 35) in the tests' colormap, on every pixel
+// drawn; without the archive the triangle is white clay, grey where it is lit less.
+TEST(Thumbnail, MaterialsFromTheModelsArchive)
+{
+    const std::string model =
+        "3DO 2.1\r\nSECTION: MODELRESOURCE\r\nMATERIALS 1\r\n0: t.mat\r\n"
+        "SECTION: GEOMETRYDEF\r\nGEOSETS 1\r\nGEOSET 0\r\nMESHES 1\r\nMESH 0\r\nNAME m\r\n"
+        "GEOMETRYMODE 4\r\nLIGHTINGMODE 0\r\nTEXTUREMODE 0\r\nVERTICES 3\r\n"
+        "0: 0 0 0 0\r\n1: 1 0 0 0\r\n2: 0 1 0 0\r\nTEXTURE VERTICES 1\r\n0: 0 0\r\n"
+        "FACES 1\r\n0: 0 0x1 4 0 0 0 3 0,0 1,0 2,0\r\n"
+        "SECTION: HIERARCHYDEF\r\nHIERARCHY NODES 1\r\n"
+        "0: 0x0 0x0 0 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 root\r\n";
+    const std::string texture =
+        MatHeader(2, 1, 1) + TextureCel(0, 0) + TextureHeader(2, 2, 0, 1) + std::string(4, '\5');
+    const auto archive = std::make_shared<const TGobArchive>(MakeMemorySource(WriteTestGob(
+        {{"3do\\m.3do", model}, {"3do\\mat\\t.mat", texture}, {"misc\\cmp\\dflt.cmp", Cmp()}})));
+    const TModelLocation location{{}, "models.gob", "3do\\m.3do", archive};
+
+    const TThumbnail textured = DrawThumbnail(model, 64, 48, nullptr, &location);
+    ASSERT_EQ(textured.Error, "");
+    const TThumbnail plain = DrawThumbnail(model, 64, 48);
+    ASSERT_EQ(plain.Error, "");
+    EXPECT_GT(Covered(textured).Count, 100);
+    EXPECT_EQ(Covered(plain).Count, Covered(textured).Count);
+    for (std::size_t i = 0; i < textured.Pixels.size(); ++i)
+    {
+        const std::uint32_t p = textured.Pixels[i], q = plain.Pixels[i];
+        ASSERT_TRUE(p == 0 || p == 0xFF05FA23u) << std::hex << p;
+        ASSERT_TRUE(q == 0 || ((q & 0xFF) == (q >> 8 & 0xFF) && (q & 0xFF) == (q >> 16 & 0xFF)))
+            << std::hex << q;
+    }
 }

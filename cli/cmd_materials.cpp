@@ -1,0 +1,119 @@
+// quillmark-cli materials: where each material of a model's list is found and what it is, as
+// one JSON object; the answer to "why is my texture missing?". Materials are looked for as the
+// preview and render look for them: beside the model, then in the game folder (--game, else the
+// one the program saved).
+#include "commands.h"
+#include "modelinput.h"
+
+#include "U_String.h"
+#include "colors.h"
+#include "gamesettings.h"
+#include "loader.h"
+#include "model.h"
+#include "materialreport.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace
+{
+using json = nlohmann::ordered_json;
+
+// A place in a mount. Paths within a mount are the game's (bytes from the model or an archive,
+// shown as Latin-1) except a file found on disk, whose name is already UTF-8.
+json PlaceJson(const TAssetOrigin& origin, bool onDisk)
+{
+    return {{"mount", origin.MountPath},
+            {"path", onDisk ? origin.Path : Latin1ToUtf8(origin.Path)}};
+}
+
+json MaterialJson(std::size_t index, const TMaterialLook& look, const TMaterialSource& source)
+{
+    json j;
+    j["index"] = index;
+    j["name"] = Latin1ToUtf8(look.Name);
+    j["found"] =
+        source.Origin ? PlaceJson(*source.Origin, source.Origin->Kind != mkArchive) : json(nullptr);
+    // The model's folder stands for several game folders, so a place can come up twice.
+    json lookedIn = json::array();
+    for (const TAssetOrigin& place : source.LookedIn)
+    {
+        json shown = PlaceJson(place, false);
+        if (std::find(lookedIn.begin(), lookedIn.end(), shown) == lookedIn.end())
+            lookedIn.push_back(std::move(shown));
+    }
+    j["looked_in"] = std::move(lookedIn);
+    const bool usable = look.Kind != TMaterialKind::Missing;
+    j["kind"] = look.Kind == TMaterialKind::Texture  ? json("texture")
+                : look.Kind == TMaterialKind::Colour ? json("colour")
+                                                     : json(nullptr);
+    j["problem"] = source.Problem.empty() ? json(nullptr) : json(Latin1ToUtf8(source.Problem));
+    j["cels"] = usable ? json(source.CelCount) : json(nullptr);
+    j["size"] = look.Kind == TMaterialKind::Texture ? json::array({look.Width, look.Height})
+                                                    : json(nullptr);
+    json warnings = json::array();
+    for (const std::string& warning : source.Warnings)
+        warnings.push_back(Latin1ToUtf8(warning));
+    j["warnings"] = std::move(warnings);
+    return j;
+}
+
+class TMaterialsCommand : public TCommand
+{
+public:
+    void Declare(TOptionParser& parser) override
+    {
+        parser.Model("MODEL.3do", FInput);
+        parser.Value("--game DIR",
+                     [this](const std::string& v)
+                     {
+                         FGame = v;
+                         FGameGiven = true;
+                         return true;
+                     });
+        parser.Value("--colormap NAME|FILE",
+                     [this](const std::string& v)
+                     {
+                         FColormap = v;
+                         FColormapGiven = true;
+                         return true;
+                     });
+    }
+
+    // Materials that are missing or broken are part of the answer: exit 0.
+    int Run(const TSharedOptions& shared) override
+    {
+        const TModelLocation location = LocateModel(FInput, shared);
+        TSilentProgress progress;
+        const TLoadedModel loaded = ParseModel(location, progress);
+
+        const TGameSettings settings = ReadGameSettings(SettingsFileName());
+        const TFoundMaterials found = FindModelMaterials(
+            loaded.Model->Materials, location, FGameGiven ? FGame : settings.Folder,
+            FColormapGiven ? FColormap : settings.Colormap, !FColormapGiven);
+        const TModelMaterials& materials = found.Materials;
+
+        json j;
+        j["colormap"] = found.ColormapOrigin.empty() ? json(nullptr) : json(found.ColormapOrigin);
+        j["usable"] = materials.UsableCount();
+        json list = json::array();
+        for (std::size_t i = 0; i < materials.Looks.size(); ++i)
+            list.push_back(MaterialJson(i, materials.Looks[i], materials.Sources[i]));
+        j["materials"] = std::move(list);
+        j["warnings"] = found.Warnings;
+        // Names on disk that are not UTF-8 must not stop the report.
+        std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
+        return 0;
+    }
+
+private:
+    std::string FInput, FGame, FColormap;
+    bool FGameGiven = false, FColormapGiven = false;
+};
+
+const TCommandRegistrar<TMaterialsCommand> kMaterials("materials");
+} // namespace
