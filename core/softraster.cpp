@@ -651,11 +651,17 @@ void TSoftwareRasterizer::Render(const TRenderView& view)
     const int x0 = std::max(view.X, 0), y0 = std::max(view.Y, 0);
     const int x1 = std::min(view.X + view.Width, FFrame.Width);
     const int y1 = std::min(view.Y + view.Height, FFrame.Height);
+    // Plain pointers: a byte store through the vector could alias anything, which would keep
+    // the compiler from doing this a vector register at a time.
+    std::uint8_t* const coverage = FFrame.Coverage.data();
+    const float* const depth = FDepth.data();
     for (int row = y0; row < y1; ++row)
     {
         const std::size_t start = static_cast<std::size_t>(row) * FFrame.Width;
+        std::uint8_t* out = coverage + start;
+        const float* in = depth + start;
         for (int x = x0; x < x1; ++x)
-            FFrame.Coverage[start + x] = FDepth[start + x] > 0 ? 1 : 0;
+            out[x] = in[x] > 0 ? 1 : 0;
     }
 }
 
