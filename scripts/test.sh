@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/install-gltf-validator.sh
 jobs="$(nproc)"
-fuzz_seconds="${QUILLMARK_FUZZ_SECONDS:-30}"
+fuzz_seconds="${QUILLMARK_FUZZ_SECONDS:-20}"
 
 echo "== Fuzz targets (${fuzz_seconds} s each, ASan + UBSan)"
 cmake --preset fuzz >/dev/null
