@@ -35,4 +35,6 @@ cmake --build --preset windows -j"$jobs"
 build-windows/wine-run cmd /c exit 0
 # Whatever the two builds write must be the same bytes.
 bash scripts/compare-builds.sh build/quillmark-cli build-windows/quillmark-cli-emulated
-ctest --preset windows -j"$jobs" --timeout 600
+# A second try only for a test that failed: Wine itself now and then fails to start a program
+# (seen once: no output, a hundredth of a second); a real fault fails both times.
+ctest --preset windows -j"$jobs" --timeout 600 --repeat until-pass:2
