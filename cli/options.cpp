@@ -46,29 +46,29 @@ void TOptionParser::Model(const std::string& name, std::string& target)
     Text("--archive ARCHIVE", FShared.Archive);
 }
 
-void TOptionParser::Add(const std::string& spec, bool* flag, TAccept accept)
+void TOptionParser::Add(const std::string& syntax, bool* flag, TAccept accept)
 {
     TOption option;
-    option.Name = spec.substr(0, spec.find(' '));
-    option.Spec = spec;
+    option.Name = syntax.substr(0, syntax.find(' '));
+    option.Syntax = syntax;
     option.FlagTarget = flag;
     option.Accept = std::move(accept);
     FOptions.push_back(std::move(option));
 }
 
-void TOptionParser::Flag(const std::string& spec, bool& target)
+void TOptionParser::Flag(const std::string& syntax, bool& target)
 {
-    Add(spec, &target, {});
+    Add(syntax, &target, {});
 }
 
-void TOptionParser::Value(const std::string& spec, TAccept accept)
+void TOptionParser::Value(const std::string& syntax, TAccept accept)
 {
-    Add(spec, nullptr, std::move(accept));
+    Add(syntax, nullptr, std::move(accept));
 }
 
-void TOptionParser::Text(const std::string& spec, std::string& target)
+void TOptionParser::Text(const std::string& syntax, std::string& target)
 {
-    Value(spec,
+    Value(syntax,
           [&target](const std::string& v)
           {
               target = v;
@@ -76,15 +76,15 @@ void TOptionParser::Text(const std::string& spec, std::string& target)
           });
 }
 
-void TOptionParser::RequiredText(const std::string& spec, std::string& target)
+void TOptionParser::RequiredText(const std::string& syntax, std::string& target)
 {
-    Text(spec, target);
+    Text(syntax, target);
     FOptions.back().Required = true;
 }
 
-void TOptionParser::Whole(const std::string& spec, int& target, int min, int max)
+void TOptionParser::Whole(const std::string& syntax, int& target, int min, int max)
 {
-    Value(spec,
+    Value(syntax,
           [&target, min, max](const std::string& v)
           {
               long value = 0;
@@ -95,9 +95,9 @@ void TOptionParser::Whole(const std::string& spec, int& target, int min, int max
           });
 }
 
-void TOptionParser::Size(const std::string& spec, int& width, int& height)
+void TOptionParser::Size(const std::string& syntax, int& width, int& height)
 {
-    Value(spec,
+    Value(syntax,
           [&width, &height](const std::string& v)
           {
               const std::size_t x = v.find_first_of("xX");
@@ -115,10 +115,10 @@ void TOptionParser::Size(const std::string& spec, int& width, int& height)
 void TOptionParser::Choice(const std::string& name, int& target,
                            std::vector<std::pair<std::string, int>> choices)
 {
-    std::string spec = name;
+    std::string syntax = name;
     for (std::size_t i = 0; i < choices.size(); ++i)
-        spec += (i == 0 ? " " : "|") + choices[i].first;
-    Value(spec,
+        syntax += (i == 0 ? " " : "|") + choices[i].first;
+    Value(syntax,
           [&target, choices = std::move(choices)](const std::string& v)
           {
               for (const auto& [text, value] : choices)
@@ -180,7 +180,7 @@ void TOptionParser::Parse(const std::vector<std::string>& args)
         throw EUsage(FormatText(kMissingArgument, {FFiles[file].Name}));
     for (std::size_t o = 0; o < FOptions.size(); ++o)
         if (FOptions[o].Required && !given[o])
-            throw EUsage(FormatText(kMissingArgument, {FOptions[o].Spec}));
+            throw EUsage(FormatText(kMissingArgument, {FOptions[o].Syntax}));
 }
 
 std::string TOptionParser::Usage() const
@@ -191,7 +191,7 @@ std::string TOptionParser::Usage() const
     if (FRest)
         usage += (usage.empty() ? "[" : " [") + FRestName + "...]";
     for (const TOption& o : FOptions)
-        usage += (usage.empty() ? "" : " ") + (o.Required ? o.Spec : "[" + o.Spec + "]");
+        usage += (usage.empty() ? "" : " ") + (o.Required ? o.Syntax : "[" + o.Syntax + "]");
     return usage;
 }
 

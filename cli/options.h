@@ -53,7 +53,7 @@ struct TSharedOptions
 };
 
 // Options are "--name" or "--name VALUE" anywhere on the line; every other argument is the
-// next file name. After "--" every argument is a file name. Specs are "--name" for a flag and
+// next file name. After "--" every argument is a file name. The syntax is "--name" for a flag and
 // "--name METAVAR" for an option with a value, as the usage shows them.
 class TOptionParser
 {
@@ -69,14 +69,14 @@ public:
     // The model file (or, with --archive, the archive entry) the command reads, and the options
     // every such command takes.
     void Model(const std::string& name, std::string& target);
-    void Flag(const std::string& spec, bool& target);
-    void Value(const std::string& spec, TAccept accept);
-    void Text(const std::string& spec, std::string& target);
+    void Flag(const std::string& syntax, bool& target);
+    void Value(const std::string& syntax, TAccept accept);
+    void Text(const std::string& syntax, std::string& target);
     // A text option the command cannot do without; the usage shows it without brackets.
-    void RequiredText(const std::string& spec, std::string& target);
-    void Whole(const std::string& spec, int& target, int min, int max);
+    void RequiredText(const std::string& syntax, std::string& target);
+    void Whole(const std::string& syntax, int& target, int min, int max);
     // "WxH", each side 1 .. kMaxPictureSide.
-    void Size(const std::string& spec, int& width, int& height);
+    void Size(const std::string& syntax, int& width, int& height);
     // One of the named choices; the usage lists them.
     void Choice(const std::string& name, int& target,
                 std::vector<std::pair<std::string, int>> choices);
@@ -95,7 +95,7 @@ private:
     struct TOption
     {
         std::string Name;
-        std::string Spec;
+        std::string Syntax;
         bool* FlagTarget = nullptr;
         TAccept Accept;
         bool Required = false;
@@ -107,7 +107,7 @@ private:
         std::string* Target;
     };
 
-    void Add(const std::string& spec, bool* flag, TAccept accept);
+    void Add(const std::string& syntax, bool* flag, TAccept accept);
 
     std::vector<TFile> FFiles;
     std::vector<std::string>* FRest = nullptr;
