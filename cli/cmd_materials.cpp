@@ -3,6 +3,7 @@
 // preview and render look for them: beside the model, then in the game folder (--game, else the
 // one the program saved).
 #include "commands.h"
+#include "materialoptions.h"
 #include "modelinput.h"
 
 #include "U_String.h"
@@ -68,20 +69,7 @@ public:
     void Declare(TOptionParser& parser) override
     {
         parser.Model("MODEL.3do", FInput);
-        parser.Value("--game DIR",
-                     [this](const std::string& v)
-                     {
-                         FGame = v;
-                         FGameGiven = true;
-                         return true;
-                     });
-        parser.Value("--colormap NAME|FILE",
-                     [this](const std::string& v)
-                     {
-                         FColormap = v;
-                         FColormapGiven = true;
-                         return true;
-                     });
+        FMaterialOptions.Declare(parser, false);
     }
 
     // Materials that are missing or broken are part of the answer: exit 0.
@@ -91,10 +79,10 @@ public:
         TSilentProgress progress;
         const TLoadedModel loaded = ParseModel(location, progress);
 
-        const TGameSettings settings = ReadGameSettings(SettingsFileName());
-        const TFoundMaterials found = FindModelMaterials(
-            loaded.Model->Materials, location, FGameGiven ? FGame : settings.Folder,
-            FColormapGiven ? FColormap : settings.Colormap, !FColormapGiven);
+        const TGameSettings settings = FMaterialOptions.Settings();
+        const TFoundMaterials found =
+            FindModelMaterials(loaded.Model->Materials, location, settings.Folder,
+                               settings.Colormap, !FMaterialOptions.ColormapGiven());
         const TModelMaterials& materials = found.Materials;
 
         json j;
@@ -111,8 +99,8 @@ public:
     }
 
 private:
-    std::string FInput, FGame, FColormap;
-    bool FGameGiven = false, FColormapGiven = false;
+    std::string FInput;
+    TMaterialOptions FMaterialOptions;
 };
 
 const TCommandRegistrar<TMaterialsCommand> kMaterials("materials");

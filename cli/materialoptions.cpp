@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-void TMaterialOptions::Declare(TOptionParser& parser)
+void TMaterialOptions::Declare(TOptionParser& parser, bool textureSwitch)
 {
     parser.Value("--game DIR",
                  [this](const std::string& v)
@@ -22,7 +22,18 @@ void TMaterialOptions::Declare(TOptionParser& parser)
                      FColormapGiven = true;
                      return true;
                  });
-    parser.Flag("--no-textures", FNoTextures);
+    if (textureSwitch)
+        parser.Flag("--no-textures", FNoTextures);
+}
+
+TGameSettings TMaterialOptions::Settings() const
+{
+    TGameSettings settings = ReadGameSettings(SettingsFileName());
+    if (FGameGiven)
+        settings.Folder = FGame;
+    if (FColormapGiven)
+        settings.Colormap = FColormap;
+    return settings;
 }
 
 TModelLooks TMaterialOptions::Load(const T3DO& model, std::optional<int> geoSet,
@@ -30,11 +41,10 @@ TModelLooks TMaterialOptions::Load(const T3DO& model, std::optional<int> geoSet,
 {
     if (FNoTextures)
         return {};
-    TGameSettings settings = ReadGameSettings(SettingsFileName());
-    if (FGameGiven)
-        settings.Folder = FGame;
+    const TGameSettings settings = Settings();
     TModelLooks found = FColormapGiven
-                            ? LoadModelLooks(model, geoSet, location, settings.Folder, FColormap)
+                            ? LoadModelLooks(model, geoSet, location, settings.Folder,
+                                             settings.Colormap)
                             : LoadSavedModelLooks(model, geoSet, location, settings);
     for (const std::string& warning : found.Warnings)
         PrintWarning(warning);

@@ -4,6 +4,7 @@
 
 #include "assets.h"
 #include "facelooks.h"
+#include "gamesettings.h"
 #include "model.h"
 #include "options.h"
 
@@ -13,7 +14,12 @@
 class TMaterialOptions
 {
 public:
-    void Declare(TOptionParser& parser);
+    // --no-textures only where the command draws or exports.
+    void Declare(TOptionParser& parser, bool textureSwitch = true);
+
+    // The saved game settings with --game and --colormap put over them.
+    TGameSettings Settings() const;
+    bool ColormapGiven() const { return FColormapGiven; }
 
     // The model's materials, found beside it and in the game folder (--game, else the one the
     // program saved) and decoded with the colormap (--colormap, else the saved one), and the
