@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <malloc.h>
+#include <map>
 #include <string>
 
 namespace benchmodels
@@ -29,6 +30,19 @@ inline std::string Model3DO(int megabytes)
 {
     return synthetic::Ensure(TempPath("quillmark_bench_" + std::to_string(megabytes) + "mb.3do"),
                              megabytes);
+}
+
+// Model3DO(megabytes) loaded, once per process.
+inline TLoadedModel& Loaded(int megabytes)
+{
+    static std::map<int, TLoadedModel> models;
+    auto it = models.find(megabytes);
+    if (it == models.end())
+    {
+        TSilentProgress progress;
+        it = models.emplace(megabytes, Parse3DOFile(Model3DO(megabytes), progress)).first;
+    }
+    return it->second;
 }
 
 // Geoset 0 of Model3DO(megabytes) written as the preview writes it; made anew once per process

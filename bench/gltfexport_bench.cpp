@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,20 +14,13 @@ namespace
 {
 const TLoadedModel& Model(int megabytes)
 {
-    static std::map<int, TLoadedModel> models;
-    auto it = models.find(megabytes);
-    if (it == models.end())
-    {
-        TSilentProgress progress;
-        it = models.emplace(megabytes, Parse3DOFile(benchmodels::Model3DO(megabytes), progress))
-                 .first;
-        // The generated models name mat0.mat .. mat16.mat; fill the list where the loader
-        // leaves it empty.
-        std::vector<std::string>& names = it->second.Model->Materials;
-        for (int i = static_cast<int>(names.size()); i < 17; ++i)
-            names.push_back("mat" + std::to_string(i) + ".mat");
-    }
-    return it->second;
+    TLoadedModel& loaded = benchmodels::Loaded(megabytes);
+    // The generated models name mat0.mat .. mat16.mat; fill the list where the loader leaves
+    // it empty.
+    std::vector<std::string>& names = loaded.Model->Materials;
+    for (int i = static_cast<int>(names.size()); i < 17; ++i)
+        names.push_back("mat" + std::to_string(i) + ".mat");
+    return loaded;
 }
 
 const std::vector<TMaterialLook>& Materials()

@@ -180,7 +180,9 @@ def main():
         v is not None and v <= 1000)
     v = b["all_ms"] if b else None
     row("  all 1,000 thumbnails (ms)", v, 0, "<= 10000", v is not None and v <= 10000)
-    shown = f" ({int(b['screenful'])} rows, {int(b['threads'])} drawing threads)" if b else ""
+    threads = int(b['threads']) if b else 0
+    shown = (f" ({int(b['screenful'])} rows, {threads} drawing thread{'s' if threads != 1 else ''})"
+             if b else "")
     row(f"  longest gap between paints meanwhile (ms){shown}",
         b["longest_paint_gap_ms"] if b else None, 1)
 

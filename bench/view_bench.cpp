@@ -7,29 +7,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <map>
-
 namespace
 {
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
-const TLoadedModel& Model(int megabytes)
-{
-    static std::map<int, TLoadedModel> models;
-    auto it = models.find(megabytes);
-    if (it == models.end())
-    {
-        TSilentProgress progress;
-        it = models.emplace(megabytes, Parse3DOFile(benchmodels::Model3DO(megabytes), progress))
-                 .first;
-    }
-    return it->second;
-}
-
 void Paint(benchmark::State& state, TViewPlane plane, bool vertices)
 {
-    const TLoadedModel& model = Model(static_cast<int>(state.range(0)));
+    const TLoadedModel& model = benchmodels::Loaded(static_cast<int>(state.range(0)));
     PolygonWireColor = 0;
     VertexColor = 0xFF0000;
     TViewCore view;

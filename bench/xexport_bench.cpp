@@ -10,29 +10,15 @@
 
 #include <charconv>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace
 {
-const TLoadedModel& Model(int megabytes)
-{
-    static std::map<int, TLoadedModel> models;
-    auto it = models.find(megabytes);
-    if (it == models.end())
-    {
-        TSilentProgress progress;
-        it = models.emplace(megabytes, Parse3DOFile(benchmodels::Model3DO(megabytes), progress))
-                 .first;
-    }
-    return it->second;
-}
-
 void BM_WriteX(benchmark::State& state)
 {
-    const TLoadedModel& m = Model(static_cast<int>(state.range(0)));
+    const TLoadedModel& m = benchmodels::Loaded(static_cast<int>(state.range(0)));
     std::uint64_t bytes = 0;
     for (auto _ : state)
     {
@@ -50,7 +36,7 @@ void BM_WriteX(benchmark::State& state)
 
 void BM_WriteXFile(benchmark::State& state)
 {
-    const TLoadedModel& m = Model(static_cast<int>(state.range(0)));
+    const TLoadedModel& m = benchmodels::Loaded(static_cast<int>(state.range(0)));
     const std::string out = benchmodels::TempPath("quillmark_bench_out.x");
     for (auto _ : state)
         WriteXFile(out, *m.Model, *m.Nodes, 0);
@@ -67,7 +53,7 @@ struct TWritten
 
 TWritten WrittenNumbers(int megabytes)
 {
-    const TLoadedModel& m = Model(megabytes);
+    const TLoadedModel& m = benchmodels::Loaded(megabytes);
     const double scale = 1.0 / m.Model->Radius;
     TWritten w;
     std::int64_t base = 0;
