@@ -3,12 +3,12 @@
 #include "gob.h"
 #include "game_files.h"
 #include "platform.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,14 +19,6 @@ namespace
 class Asset : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        FDir = fs::temp_directory_path() /
-               ("quillmark_assets_" + std::to_string(std::random_device{}()));
-        fs::create_directories(FDir);
-    }
-    void TearDown() override { fs::remove_all(FDir); }
-
     std::string At(const std::string& relative) const
     {
         return Utf8FromPath((FDir / PathFromUtf8(relative)).make_preferred());
@@ -43,7 +35,8 @@ protected:
         return asset ? asset->Bytes : "(none)";
     }
 
-    fs::path FDir;
+    TTempDir FTemp{"quillmark_assets"};
+    const fs::path FDir = FTemp.Path();
 };
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "platform.h"
 #include "profile.h"
 #include "test_environment.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,19 +20,16 @@ class ColorsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        FDir = fs::temp_directory_path() / ("quillmark_colors_" + std::to_string(ProcessId()));
-        fs::remove_all(FDir);
-        fs::create_directories(FDir);
         for (const TColorRole& role : ColorRoles)
             *role.Variable = 0;
     }
     void TearDown() override
     {
-        fs::remove_all(FDir);
         for (const TColorRole& role : ColorRoles)
             *role.Variable = 0;
     }
-    fs::path FDir;
+    TTempDir FTemp{"quillmark_colors"};
+    const fs::path FDir = FTemp.Path();
 };
 
 TEST_F(ColorsTest, RolesAreWrittenInListOrder)

@@ -3,13 +3,13 @@
 #include "game_files.h"
 #include "loader.h"
 #include "platform.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -147,8 +147,8 @@ TEST(FaceLooks, BindingModelMapsMaterialsModesAndTextureCoordinates)
 
 TEST(FaceLooks, LoadModelLooksFindsDecodesAndWarns)
 {
-    const fs::path dir = fs::temp_directory_path() /
-                         ("quillmark_facelooks_" + std::to_string(std::random_device{}()));
+    const TTempDir temp("quillmark_facelooks");
+    const fs::path& dir = temp.Path();
     fs::create_directories(dir / "mat");
     // t.mat: 2 x 2, 8-bit, indices 1, 2 / 3, 4; c.mat is missing; the colormap maps index i to
     // (i, 255 - i, 7i).
@@ -197,5 +197,4 @@ TEST(FaceLooks, LoadModelLooksFindsDecodesAndWarns)
     EXPECT_EQ(found.Faces.Textures[0]->Texels[3], 0xFF04FB1Cu);
     EXPECT_THROW(LoadModelLooks(*m.Model, 0, location, {}, "nowhere.cmp"), EInOutError);
     EXPECT_THROW(LoadSavedModelLooks(*m.Model, 1, location, saved), EListError);
-    fs::remove_all(dir);
 }

@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "pngwrite.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -637,9 +638,8 @@ TEST(GltfExport, BrokenModelsEndWithAMessage)
 TEST(GltfExport, FileIsWrittenWholeOrNotAtAll)
 {
     namespace fs = std::filesystem;
-    const fs::path dir =
-        fs::temp_directory_path() / ("quillmark_gltf_" + std::to_string(std::random_device()()));
-    fs::create_directories(dir);
+    const TTempDir temp("quillmark_gltf");
+    const fs::path& dir = temp.Path();
     const std::string file = Utf8FromPath(dir / "out.glb");
     TModel m(1);
     m.Nodes.Add(Node("n", 0, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}));
@@ -656,7 +656,6 @@ TEST(GltfExport, FileIsWrittenWholeOrNotAtAll)
     EXPECT_THROW(WriteGltfFile(file, m.Model, m.Nodes, 0, {}, TGltfContainer::Binary), EModelError);
     EXPECT_EQ(contents(), written);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
-    fs::remove_all(dir);
 
     EXPECT_EQ(GltfContainerForName("a/b.GLB"), TGltfContainer::Binary);
     EXPECT_EQ(GltfContainerForName("x.gltf"), TGltfContainer::Text);

@@ -3,12 +3,12 @@
 #include "errors.h"
 #include "game_files.h"
 #include "platform.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -271,9 +271,8 @@ TEST(Gob, MatchesCommandLineNames)
 TEST(Gob, OpensFilesByUtf8Name)
 {
     namespace fs = std::filesystem;
-    const fs::path dir =
-        fs::temp_directory_path() / ("quillmark_gob_" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir);
+    const TTempDir temp("quillmark_gob");
+    const fs::path& dir = temp.Path();
     const std::string name = Utf8FromPath(dir) + "/r\xC3\xA9sum\xC3\xA9.gob";
     {
         std::ofstream out(PathFromUtf8(name), std::ios::binary);
@@ -288,7 +287,6 @@ TEST(Gob, OpensFilesByUtf8Name)
     EXPECT_EQ(ThrownBy([&] { TGobArchive::Open(Utf8FromPath(dir) + "/none.gob"); }),
               "File not found");
     EXPECT_EQ(ThrownBy([&] { TGobArchive::Open(Utf8FromPath(dir)); }), "File access denied");
-    fs::remove_all(dir);
 }
 
 TEST(Gob, LargeIndexStaysCompactAndEveryNameIsFound)

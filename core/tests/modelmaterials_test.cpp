@@ -4,12 +4,12 @@
 #include "game_files.h"
 #include "material.h"
 #include "platform.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -19,14 +19,6 @@ namespace
 class ModelMaterials : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        FDir = fs::temp_directory_path() /
-               ("quillmark_modelmaterials_" + std::to_string(std::random_device{}()));
-        fs::create_directories(FDir);
-    }
-    void TearDown() override { fs::remove_all(FDir); }
-
     void Put(const std::string& relative, const std::string& bytes) const
     {
         const fs::path path = FDir / PathFromUtf8(relative);
@@ -40,7 +32,8 @@ protected:
         return ModelAssetSource(model, {});
     }
 
-    fs::path FDir;
+    TTempDir FTemp{"quillmark_modelmaterials"};
+    const fs::path FDir = FTemp.Path();
 };
 
 // A 2 x 2 8-bit texture marked transparent, texels 0, 1, 2, 3; its untextured colour is 9.

@@ -1,5 +1,6 @@
 // The platform unit: per-user folders, file replacement, file names in any script.
 #include "platform.h"
+#include "temp_dir.h"
 
 #include "test_environment.h"
 
@@ -21,25 +22,8 @@ namespace fs = std::filesystem;
 class PlatformFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        FDir = fs::temp_directory_path() /
-               ("quillmark_platform_" + std::to_string(ProcessId()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(FDir);
-        fs::create_directories(FDir);
-    }
-    void TearDown() override { fs::remove_all(FDir); }
-
     std::string Name(const char* name) const { return Utf8FromPath(FDir / PathFromUtf8(name)); }
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(FDir))
-            names.push_back(Utf8FromPath(e.path().filename()));
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Entries() const { return FTemp.Entries(); }
     static void Put(const std::string& name, const std::string& content)
     {
         std::ofstream(PathFromUtf8(name), std::ios::binary) << content;
@@ -52,7 +36,8 @@ protected:
         return s.str();
     }
 
-    fs::path FDir;
+    TTempDir FTemp{"quillmark_platform"};
+    const fs::path FDir = FTemp.Path();
 };
 
 struct TFileError

@@ -2,6 +2,7 @@
 #include "profile.h"
 
 #include "platform.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +20,6 @@ namespace fs = std::filesystem;
 class ProfileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        FDir = fs::temp_directory_path() /
-               ("quillmark_profile_" + std::to_string(ProcessId()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(FDir);
-        fs::create_directories(FDir);
-    }
-    void TearDown() override { fs::remove_all(FDir); }
-
     std::string File(const char* name = "test.ini") const { return (FDir / name).string(); }
     static void Put(const std::string& fileName, const std::string& content)
     {
@@ -42,17 +33,9 @@ protected:
         return s.str();
     }
 
-    // The names in the directory, to see that no temporary file is left behind.
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(FDir))
-            names.push_back(Utf8FromPath(e.path().filename()));
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    fs::path FDir;
+    std::vector<std::string> Entries() const { return FTemp.Entries(); }
+    TTempDir FTemp{"quillmark_profile"};
+    const fs::path FDir = FTemp.Path();
 };
 
 TEST_F(ProfileTest, NewFileGetsSectionAndKey)

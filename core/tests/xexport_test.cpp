@@ -1,6 +1,7 @@
 #include "xexport.h"
 
 #include "platform.h"
+#include "temp_dir.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -259,27 +260,10 @@ struct TOneMesh
 class XFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        FDir =
-            fs::temp_directory_path() /
-            ("xexport_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(FDir);
-        fs::create_directories(FDir);
-    }
-    void TearDown() override { fs::remove_all(FDir); }
+    std::vector<std::string> Entries() const { return FTemp.Entries(); }
 
-    // The names in the directory, to see that no partial file is left behind.
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(FDir))
-            names.push_back(Utf8FromPath(e.path().filename()));
-        return names;
-    }
-
-    fs::path FDir;
+    TTempDir FTemp{"quillmark_xexport"};
+    const fs::path FDir = FTemp.Path();
 };
 
 std::string ErrorText(const std::function<void()>& f)
