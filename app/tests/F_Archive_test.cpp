@@ -59,19 +59,9 @@ int VisiblePreviews()
     return n;
 }
 
-// Sends a drag and, when it is taken, the drop of `file`; whether the drop was taken.
 bool Drop(const QString& file)
 {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(file)});
-    const QPoint at = MainForm->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(MainForm, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(MainForm, &dropped);
-    return dropped.isAccepted();
+    return DropUrls(MainForm, {QUrl::fromLocalFile(file)});
 }
 
 std::string PreviewText()

@@ -269,19 +269,7 @@ private slots:
     void droppingAModelOpensItAsFileOpenDoes()
     {
         const QString file = Model("dropped.3do", {{4}, {2}});
-        auto drop = [](const QList<QUrl>& urls)
-        {
-            QMimeData data;
-            data.setUrls(urls);
-            const QPoint at = MainForm->rect().center();
-            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(MainForm, &enter);
-            if (!enter.isAccepted())
-                return false;
-            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(MainForm, &dropped);
-            return dropped.isAccepted();
-        };
+        auto drop = [](const QList<QUrl>& urls) { return DropUrls(MainForm, urls); };
         // Anything but one existing .3do file is refused and changes nothing.
         const QString text = WriteTextFile(FDir->filePath("notes.txt"), "GEOSET 0");
         QVERIFY(!drop({QUrl::fromLocalFile(text)}));

@@ -3,7 +3,12 @@
 
 #include "dialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
 #include <QFile>
 #include <QList>
 #include <QPair>
@@ -151,4 +156,20 @@ inline std::vector<std::string> MessageTexts(const TFakeDialogs& dialogs)
     for (const auto& message : dialogs.Messages)
         texts.push_back(message.second.toStdString());
     return texts;
+}
+
+// Drags `urls` over the middle of `target` and, when the drag is taken, drops them there;
+// whether the drop was taken.
+inline bool DropUrls(QWidget* target, const QList<QUrl>& urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &dropped);
+    return dropped.isAccepted();
 }
