@@ -1,6 +1,6 @@
 #include "F_Archive.h"
 
-#include "gob.h"
+#include "formats/gob.h"
 #include "thumbnailer.h"
 
 #include <QBoxLayout>

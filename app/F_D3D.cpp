@@ -3,7 +3,7 @@
 
 #include "U_Idle.h"
 #include "gldriver.h"
-#include "keycodes.h"
+#include "view/keycodes.h"
 #include "dialogs.h"
 
 #include <QCloseEvent>

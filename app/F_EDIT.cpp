@@ -1,9 +1,9 @@
 // The orthographic view window.
 #include "F_EDIT.h"
 
-#include "colors.h"
+#include "view/colors.h"
 #include "dialogs.h"
-#include "softcanvas.h"
+#include "view/softcanvas.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // model coordinates in the main window's status bar.
 #pragma once
 
-#include "viewcore.h"
+#include "view/viewcore.h"
 #include "viewhost.h"
 #include "virtualkeys.h"
 

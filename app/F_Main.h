@@ -2,9 +2,9 @@
 // geometry-set arrows, status bar and commands.
 #pragma once
 
-#include "assets.h"
-#include "gamesettings.h"
-#include "materialreport.h"
+#include "game/assets.h"
+#include "game/gamesettings.h"
+#include "game/materialreport.h"
 #include "viewhost.h"
 
 #include <QList>

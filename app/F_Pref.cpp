@@ -1,7 +1,7 @@
 #include "F_Pref.h"
 
 #include "F_Main.h"
-#include "colors.h"
+#include "view/colors.h"
 #include "dialogs.h"
 
 #include <QButtonGroup>

@@ -1,7 +1,7 @@
 // The progress window that the loader drives while it blocks the user-interface thread.
 #pragma once
 
-#include "loader.h"
+#include "model/loader.h"
 
 #include <QWidget>
 

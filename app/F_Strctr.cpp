@@ -1,7 +1,7 @@
 #include "F_Strctr.h"
 
 #include "dialogs.h"
-#include "model.h"
+#include "model/model.h"
 
 #include <QAction>
 #include <QCloseEvent>

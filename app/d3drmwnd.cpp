@@ -2,7 +2,7 @@
 #include "d3drmwnd.h"
 
 #include "U_Idle.h"
-#include "U_String.h"
+#include "base/U_String.h"
 #include "dialogs.h"
 #include "virtualkeys.h"
 

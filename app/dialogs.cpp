@@ -1,6 +1,6 @@
 #include "dialogs.h"
 
-#include "dxerror.h"
+#include "scene/dxerror.h"
 
 #include <QColorDialog>
 #include <QEvent>

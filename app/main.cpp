@@ -2,7 +2,7 @@
 #include "F_EDIT.h"
 #include "F_Main.h"
 #include "dialogs.h"
-#include "dxerror.h"
+#include "scene/dxerror.h"
 
 int main(int argc, char* argv[])
 {

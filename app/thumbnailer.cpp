@@ -1,7 +1,7 @@
 #include "thumbnailer.h"
 
-#include "gob.h"
-#include "thumbnail.h"
+#include "formats/gob.h"
+#include "scene/thumbnail.h"
 
 #include <algorithm>
 #include <new>

@@ -1,7 +1,7 @@
 // Qt keys as Windows virtual key codes.
 #include "virtualkeys.h"
 
-#include "keycodes.h"
+#include "view/keycodes.h"
 
 std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers)
 {

@@ -4,7 +4,7 @@
 // use in the temporary directory.
 #pragma once
 
-#include "assets.h"
+#include "game/assets.h"
 #include "benchmodels.h"
 
 #include <cstdint>

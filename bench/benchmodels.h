@@ -3,10 +3,10 @@
 // files the preview makes of them. Made on first use in the temporary directory.
 #pragma once
 
-#include "loader.h"
-#include "model.h"
+#include "model/loader.h"
+#include "model/model.h"
 #include "synthetic3do.h"
-#include "xexport.h"
+#include "formats/xexport.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -6,7 +6,7 @@
 #include "F_Archive.h"
 #include "F_Main.h"
 #include "dialogs.h"
-#include "dxerror.h"
+#include "scene/dxerror.h"
 #include "thumbnailer.h"
 
 #include <QApplication>

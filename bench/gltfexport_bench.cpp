@@ -1,8 +1,8 @@
 // glTF writer on the benchmark models: geoset 0 to a .glb in memory and to a file, with a 64 x 64
 // texture for each of the model's 17 materials (so the PNG encoding is in the figure too).
 #include "benchmodels.h"
-#include "gltfexport.h"
-#include "model.h"
+#include "formats/gltfexport.h"
+#include "model/model.h"
 
 #include <benchmark/benchmark.h>
 

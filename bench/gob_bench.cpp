@@ -1,7 +1,7 @@
 // Opening a large game archive: the time to read the index of 20,000 entries, and the memory the
 // index then holds beside the bytes it was read from.
 #include "benchmodels.h"
-#include "gob.h"
+#include "formats/gob.h"
 
 #include <benchmark/benchmark.h>
 

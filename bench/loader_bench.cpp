@@ -1,8 +1,8 @@
 // Loader throughput on the benchmark models, beside a bare pass that only converts the same
 // file's numbers with std::from_chars, and the loader's peak memory.
 #include "benchmodels.h"
-#include "loader.h"
-#include "model.h"
+#include "model/loader.h"
+#include "model/model.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,8 +3,8 @@
 // the looks of the model's faces, as the preview does before it shows a model.
 #include "benchmaterials.h"
 #include "benchmodels.h"
-#include "facelooks.h"
-#include "loader.h"
+#include "game/facelooks.h"
+#include "model/loader.h"
 
 #include <benchmark/benchmark.h>
 

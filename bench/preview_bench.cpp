@@ -5,12 +5,12 @@
 #include "F_D3D.h"
 #include "benchmaterials.h"
 #include "benchmodels.h"
-#include "facelooks.h"
+#include "game/facelooks.h"
 #include "U_Idle.h"
 #include "gldriver.h"
-#include "loader.h"
-#include "model.h"
-#include "xexport.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "formats/xexport.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -3,10 +3,10 @@
 // real-size model textured with its materials.
 #include "benchmaterials.h"
 #include "benchmodels.h"
-#include "d3drm.h"
-#include "facelooks.h"
-#include "loader.h"
-#include "softraster.h"
+#include "scene/d3drm.h"
+#include "game/facelooks.h"
+#include "model/loader.h"
+#include "raster/softraster.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
 // Repaint time of one orthographic view of the benchmark models onto the pixel-buffer
 // canvas, at a view window's size and the zoom a newly opened view has.
 #include "benchmodels.h"
-#include "colors.h"
-#include "softcanvas.h"
-#include "viewcore.h"
+#include "view/colors.h"
+#include "view/softcanvas.h"
+#include "view/viewcore.h"
 
 #include <benchmark/benchmark.h>
 

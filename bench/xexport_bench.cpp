@@ -2,9 +2,9 @@
 // numbers with std::to_chars (vertices fixed with six decimals, face corners as integers)
 // into the same separators.
 #include "benchmodels.h"
-#include "loader.h"
-#include "model.h"
-#include "xexport.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "formats/xexport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // The preview's .X reader on the .X files the writer makes of the benchmark models: from
 // bytes in memory, and from the file as the mesh builder loads it.
 #include "benchmodels.h"
-#include "xreader.h"
+#include "formats/xreader.h"
 
 #include <benchmark/benchmark.h>
 

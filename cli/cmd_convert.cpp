@@ -5,11 +5,11 @@
 #include "materialoptions.h"
 #include "modelinput.h"
 
-#include "U_String.h"
-#include "gltfexport.h"
-#include "loader.h"
-#include "model.h"
-#include "xexport.h"
+#include "base/U_String.h"
+#include "formats/gltfexport.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "formats/xexport.h"
 
 #include <optional>
 #include <string>

@@ -3,9 +3,9 @@
 #include "commands.h"
 #include "entrynames.h"
 
-#include "errors.h"
-#include "gob.h"
-#include "platform.h"
+#include "base/errors.h"
+#include "formats/gob.h"
+#include "base/platform.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -3,9 +3,9 @@
 #include "entrynames.h"
 #include "modelinput.h"
 
-#include "U_String.h"
-#include "loader.h"
-#include "model.h"
+#include "base/U_String.h"
+#include "model/loader.h"
+#include "model/model.h"
 
 #include <nlohmann/json.hpp>
 

@@ -2,7 +2,7 @@
 #include "commands.h"
 #include "entrynames.h"
 
-#include "gob.h"
+#include "formats/gob.h"
 
 #include <nlohmann/json.hpp>
 

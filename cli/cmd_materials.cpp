@@ -6,12 +6,12 @@
 #include "materialoptions.h"
 #include "modelinput.h"
 
-#include "U_String.h"
-#include "colors.h"
-#include "gamesettings.h"
-#include "loader.h"
-#include "model.h"
-#include "materialreport.h"
+#include "base/U_String.h"
+#include "view/colors.h"
+#include "game/gamesettings.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "game/materialreport.h"
 
 #include <nlohmann/json.hpp>
 

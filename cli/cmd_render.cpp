@@ -8,15 +8,15 @@
 #include "materialoptions.h"
 #include "modelinput.h"
 
-#include "d3drm.h"
-#include "colors.h"
-#include "dxerror.h"
-#include "loader.h"
-#include "model.h"
-#include "platform.h"
-#include "pngwrite.h"
-#include "previewscene.h"
-#include "xexport.h"
+#include "scene/d3drm.h"
+#include "view/colors.h"
+#include "scene/dxerror.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "base/platform.h"
+#include "formats/pngwrite.h"
+#include "scene/previewscene.h"
+#include "formats/xexport.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,12 +2,12 @@
 #include "commands.h"
 #include "modelinput.h"
 
-#include "colors.h"
-#include "loader.h"
-#include "model.h"
-#include "pngwrite.h"
-#include "softcanvas.h"
-#include "viewcore.h"
+#include "view/colors.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "formats/pngwrite.h"
+#include "view/softcanvas.h"
+#include "view/viewcore.h"
 
 #include <cstdint>
 #include <string>

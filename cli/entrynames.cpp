@@ -1,7 +1,7 @@
 // Entry names between archives and the command line.
 #include "entrynames.h"
 
-#include "gob.h"
+#include "formats/gob.h"
 
 std::optional<std::string> Utf8ToLatin1(std::string_view text)
 {

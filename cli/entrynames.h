@@ -2,7 +2,7 @@
 // names are bytes; each byte above 127 is taken as the character of the same code (Latin-1).
 #pragma once
 
-#include "U_String.h"
+#include "base/U_String.h"
 
 #include <cstddef>
 #include <optional>

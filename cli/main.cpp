@@ -1,7 +1,7 @@
 // quillmark-cli: inspects, converts and draws 3DO models without a window.
 #include "commands.h"
 
-#include "platform.h"
+#include "base/platform.h"
 
 #include <cstdio>
 #include <exception>

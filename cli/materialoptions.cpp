@@ -1,8 +1,8 @@
 // Where the commands find a model's materials.
 #include "materialoptions.h"
 
-#include "gamesettings.h"
-#include "colors.h"
+#include "game/gamesettings.h"
+#include "view/colors.h"
 
 #include <cstdio>
 

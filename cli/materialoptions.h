@@ -2,10 +2,10 @@
 // --no-textures), shared by the commands that draw or export them, and the loading they steer.
 #pragma once
 
-#include "assets.h"
-#include "facelooks.h"
-#include "gamesettings.h"
-#include "model.h"
+#include "game/assets.h"
+#include "game/facelooks.h"
+#include "game/gamesettings.h"
+#include "model/model.h"
 #include "options.h"
 
 #include <optional>

@@ -2,7 +2,7 @@
 #include "modelinput.h"
 
 #include "entrynames.h"
-#include "gob.h"
+#include "formats/gob.h"
 
 #include <algorithm>
 #include <cctype>

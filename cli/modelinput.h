@@ -1,8 +1,8 @@
 // The model a command reads: a file, or with --archive an entry of an archive.
 #pragma once
 
-#include "assets.h"
-#include "loader.h"
+#include "game/assets.h"
+#include "model/loader.h"
 #include "options.h"
 
 #include <string>

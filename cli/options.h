@@ -2,7 +2,7 @@
 // with, and the usage error it raises.
 #pragma once
 
-#include "U_String.h"
+#include "base/U_String.h"
 
 #include <functional>
 #include <initializer_list>

@@ -1,6 +1,6 @@
 // Any bytes given to the colormap reader end in a colormap or in its own exception, never in a
 // crash or a read out of bounds; light tables are whole or absent.
-#include "colormap.h"
+#include "formats/colormap.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // read out of bounds or an allocation the bytes do not back. Every listed entry reads exactly its
 // stated size or fails with a message, every named entry is found again by its name, and an
 // extraction path never leaves its folder.
-#include "gob.h"
+#include "formats/gob.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Any bytes given to the loader end in a model or in an exception, never in a crash or hang.
-#include "loader.h"
-#include "model.h"
+#include "model/loader.h"
+#include "model/model.h"
 
 #include <cstdint>
 #include <exception>

@@ -1,7 +1,7 @@
 // Any bytes given to the material reader end in a material or in its own exception, never in a
 // crash or a read out of bounds; every texture level and cel of an accepted material decodes
 // to a picture of its announced size.
-#include "material.h"
+#include "formats/material.h"
 
 #include <cstdint>
 #include <cstdlib>

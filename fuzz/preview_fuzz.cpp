@@ -1,12 +1,12 @@
 // Whatever the loader accepts, drawn as the textured preview draws it: the .X writer's text read
 // back, the looks of the faces laid on (they must fit the mesh face for face and corner for
 // corner), and the software rasterizer's picture of it, lit, from in front.
-#include "facelooks.h"
-#include "loader.h"
-#include "model.h"
-#include "softraster.h"
-#include "xexport.h"
-#include "xreader.h"
+#include "game/facelooks.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "raster/softraster.h"
+#include "formats/xexport.h"
+#include "formats/xreader.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // Both line tokenizers and the loader's allocation-free splitter must agree on any line.
-#include "U_String.h"
+#include "base/U_String.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Any bytes given to the .X reader end in a result code, never in a crash or a read out of
 // bounds; an accepted file always gives a mesh whose indices are in range.
-#include "xreader.h"
+#include "formats/xreader.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // Whatever the loader accepts, the .X writer turns into text and the glTF writer into a .glb,
 // or each ends with a clean exception.
-#include "gltfexport.h"
-#include "loader.h"
-#include "model.h"
-#include "xexport.h"
+#include "formats/gltfexport.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "formats/xexport.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // device, lighting worked out per face in the vertex shader with the software driver's rules.
 #include "gldriver.h"
 
-#include "rastershared.h"
+#include "raster/rastershared.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

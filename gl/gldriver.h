@@ -2,7 +2,7 @@
 // the software rasterizer, drawn by OpenGL into an offscreen framebuffer and read back.
 #pragma once
 
-#include "d3ddriver.h"
+#include "scene/d3ddriver.h"
 
 #include <memory>
 

@@ -5,11 +5,11 @@
 #include "F_Main.h"
 #include "F_Progrs.h"
 #include "game_files.h"
-#include "gob.h"
-#include "model.h"
+#include "formats/gob.h"
+#include "model/model.h"
 #include "testsupport.h"
 #include "thumbnailer.h"
-#include "xexport.h"
+#include "formats/xexport.h"
 
 #include <QCheckBox>
 #include <QDragEnterEvent>

@@ -1,8 +1,8 @@
 #include "F_EDIT.h"
-#include "softcanvas.h"
+#include "view/softcanvas.h"
 
-#include "colors.h"
-#include "model.h"
+#include "view/colors.h"
+#include "model/model.h"
 #include "testsupport.h"
 
 #include <QAction>

@@ -5,7 +5,7 @@
 #include "F_Pref.h"
 #include "F_Progrs.h"
 #include "F_Strctr.h"
-#include "errors.h"
+#include "base/errors.h"
 #include "testsupport.h"
 
 #include <QAction>

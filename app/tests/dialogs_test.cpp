@@ -1,8 +1,8 @@
 // The one error report: commands and event handlers that throw leave a message box behind and
 // the program running.
 #include "dialogs.h"
-#include "dxerror.h"
-#include "errors.h"
+#include "scene/dxerror.h"
+#include "base/errors.h"
 #include "testsupport.h"
 
 #include <QEvent>

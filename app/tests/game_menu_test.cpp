@@ -3,13 +3,13 @@
 #include "F_Archive.h"
 #include "F_D3D.h"
 #include "F_Main.h"
-#include "colors.h"
+#include "view/colors.h"
 #include "d3drmfake.h"
 #include "game_files.h"
-#include "gob.h"
-#include "model.h"
+#include "formats/gob.h"
+#include "model/model.h"
 #include "testsupport.h"
-#include "xexport.h"
+#include "formats/xexport.h"
 
 #include <QAction>
 #include <QDir>

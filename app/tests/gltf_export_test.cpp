@@ -1,8 +1,8 @@
 // Game, Export glTF... driven with scripted dialogs: what is written, where the materials come
 // from, and that a cancel or an error leaves no file.
 #include "F_Main.h"
-#include "gob.h"
-#include "model.h"
+#include "formats/gob.h"
+#include "model/model.h"
 #include "testsupport.h"
 
 #include <QDir>

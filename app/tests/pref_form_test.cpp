@@ -1,7 +1,7 @@
 // The preferences dialog: layout, editing the roles, OK writing them and Cancel keeping them.
 #include "F_Main.h"
 #include "F_Pref.h"
-#include "colors.h"
+#include "view/colors.h"
 #include "testsupport.h"
 
 #include <QButtonGroup>

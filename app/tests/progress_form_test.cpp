@@ -1,7 +1,7 @@
 // The progress window: its layout, its 16-bit gauge that never passes its limits, and a load.
 #include "F_Progrs.h"
-#include "loader.h"
-#include "model.h"
+#include "model/loader.h"
+#include "model/model.h"
 #include "testsupport.h"
 
 #include <QFrame>

@@ -1,6 +1,6 @@
 // The structure window's tree, rebuilt from the current model each time it is shown.
 #include "F_Strctr.h"
-#include "model.h"
+#include "model/model.h"
 
 #include <QAction>
 #include <QTest>

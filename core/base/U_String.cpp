@@ -1,7 +1,7 @@
 // Line tokenizers for the 3DO loader and their number fields.
-#include "U_String.h"
+#include "base/U_String.h"
 
-#include "errors.h"
+#include "base/errors.h"
 
 #include <fast_float/fast_float.h>
 

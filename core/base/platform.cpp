@@ -1,5 +1,5 @@
 // What differs between the systems we build for.
-#include "platform.h"
+#include "base/platform.h"
 
 #include <algorithm>
 #include <cerrno>

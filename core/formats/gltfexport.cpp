@@ -1,10 +1,10 @@
 // The glTF 2.0 writer: nodes and materials as JSON through nlohmann-json, vertex data laid out
 // in one buffer of our own, the two joined as .glb chunks or as base64 data URIs.
-#include "gltfexport.h"
+#include "formats/gltfexport.h"
 
-#include "U_String.h"
+#include "base/U_String.h"
 
-#include "pngwrite.h"
+#include "formats/pngwrite.h"
 
 #include <nlohmann/json.hpp>
 

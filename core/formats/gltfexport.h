@@ -2,9 +2,9 @@
 // everything embedded, keeping the hierarchy, pivots, materials and textures.
 #pragma once
 
-#include "materiallook.h"
-#include "model.h"
-#include "xexport.h"
+#include "game/materiallook.h"
+#include "model/model.h"
+#include "formats/xexport.h"
 
 #include <cstdint>
 #include <optional>

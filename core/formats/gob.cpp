@@ -1,9 +1,9 @@
 // Reader of the game's GOB and GOO archives.
-#include "gob.h"
+#include "formats/gob.h"
 
-#include "errors.h"
-#include "U_String.h"
-#include "platform.h"
+#include "base/errors.h"
+#include "base/U_String.h"
+#include "base/platform.h"
 
 #include <algorithm>
 #include <cstring>

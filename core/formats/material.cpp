@@ -1,4 +1,4 @@
-#include "material.h"
+#include "formats/material.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // chain. Read from a file's bytes in memory; decoded to 32-bit pixels through a colormap.
 #pragma once
 
-#include "colormap.h"
-#include "errors.h"
+#include "formats/colormap.h"
+#include "base/errors.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // A small PNG encoder: one IHDR, one zlib-compressed IDAT, IEND.
-#include "pngwrite.h"
+#include "formats/pngwrite.h"
 
-#include "errors.h"
-#include "platform.h"
+#include "base/errors.h"
+#include "base/platform.h"
 
 #include <zlib.h>
 

@@ -1,7 +1,7 @@
-#include "profile.h"
+#include "formats/profile.h"
 
-#include "U_String.h"
-#include "platform.h"
+#include "base/U_String.h"
+#include "base/platform.h"
 
 #include <filesystem>
 #include <fstream>

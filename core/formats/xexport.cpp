@@ -1,7 +1,7 @@
 // The DirectX text file writer.
-#include "xexport.h"
+#include "formats/xexport.h"
 
-#include "platform.h"
+#include "base/platform.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // the file that the preview is written to and loaded from.
 #pragma once
 
-#include "model.h"
+#include "model/model.h"
 
 #include <functional>
 #include <iosfwd>

@@ -2,9 +2,9 @@
 // preview does not need (templates, normals, texture coordinates, animation) are skipped by
 // brace matching. List separators ';' and ',' are treated alike, which accepts both the
 // ";;" and ";," list ends that writers produce.
-#include "xreader.h"
+#include "formats/xreader.h"
 
-#include "platform.h"
+#include "base/platform.h"
 
 #include <fast_float/fast_float.h>
 

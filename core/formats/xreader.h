@@ -3,7 +3,7 @@
 // standalone so it can be tested and fuzzed on bytes.
 #pragma once
 
-#include "dxerror.h"
+#include "scene/dxerror.h"
 
 #include <cstdint>
 #include <string>

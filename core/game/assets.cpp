@@ -1,10 +1,10 @@
 // Where the game's files come from.
-#include "assets.h"
+#include "game/assets.h"
 
-#include "errors.h"
-#include "gob.h"
-#include "U_String.h"
-#include "platform.h"
+#include "base/errors.h"
+#include "formats/gob.h"
+#include "base/U_String.h"
+#include "base/platform.h"
 
 #include <algorithm>
 #include <filesystem>

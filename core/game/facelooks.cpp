@@ -1,5 +1,5 @@
 // The looks of a geometry set's faces from the model's materials.
-#include "facelooks.h"
+#include "game/facelooks.h"
 
 #include <algorithm>
 #include <memory>

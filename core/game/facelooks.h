@@ -3,12 +3,12 @@
 // fit the mesh the preview loads from that file.
 #pragma once
 
-#include "assets.h"
-#include "d3ddriver.h"
-#include "gamesettings.h"
-#include "materiallook.h"
-#include "model.h"
-#include "modelmaterials.h"
+#include "game/assets.h"
+#include "scene/d3ddriver.h"
+#include "game/gamesettings.h"
+#include "game/materiallook.h"
+#include "model/model.h"
+#include "game/modelmaterials.h"
 
 #include <optional>
 #include <string>

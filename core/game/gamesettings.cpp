@@ -1,7 +1,7 @@
 // The game's files' settings.
-#include "gamesettings.h"
+#include "game/gamesettings.h"
 
-#include "profile.h"
+#include "formats/profile.h"
 
 TGameSettings ReadGameSettings(const std::string& fileName)
 {

@@ -1,7 +1,7 @@
 // The materials of a model for the user.
-#include "materialreport.h"
+#include "game/materialreport.h"
 
-#include "U_String.h"
+#include "base/U_String.h"
 
 #include <algorithm>
 #include <stdexcept>

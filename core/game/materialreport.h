@@ -3,8 +3,8 @@
 // where a missing one was looked for.
 #pragma once
 
-#include "assets.h"
-#include "modelmaterials.h"
+#include "game/assets.h"
+#include "game/modelmaterials.h"
 
 #include <string>
 #include <vector>

@@ -1,10 +1,10 @@
 // A model's materials and colormap through the asset source.
-#include "modelmaterials.h"
+#include "game/modelmaterials.h"
 
-#include "U_String.h"
-#include "errors.h"
-#include "material.h"
-#include "platform.h"
+#include "base/U_String.h"
+#include "base/errors.h"
+#include "formats/material.h"
+#include "base/platform.h"
 
 #include <algorithm>
 #include <filesystem>

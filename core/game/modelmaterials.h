@@ -2,9 +2,9 @@
 // export; with where each was found, or every place a missing one was looked for.
 #pragma once
 
-#include "assets.h"
-#include "colormap.h"
-#include "materiallook.h"
+#include "game/assets.h"
+#include "formats/colormap.h"
+#include "game/materiallook.h"
 
 #include <optional>
 #include <string>

@@ -1,10 +1,10 @@
 // The .3do loader.
-#include "loader.h"
+#include "model/loader.h"
 
-#include "gob.h"
-#include "platform.h"
+#include "formats/gob.h"
+#include "base/platform.h"
 
-#include "U_String.h"
+#include "base/U_String.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // model and node list, reports progress, and keeps one model within the machine's memory.
 #pragma once
 
-#include "model.h"
+#include "model/model.h"
 
 #include <cstdint>
 #include <memory>

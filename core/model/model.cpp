@@ -1,5 +1,5 @@
 // The 3DO object model.
-#include "model.h"
+#include "model/model.h"
 
 #include <cstring>
 

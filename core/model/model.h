@@ -2,7 +2,7 @@
 // process-wide current model: bounds, mesh-to-node links and mesh offsets. loader.h fills it.
 #pragma once
 
-#include "errors.h"
+#include "base/errors.h"
 
 #include <cstdint>
 #include <memory>

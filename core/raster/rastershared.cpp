@@ -1,5 +1,5 @@
 // The drivers' shared drawing rules.
-#include "rastershared.h"
+#include "raster/rastershared.h"
 
 #include <algorithm>
 #include <cmath>

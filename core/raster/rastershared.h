@@ -4,7 +4,7 @@
 // two cannot come to draw differently.
 #pragma once
 
-#include "d3ddriver.h"
+#include "scene/d3ddriver.h"
 
 #include <cmath>
 #include <cstdint>

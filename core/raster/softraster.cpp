@@ -1,5 +1,5 @@
 // Software rasterizer: per-face lighting, clipping in camera space, fixed-point edge tests.
-#include "softraster.h"
+#include "raster/softraster.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 // same pixels on every run, whatever the number of threads used.
 #pragma once
 
-#include "d3ddriver.h"
-#include "rastershared.h"
+#include "scene/d3ddriver.h"
+#include "raster/rastershared.h"
 
 #include <cstdint>
 #include <memory>

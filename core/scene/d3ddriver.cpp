@@ -1,7 +1,7 @@
 // The table of device drivers, the built-in software rasterizer first.
-#include "d3ddriver.h"
+#include "scene/d3ddriver.h"
 
-#include "softraster.h"
+#include "raster/softraster.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,7 +4,7 @@
 // the layer (d3drm.h) flattens its scene into a TRenderView for them.
 #pragma once
 
-#include "d3dtypes.h"
+#include "scene/d3dtypes.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The built-in retained-mode layer: frames, lights, mesh builders, devices, viewports, the
 // DirectDraw stand-ins and the replaceable platform object.
-#include "d3drm.h"
+#include "scene/d3drm.h"
 
-#include "xreader.h"
+#include "formats/xreader.h"
 
 #include <algorithm>
 #include <cmath>

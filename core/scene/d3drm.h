@@ -14,9 +14,9 @@
 // library has a recording, failure-injecting one: core/tests/support/d3drmfake.h).
 #pragma once
 
-#include "d3ddriver.h"
-#include "d3dtypes.h"
-#include "dxerror.h"
+#include "scene/d3ddriver.h"
+#include "scene/d3dtypes.h"
+#include "scene/dxerror.h"
 
 #include <array>
 #include <cstdint>

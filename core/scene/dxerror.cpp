@@ -1,7 +1,7 @@
 // DirectX result-code texts and the failure check.
-#include "dxerror.h"
+#include "scene/dxerror.h"
 
-#include "platform.h"
+#include "base/platform.h"
 
 #include <cfenv>
 #include <cstdio>

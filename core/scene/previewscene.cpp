@@ -1,8 +1,8 @@
 // The 3D preview's scene.
-#include "previewscene.h"
+#include "scene/previewscene.h"
 
-#include "dxerror.h"
-#include "xreader.h"
+#include "scene/dxerror.h"
+#include "formats/xreader.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 // Every step raises EDirectX on a failed call, and makes its calls in the control's order.
 #pragma once
 
-#include "d3drm.h"
+#include "scene/d3drm.h"
 
 #include <array>
 #include <functional>

@@ -1,13 +1,13 @@
 // Thumbnails of models.
-#include "thumbnail.h"
+#include "scene/thumbnail.h"
 
-#include "d3ddriver.h"
-#include "dxerror.h"
-#include "facelooks.h"
-#include "loader.h"
-#include "platform.h"
-#include "previewscene.h"
-#include "xexport.h"
+#include "scene/d3ddriver.h"
+#include "scene/dxerror.h"
+#include "game/facelooks.h"
+#include "model/loader.h"
+#include "base/platform.h"
+#include "scene/previewscene.h"
+#include "formats/xexport.h"
 
 #include <filesystem>
 #include <new>

@@ -2,7 +2,7 @@
 // framed to fill the picture as `quillmark-cli render --fit` frames it. Safe on any thread.
 #pragma once
 
-#include "assets.h"
+#include "game/assets.h"
 
 #include <atomic>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // given, with placeholder materials and with a texture for every material, then generated
 // models with deep and detached hierarchies, rotations, pivots, two geosets and every kind of
 // material and face variant. usage: gltf_test_models OUTDIR [MODEL.3do ...]
-#include "gltfexport.h"
-#include "loader.h"
-#include "model.h"
+#include "formats/gltfexport.h"
+#include "model/loader.h"
+#include "model/model.h"
 
 #include <cmath>
 #include <cstdio>

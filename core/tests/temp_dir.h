@@ -2,7 +2,7 @@
 // the test ends, however it ends.
 #pragma once
 
-#include "platform.h"
+#include "base/platform.h"
 
 #include <algorithm>
 #include <filesystem>

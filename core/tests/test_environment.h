@@ -1,7 +1,7 @@
 // Environment variables set for one test and put back afterwards, on any system.
 #pragma once
 
-#include "platform.h"
+#include "base/platform.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
-#include "colors.h"
+#include "view/colors.h"
 
-#include "platform.h"
-#include "profile.h"
+#include "base/platform.h"
+#include "formats/profile.h"
 
 #include <charconv>
 

@@ -1,5 +1,5 @@
 // The affine view transform.
-#include "matrix3d.h"
+#include "view/matrix3d.h"
 
 void TMatrix3D::SetIdentity()
 {

@@ -1,7 +1,7 @@
 // A view canvas over a plain pixel buffer.
-#include "softcanvas.h"
+#include "view/softcanvas.h"
 
-#include "errors.h"
+#include "base/errors.h"
 
 #include <algorithm>
 #include <cstdlib>

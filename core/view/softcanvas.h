@@ -1,7 +1,7 @@
 // A view canvas over a plain pixel buffer, for tests, benchmarks and quillmark-cli.
 #pragma once
 
-#include "viewcore.h"
+#include "view/viewcore.h"
 
 #include <cstdint>
 #include <vector>

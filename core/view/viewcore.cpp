@@ -1,8 +1,8 @@
 // The orthographic view without its window.
-#include "viewcore.h"
+#include "view/viewcore.h"
 
-#include "U_String.h"
-#include "colors.h"
+#include "base/U_String.h"
+#include "view/colors.h"
 
 #include <array>
 #include <cmath>

@@ -3,9 +3,9 @@
 // window, quillmark-cli and the tests share one code path.
 #pragma once
 
-#include "keycodes.h"
-#include "matrix3d.h"
-#include "model.h"
+#include "view/keycodes.h"
+#include "view/matrix3d.h"
+#include "model/model.h"
 
 #include <cstdint>
 #include <span>

@@ -1,6 +1,6 @@
-#include "U_String.h"
+#include "base/U_String.h"
 
-#include "errors.h"
+#include "base/errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The platform unit: per-user folders, file replacement, file names in any script.
-#include "platform.h"
+#include "base/platform.h"
 #include "temp_dir.h"
 
 #include "test_environment.h"

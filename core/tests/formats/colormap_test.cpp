@@ -1,4 +1,4 @@
-#include "colormap.h"
+#include "formats/colormap.h"
 
 #include "game_files.h"
 

@@ -1,7 +1,7 @@
-#include "gltfexport.h"
+#include "formats/gltfexport.h"
 
-#include "platform.h"
-#include "pngwrite.h"
+#include "base/platform.h"
+#include "formats/pngwrite.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

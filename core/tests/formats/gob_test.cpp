@@ -1,8 +1,8 @@
-#include "gob.h"
+#include "formats/gob.h"
 
-#include "errors.h"
+#include "base/errors.h"
 #include "game_files.h"
-#include "platform.h"
+#include "base/platform.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

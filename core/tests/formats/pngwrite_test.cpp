@@ -1,6 +1,6 @@
-#include "pngwrite.h"
+#include "formats/pngwrite.h"
 
-#include "errors.h"
+#include "base/errors.h"
 
 #include <zlib.h>
 

@@ -1,7 +1,7 @@
 // The profile writer keeps the file around the one key it changes; the reader finds keys.
-#include "profile.h"
+#include "formats/profile.h"
 
-#include "platform.h"
+#include "base/platform.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "xexport.h"
+#include "formats/xexport.h"
 
-#include "platform.h"
+#include "base/platform.h"
 #include "temp_dir.h"
 #include "test_environment.h"
 

@@ -1,8 +1,8 @@
-#include "xreader.h"
+#include "formats/xreader.h"
 
-#include "loader.h"
-#include "model.h"
-#include "xexport.h"
+#include "model/loader.h"
+#include "model/model.h"
+#include "formats/xexport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "facelooks.h"
+#include "game/facelooks.h"
 
 #include "game_files.h"
-#include "loader.h"
-#include "platform.h"
+#include "model/loader.h"
+#include "base/platform.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

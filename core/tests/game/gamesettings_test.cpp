@@ -1,6 +1,6 @@
-#include "gamesettings.h"
+#include "game/gamesettings.h"
 
-#include "platform.h"
+#include "base/platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "materialreport.h"
+#include "game/materialreport.h"
 
 #include <gtest/gtest.h>
 

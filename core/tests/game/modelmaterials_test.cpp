@@ -1,9 +1,9 @@
-#include "modelmaterials.h"
+#include "game/modelmaterials.h"
 
-#include "errors.h"
+#include "base/errors.h"
 #include "game_files.h"
-#include "material.h"
-#include "platform.h"
+#include "formats/material.h"
+#include "base/platform.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Loader behaviour: format rules, messages, progress and the mended faults.
-#include "loader.h"
+#include "model/loader.h"
 
 #include "game_files.h"
-#include "gob.h"
+#include "formats/gob.h"
 
 #include <gtest/gtest.h>
 

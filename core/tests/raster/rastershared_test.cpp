@@ -1,5 +1,5 @@
 // The drawing rules both drivers take: normals, back faces, camera lights and face colours.
-#include "rastershared.h"
+#include "raster/rastershared.h"
 
 #include <gtest/gtest.h>
 

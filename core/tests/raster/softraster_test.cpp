@@ -1,4 +1,4 @@
-#include "softraster.h"
+#include "raster/softraster.h"
 
 #include <gtest/gtest.h>
 

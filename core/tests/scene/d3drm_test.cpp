@@ -1,4 +1,4 @@
-#include "d3drm.h"
+#include "scene/d3drm.h"
 
 #include <gtest/gtest.h>
 

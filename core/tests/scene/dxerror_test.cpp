@@ -1,4 +1,4 @@
-#include "dxerror.h"
+#include "scene/dxerror.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "previewscene.h"
+#include "scene/previewscene.h"
 
 #include "d3drmfake.h"
 

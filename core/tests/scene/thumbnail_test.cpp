@@ -1,10 +1,10 @@
 // Thumbnails: a framed, transparent picture of a model, or the model's message; cancelled work;
 // several at once on other threads; the materials of a model in an archive.
-#include "thumbnail.h"
+#include "scene/thumbnail.h"
 
-#include "d3ddriver.h"
+#include "scene/d3ddriver.h"
 #include "game_files.h"
-#include "gob.h"
+#include "formats/gob.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // scripted. Install it with SetD3DPlatform(std::make_shared<TFakePlatform>(log)).
 #pragma once
 
-#include "d3drm.h"
+#include "scene/d3drm.h"
 
 #include <functional>
 #include <map>

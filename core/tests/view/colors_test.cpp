@@ -1,7 +1,7 @@
 // Colour roles go to the settings file in list order and come back from it at start-up.
-#include "colors.h"
-#include "platform.h"
-#include "profile.h"
+#include "view/colors.h"
+#include "base/platform.h"
+#include "formats/profile.h"
 #include "test_environment.h"
 #include "temp_dir.h"
 

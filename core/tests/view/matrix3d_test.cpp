@@ -1,4 +1,4 @@
-#include "matrix3d.h"
+#include "view/matrix3d.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "softcanvas.h"
+#include "view/softcanvas.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "viewcore.h"
+#include "view/viewcore.h"
 
-#include "colors.h"
-#include "softcanvas.h"
+#include "view/colors.h"
+#include "view/softcanvas.h"
 
 #include <gtest/gtest.h>
 
