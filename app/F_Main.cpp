@@ -1,6 +1,7 @@
 #include "F_Main.h"
 
 #include "F_Archive.h"
+#include "F_Check.h"
 #include "F_D3D.h"
 #include "F_Pref.h"
 #include "F_Progrs.h"
@@ -307,6 +308,9 @@ void TMainForm::createActions()
     mnuGameExportGltf->setStatusTip(tr("Write the current geometry set as a glTF 2.0 file"));
     // The start model is one empty mesh: nothing worth a file until a model is loaded.
     mnuGameExportGltf->setEnabled(false);
+    mnuGameCheck = item(mnuGame, tr("Chec&k for the Game..."), "mnuGameCheck");
+    mnuGameCheck->setStatusTip(tr("List what the game would refuse or mishandle in the model"));
+    mnuGameCheck->setEnabled(false);
 
     mnuEdit = addMenu(tr("&Edit"), 1, false);
     item(mnuEdit, tr("Cu&t"), "mnuEditCut", true, QKeySequence(Qt::CTRL | Qt::Key_X));
@@ -358,6 +362,7 @@ void TMainForm::createActions()
     on(mnuFileExit, &TMainForm::mnuFileExitClick);
     on(mnuGameOpenArchive, &TMainForm::mnuGameOpenArchiveClick);
     on(mnuGameExportGltf, &TMainForm::mnuGameExportGltfClick);
+    on(mnuGameCheck, &TMainForm::mnuGameCheckClick);
     on(Direct3DViewer1, &TMainForm::Direct3DViewer1Click);
     on(mnuViewStructure, &TMainForm::mnuViewStructureClick);
     on(polygon, &TMainForm::mnuCreatePolygonClick);
@@ -483,6 +488,7 @@ void TMainForm::OpenArchiveEntry(const std::shared_ptr<const TGobArchive>& archi
 void TMainForm::ShowLoadedModel()
 {
     mnuGameExportGltf->setEnabled(true);
+    mnuGameCheck->setEnabled(true);
     FMaterials.reset();
     CurrentGeoSetIndex = 0;
     CurrentMeshIndex = 0;
@@ -498,6 +504,20 @@ void TMainForm::mnuGameOpenArchiveClick()
     if (fileName.isEmpty())
         return;
     OpenArchiveFile(fileName);
+}
+
+void TMainForm::mnuGameCheckClick()
+{
+    std::optional<TFoundMaterials> found;
+    if (!FMaterials)
+        found = FindModelMaterials(CurrentModel->Materials, FModelLocation, FGame.Folder,
+                                   FGame.Colormap, true);
+    const TFoundMaterials& materials = FMaterials ? *FMaterials : *found;
+    const std::string& name =
+        FModelLocation.ArchiveName.empty() ? FModelLocation.FileName : FModelLocation.EntryName;
+    CheckForm(this)->ShowFindings(
+        MessageText(name.c_str()),
+        CheckModelForGame(*CurrentModel, *HierarchyNodes, FModelLocation, &materials.Materials));
 }
 
 void TMainForm::mnuGameExportGltfClick()

@@ -104,6 +104,7 @@ public:
     QAction* mnuGameClearFolder;
     QAction* mnuGameColormap;
     QAction* mnuGameExportGltf;
+    QAction* mnuGameCheck;
     QAction* Direct3DViewer1;
     QAction* mnuViewStructure;
     QAction* FrontView1;
@@ -124,6 +125,9 @@ public:
     // as the saved game folder and colormap find them. Deliberate: the saved switch that turns
     // the preview's textures off leaves the file's materials alone.
     void mnuGameExportGltfClick();
+    // Added: what the game would refuse or mishandle in the loaded model, in the check window,
+    // with its materials as the preview finds them (found now when the preview has not).
+    void mnuGameCheckClick();
     void mnuCreatePolygonClick() {}
     void mnuFilePrintClick() {}
     void Direct3DViewer1Click();

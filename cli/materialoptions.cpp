@@ -8,13 +8,7 @@
 
 void TMaterialOptions::Declare(TOptionParser& parser, bool textureSwitch)
 {
-    parser.Value("--game DIR",
-                 [this](const std::string& v)
-                 {
-                     FGame = v;
-                     FGameGiven = true;
-                     return true;
-                 });
+    DeclareGame(parser);
     parser.Value("--colormap NAME|FILE",
                  [this](const std::string& v)
                  {
@@ -24,6 +18,17 @@ void TMaterialOptions::Declare(TOptionParser& parser, bool textureSwitch)
                  });
     if (textureSwitch)
         parser.Flag("--no-textures", FNoTextures);
+}
+
+void TMaterialOptions::DeclareGame(TOptionParser& parser)
+{
+    parser.Value("--game DIR",
+                 [this](const std::string& v)
+                 {
+                     FGame = v;
+                     FGameGiven = true;
+                     return true;
+                 });
 }
 
 TGameSettings TMaterialOptions::Settings() const
@@ -42,10 +47,9 @@ TModelLooks TMaterialOptions::Load(const T3DO& model, std::optional<int> geoSet,
     if (FNoTextures)
         return {};
     const TGameSettings settings = Settings();
-    TModelLooks found = FColormapGiven
-                            ? LoadModelLooks(model, geoSet, location, settings.Folder,
-                                             settings.Colormap)
-                            : LoadSavedModelLooks(model, geoSet, location, settings);
+    TModelLooks found =
+        FColormapGiven ? LoadModelLooks(model, geoSet, location, settings.Folder, settings.Colormap)
+                       : LoadSavedModelLooks(model, geoSet, location, settings);
     for (const std::string& warning : found.Warnings)
         PrintWarning(warning);
     return found;

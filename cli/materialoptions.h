@@ -16,6 +16,8 @@ class TMaterialOptions
 public:
     // --no-textures only where the command draws or exports.
     void Declare(TOptionParser& parser, bool textureSwitch = true);
+    // Only --game, where the colormap plays no part.
+    void DeclareGame(TOptionParser& parser);
 
     // The saved game settings with --game and --colormap put over them.
     TGameSettings Settings() const;

@@ -392,6 +392,7 @@ private:
         {
             const std::string_view name = FSplit.Field(2);
             CurrentMesh().Name = ShortName(name);
+            CurrentMesh().WrittenName = std::string(name);
             break;
         }
         case TKeyword::Radius:
@@ -581,7 +582,10 @@ private:
     {
         FSplit.SplitWithComma(line);
         T3DOFace f;
-        f.Material = static_cast<std::int16_t>(StrToInt(FSplit.Field(2)));
+        const std::int32_t material = StrToInt(FSplit.Field(2));
+        f.Material = static_cast<std::int16_t>(material);
+        if (f.Material != material)
+            f.Unfit |= kFaceUnfitMaterial;
         f.GeometryMode = static_cast<std::int16_t>(StrToInt(FSplit.Field(4)));
         f.LightingMode = static_cast<std::int16_t>(StrToInt(FSplit.Field(5)));
         f.TextureMode = static_cast<std::int16_t>(StrToInt(FSplit.Field(6)));
@@ -590,9 +594,13 @@ private:
         f.SetVertexCount(corners);
         for (int k = 0; k < corners; ++k)
         {
-            const auto vertex = static_cast<std::uint16_t>(StrToInt(FSplit.Field(9 + 2 * k)));
-            const auto tex = static_cast<std::uint16_t>(StrToInt(FSplit.Field(10 + 2 * k)));
-            f.SetCorner(k, vertex, tex);
+            const std::int32_t vertex = StrToInt(FSplit.Field(9 + 2 * k));
+            const std::int32_t tex = StrToInt(FSplit.Field(10 + 2 * k));
+            if (static_cast<std::uint32_t>(vertex) > 0xFFFF)
+                f.Unfit |= kFaceUnfitVertex;
+            if (static_cast<std::uint32_t>(tex) > 0xFFFF)
+                f.Unfit |= kFaceUnfitTexVertex;
+            f.SetCorner(k, static_cast<std::uint16_t>(vertex), static_cast<std::uint16_t>(tex));
         }
         f.Flags = LenientHex(FSplit.Field(3));
         SectionMesh().Faces.Add(std::move(f));
@@ -621,7 +629,9 @@ private:
         n.PivotX = StrToReal(FSplit.Field(15));
         n.PivotY = StrToReal(FSplit.Field(16));
         n.PivotZ = StrToReal(FSplit.Field(17));
-        n.Name = ShortName(FSplit.Field(18));
+        const std::string_view name = FSplit.Field(18);
+        n.Name = ShortName(name);
+        n.NameLength = static_cast<std::uint32_t>(name.size());
         FResult.Nodes->Add(std::move(n));
         FProgress.SetPosition(FNodeTotal - (FNodeTotal - k));
         Repaint();

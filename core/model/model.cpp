@@ -15,7 +15,7 @@ T3DOFace::T3DOFace(const T3DOFace& other)
     : Material(other.Material), GeometryMode(other.GeometryMode),
       LightingMode(other.LightingMode), TextureMode(other.TextureMode),
       ExtraLight(other.ExtraLight), NormalX(other.NormalX), NormalY(other.NormalY),
-      NormalZ(other.NormalZ), Flags(other.Flags)
+      NormalZ(other.NormalZ), Flags(other.Flags), Unfit(other.Unfit)
 {
     CopyFrom(other);
 }
@@ -34,7 +34,8 @@ T3DOFace::T3DOFace(T3DOFace&& other) noexcept
     : Material(other.Material), GeometryMode(other.GeometryMode),
       LightingMode(other.LightingMode), TextureMode(other.TextureMode),
       ExtraLight(other.ExtraLight), NormalX(other.NormalX), NormalY(other.NormalY),
-      NormalZ(other.NormalZ), Flags(other.Flags), FVertexCount(other.FVertexCount)
+      NormalZ(other.NormalZ), Flags(other.Flags), Unfit(other.Unfit),
+      FVertexCount(other.FVertexCount)
 {
     std::memcpy(FInline, other.FInline, sizeof(FInline));
     other.FVertexCount = 0;
@@ -54,6 +55,7 @@ T3DOFace& T3DOFace::operator=(T3DOFace&& other) noexcept
         NormalY = other.NormalY;
         NormalZ = other.NormalZ;
         Flags = other.Flags;
+        Unfit = other.Unfit;
         FVertexCount = other.FVertexCount;
         std::memcpy(FInline, other.FInline, sizeof(FInline));
         other.FVertexCount = 0;

@@ -88,6 +88,9 @@ public:
     double NormalX = 0, NormalY = 0, NormalZ = 0;
     // Added: the face line's type field (0x1 double-sided, 0x2 translucent, ...).
     std::uint32_t Flags = 0;
+    // Added: which numbers of the face line did not fit the 16 bits kept above (kFaceUnfit...).
+    // The game reads them whole, so such a number points somewhere the kept one does not.
+    std::uint8_t Unfit = 0;
 
     T3DOFace() = default;
     T3DOFace(const T3DOFace& other);
@@ -121,6 +124,10 @@ private:
     };
 };
 
+inline constexpr std::uint8_t kFaceUnfitMaterial = 0x1;
+inline constexpr std::uint8_t kFaceUnfitVertex = 0x2;    // a corner's vertex index
+inline constexpr std::uint8_t kFaceUnfitTexVertex = 0x4; // a corner's texture-vertex index
+
 using TVertexList = TObjectList<T3DOVertex>;
 using TTexVertexList = TObjectList<TTEXVertex>;
 using TFaceList = TObjectList<T3DOFace>;
@@ -132,6 +139,8 @@ struct T3DONode
     std::int32_t ChildIndex = 0;
     std::int32_t SiblingIndex = 0;
     std::int32_t ChildCount = 0;
+    // Added: the length of the name as written, before the cut to kMaxNameLength.
+    std::uint32_t NameLength = 0;
     double X = 0, Y = 0, Z = 0;
     double RotationA = 0, RotationB = 0, RotationC = 0;
     double PivotX = 0, PivotY = 0, PivotZ = 0;
@@ -154,6 +163,8 @@ class T3DOMesh
 {
 public:
     std::string Name;
+    // Added: the name as written, before the cut to kMaxNameLength.
+    std::string WrittenName;
     double Radius = 0;
     std::int16_t GeometryMode = 0, LightingMode = 0, TextureMode = 0;
     TVertexList Vertices;
