@@ -2,8 +2,8 @@
 """Prints one table from the Google Benchmark JSON files that scripts/bench.sh writes.
 
 usage: report.py DIR   (DIR holds loader.json, xexport.json, gltfexport.json, xreader.json,
-                        view.json, render.json, materials.json, preview.json, gob.json and
-                        browser.json; a missing file leaves its rows empty)
+                        view.json, render.json, materials.json, preview.json, gob.json,
+                        browser.json and gamecheck.json; a missing file leaves its rows empty)
 """
 import json
 import os
@@ -17,7 +17,7 @@ SIZES = (1, 10, 100)
 def load(directory):
     runs = {}
     for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "materials",
-                 "preview", "gob", "browser"):
+                 "preview", "gob", "browser", "gamecheck"):
         path = os.path.join(directory, name + ".json")
         if not os.path.exists(path):
             continue
@@ -185,6 +185,15 @@ def main():
              if b else "")
     row(f"  longest gap between paints meanwhile (ms){shown}",
         b["longest_paint_gap_ms"] if b else None, 1)
+
+    check_big = get(f"BM_CheckModel/{BIG}")
+    v = ms(check_big)
+    row(f"Game check, {BIG} MB model loaded, 17 materials found (ms)", v, 1,
+        cpu=ms(check_big, "cpu_time") if check_big else None)
+    r = seconds(check_big) / seconds(load_big) if check_big and load_big else None
+    rc = (seconds(check_big, "cpu_time") / seconds(load_big, "cpu_time")
+          if check_big and load_big else None)
+    row("  check time / load time", r, 3, "< 0.5", r is not None and r < 0.5, rc)
 
     head = ("Measure", "Wall clock", "By CPU time", "Target", "")
     widths = [max(len(r[i]) for r in rows + [head]) for i in range(5)]
