@@ -192,15 +192,16 @@ private:
     {
         const auto add = [&](const char* code, std::string message)
         { AddAtMesh(fsError, code, std::move(message), g, m).Face = f; };
-        const std::string place = meshPlace + ", face " + Number(f);
+        // Most faces are fine: their place is written only for a finding.
+        const auto place = [&] { return meshPlace + ", face " + Number(f); };
         const int corners = face.VertexCount();
         if (corners == 0 || corners > kGameFaceCorners)
-            add("face-corners", FormatText(kCheckFaceCorners, {place, Number(corners)}));
+            add("face-corners", FormatText(kCheckFaceCorners, {place(), Number(corners)}));
 
         const auto materials = static_cast<long long>(FModel.Materials.size());
         if ((face.Unfit & kFaceUnfitMaterial) || face.Material < -1 || face.Material >= materials)
             add("material-index", FormatText(kCheckMaterialIndex,
-                                             {place,
+                                             {place(),
                                               (face.Unfit & kFaceUnfitMaterial)
                                                   ? std::string("a material number outside 16 bits")
                                                   : "material " + Number(face.Material),
@@ -215,7 +216,7 @@ private:
                               : "a texture vertex number outside 0 to 65535";
             for (int k = 0; k < corners; ++k)
             {
-                const int index = vertex ? face.VertexIndex(k) : face.TexVertexIndex(k);
+                const int index = vertex ? face.VertexIndexAt(k) : face.TexVertexIndex(k);
                 if (index >= count)
                     return (vertex ? "vertex " : "texture vertex ") + Number(index) + " (corner " +
                            Number(k) + ")";
@@ -223,11 +224,11 @@ private:
             return {};
         };
         if (const std::string which = beyond(true, vertices); !which.empty())
-            add("vertex-index", FormatText(kCheckVertexIndex, {place, which, Number(vertices)}));
+            add("vertex-index", FormatText(kCheckVertexIndex, {place(), which, Number(vertices)}));
         if (!ColourMaterial(face))
             if (const std::string which = beyond(false, texVertices); !which.empty())
                 add("texture-vertex-index",
-                    FormatText(kCheckTexVertexIndex, {place, which, Number(texVertices)}));
+                    FormatText(kCheckTexVertexIndex, {place(), which, Number(texVertices)}));
     }
 
     void CheckNodes()
