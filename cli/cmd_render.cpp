@@ -203,7 +203,7 @@ private:
             if (!FModel.Archive)
                 return FInput;
             WriteFileReplacing(temporary.Name(),
-                               [this](const TXSink& sink) { sink(ReadModelEntry(FModel)); });
+                               [this](const TByteSink& sink) { sink(ReadModelEntry(FModel)); });
             return temporary.Name();
         }
         TSilentProgress progress;

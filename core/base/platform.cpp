@@ -1,6 +1,8 @@
 // What differs between the systems we build for.
 #include "base/platform.h"
 
+#include "base/errors.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -543,4 +545,22 @@ void TReplacingFile::Fail(int error)
     FOnError(error);
     // The handler must throw; carrying on would write to a file that is not there.
     std::terminate();
+}
+
+namespace
+{
+[[noreturn]] void ThrowIOError(int error)
+{
+    std::string text(kIOErrorFormat);
+    text.replace(text.find("%d"), 2, std::to_string(error));
+    throw EInOutError(text);
+}
+} // namespace
+
+void WriteFileReplacing(const std::string& fileName,
+                        const std::function<void(const TByteSink& sink)>& produce)
+{
+    TReplacingFile file(fileName, ThrowIOError);
+    produce([&file](std::string_view bytes) { file.Write(bytes); });
+    file.Commit();
 }

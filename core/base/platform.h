@@ -63,6 +63,17 @@ void DisableFloatingPointTraps();
 // Standard output and error pass every byte unchanged (Windows would turn LF into CR LF).
 void SetBinaryStandardOutput();
 
+// Receives a file's bytes in pieces, in order.
+using TByteSink = std::function<void(std::string_view bytes)>;
+
+inline constexpr const char* kIOErrorFormat = "I/O error %d";
+
+// Writes to FileName what `produce` hands its sink through a TReplacingFile, so the file is
+// complete or not there at all. Throws EInOutError("I/O error N", N the system error code) when
+// the file cannot be created, written, closed or renamed, and whatever `produce` throws.
+void WriteFileReplacing(const std::string& fileName,
+                        const std::function<void(const TByteSink& sink)>& produce);
+
 // Receives the system's error number (an errno value, the same number on every system for the
 // same cause) when a step of TReplacingFile fails, and throws the caller's exception.
 using TFileErrorHandler = std::function<void(int error)>;

@@ -141,7 +141,7 @@ public:
     {
     }
 
-    void Write(TGltfContainer container, const TXSink& sink)
+    void Write(TGltfContainer container, const TByteSink& sink)
     {
         CheckNodes();
         PrepareMaterials();
@@ -713,7 +713,7 @@ private:
 
     // ---- Containers
 
-    void WriteGlb(const TXSink& sink)
+    void WriteGlb(const TByteSink& sink)
     {
         std::string text = Dump();
         text.resize((text.size() + 3) / 4 * 4, ' ');
@@ -744,7 +744,7 @@ private:
         }
     }
 
-    void WriteText(const TXSink& sink) { sink(Dump()); }
+    void WriteText(const TByteSink& sink) { sink(Dump()); }
 
     // Names went in as UTF-8 (Latin1ToUtf8), so dumping cannot meet a byte it must refuse.
     std::string Dump() const { return FJson.dump(); }
@@ -790,7 +790,7 @@ std::optional<TGltfContainer> GltfContainerForName(std::string_view fileName)
 
 void WriteGltf(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                const std::vector<TMaterialLook>& materials, TGltfContainer container,
-               const TXSink& sink, std::vector<std::string>* warnings)
+               const TByteSink& sink, std::vector<std::string>* warnings)
 {
     TGltfWriter writer(model, nodes, geoSetIndex, materials, warnings);
     writer.Write(container, sink);
@@ -812,6 +812,6 @@ void WriteGltfFile(const std::string& fileName, const T3DO& model, const TNodeLi
                    TGltfContainer container, std::vector<std::string>* warnings)
 {
     WriteFileReplacing(
-        fileName, [&](const TXSink& sink)
+        fileName, [&](const TByteSink& sink)
         { WriteGltf(model, nodes, geoSetIndex, materials, container, sink, warnings); });
 }

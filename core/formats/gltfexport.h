@@ -2,9 +2,9 @@
 // everything embedded, keeping the hierarchy, pivots, materials and textures.
 #pragma once
 
+#include "base/platform.h"
 #include "game/materiallook.h"
 #include "model/model.h"
-#include "formats/xexport.h"
 
 #include <cstdint>
 #include <optional>
@@ -67,12 +67,13 @@ std::optional<TGltfContainer> GltfContainerForName(std::string_view fileName);
 // nothing reaches the sink then. Warnings go to `warnings` when given.
 void WriteGltf(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                const std::vector<TMaterialLook>& materials, TGltfContainer container,
-               const TXSink& sink, std::vector<std::string>* warnings = nullptr);
+               const TByteSink& sink, std::vector<std::string>* warnings = nullptr);
 std::string GltfBytes(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                       const std::vector<TMaterialLook>& materials, TGltfContainer container,
                       std::vector<std::string>* warnings = nullptr);
 
-// Writes the file as WriteXFile does: complete or not at all. Also throws its EInOutError.
+// Writes the file through WriteFileReplacing (platform.h): complete or not at all. Also throws its
+// EInOutError.
 void WriteGltfFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
                    int geoSetIndex, const std::vector<TMaterialLook>& materials,
                    TGltfContainer container, std::vector<std::string>* warnings = nullptr);

@@ -225,7 +225,7 @@ const char* const kMaterialList[] = {
 class TXOutput
 {
 public:
-    explicit TXOutput(const TXSink& sink) : FSink(sink) { FBuffer.resize(kChunk + kRoom); }
+    explicit TXOutput(const TByteSink& sink) : FSink(sink) { FBuffer.resize(kChunk + kRoom); }
 
     // Room for n more characters; n must not exceed kRoom.
     char* Reserve(std::size_t n)
@@ -268,7 +268,7 @@ public:
 
 private:
     static constexpr std::size_t kChunk = 1 << 16;
-    const TXSink& FSink;
+    const TByteSink& FSink;
     std::vector<char> FBuffer;
     std::size_t FLength = 0;
 };
@@ -388,7 +388,7 @@ void WriteAll(TXOutput& out, const T3DO& model, const TNodeList& nodes, int geoS
 }
 } // namespace
 
-void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TXSink& sink)
+void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TByteSink& sink)
 {
     TXOutput out(sink);
     WriteAll(out, model, nodes, geoSetIndex);
@@ -411,29 +411,11 @@ std::string XText(const T3DO& model, const TNodeList& nodes, int geoSetIndex)
 // ---------------------------------------------------------------------------------------------
 // Files
 
-namespace
-{
-[[noreturn]] void ThrowIOError(int error)
-{
-    std::string text(kIOErrorFormat);
-    text.replace(text.find("%d"), 2, std::to_string(error));
-    throw EInOutError(text);
-}
-} // namespace
-
-void WriteFileReplacing(const std::string& fileName,
-                        const std::function<void(const TXSink& sink)>& produce)
-{
-    TReplacingFile file(fileName, ThrowIOError);
-    produce([&file](std::string_view text) { file.Write(text); });
-    file.Commit();
-}
-
 void WriteXFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
                 int geoSetIndex)
 {
     WriteFileReplacing(fileName,
-                       [&](const TXSink& sink) { WriteX(model, nodes, geoSetIndex, sink); });
+                       [&](const TByteSink& sink) { WriteX(model, nodes, geoSetIndex, sink); });
 }
 
 void WriteXFile(const std::string& fileName)

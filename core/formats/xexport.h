@@ -2,15 +2,14 @@
 // the file that the preview is written to and loaded from.
 #pragma once
 
+#include "base/platform.h"
 #include "model/model.h"
 
-#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
 
 inline constexpr const char* kPreviewFileTitle = "TEMP$$$$.X";
-inline constexpr const char* kIOErrorFormat = "I/O error %d";
 
 // The longest text FormatXReal can produce: sign, 309 integer digits, point, six decimals.
 inline constexpr std::size_t kMaxXRealLength = 1 + 309 + 1 + 6;
@@ -23,32 +22,23 @@ inline constexpr std::size_t kMaxXRealLength = 1 + 309 + 1 + 6;
 char* FormatXReal(char* out, double value);
 std::string FormatXReal(double value);
 
-// Receives the .X text in pieces, in order.
-using TXSink = std::function<void(std::string_view text)>;
-
 // Writes geoset `geoSetIndex` of `model`, each mesh placed by its chain in `nodes` and scaled
 // by 1 / model radius (by 1 when the radius is 0), as one .X mesh. Throws EListError for a
 // geoset or node index outside its list and EModelError(kParentChainCycle) for a cyclic
 // parent chain; the sink may then have received part of the text.
-void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TXSink& sink);
+void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TByteSink& sink);
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, std::ostream& out);
 std::string XText(const T3DO& model, const TNodeList& nodes, int geoSetIndex);
 
-// Writes the .X text to FileName, replacing any file of that name (TReplacingFile: the text
-// goes to a new file beside it that takes the name only once complete, so a failed write leaves
+// Writes the .X text to FileName through WriteFileReplacing (platform.h): a failed write leaves
 // no partial file and the previous file untouched; an existing device or pipe is written in
-// place; a symbolic link keeps pointing to the written file).
-// Throws EInOutError("I/O error N", N the system error code) when the file cannot be created,
-// written, closed or renamed, and the errors of WriteX.
+// place; a symbolic link keeps pointing to the written file. Throws EInOutError("I/O error N",
+// N the system error code) when the file cannot be created, written, closed or renamed, and the
+// errors of WriteX.
 void WriteXFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
                 int geoSetIndex);
 // The same for geoset CurrentGeoSetIndex of CurrentModel placed by HierarchyNodes.
 void WriteXFile(const std::string& fileName);
-
-// Writes to FileName what `produce` hands its sink, the way WriteXFile writes its text (same
-// temporary file, rename and errors). Shared by the other file writers.
-void WriteFileReplacing(const std::string& fileName,
-                        const std::function<void(const TXSink& sink)>& produce);
 
 // The running program's directory followed by "TEMP$$$$.X". Where that directory cannot be
 // written (an installed program), the per-user cache folder (UserFolder, created here when
