@@ -30,11 +30,7 @@ constexpr int kUnsignedInt = 5125;
 constexpr int kNearest = 9728;
 constexpr int kRepeat = 10497;
 constexpr const char* kUnlit = "KHR_materials_unlit";
-constexpr double kTranslucentAlpha = 90.0 / 255.0;
 constexpr double kPi = 3.14159265358979323846;
-
-constexpr std::uint32_t kFlagDoubleSided = 0x1;
-constexpr std::uint32_t kFlagTranslucent = 0x2;
 
 [[noreturn]] void Fail(const char* format, std::string_view name)
 {
@@ -239,10 +235,7 @@ private:
         {
             const TMaterialLook& m = FMaterials[i];
             FKinds[i] = m.Kind;
-            if (m.Kind == TMaterialKind::Texture &&
-                (m.Width <= 0 || m.Height <= 0 ||
-                 m.Texels.size() !=
-                     static_cast<std::uint64_t>(m.Width) * static_cast<std::uint64_t>(m.Height)))
+            if (m.Kind == TMaterialKind::Texture && !UsableTexture(m))
             {
                 Warn(kGltfBadTextureFormat, FModel.Materials[i]);
                 FKinds[i] = TMaterialKind::Missing;
@@ -278,8 +271,8 @@ private:
                 }
                 else if (f.Material >= 0 && f.VertexCount() >= 3)
                 {
-                    const TVariant v{f.Material, (f.Flags & kFlagDoubleSided) != 0,
-                                     (f.Flags & kFlagTranslucent) != 0,
+                    const TVariant v{f.Material, (f.Flags & kModelFaceDoubleSided) != 0,
+                                     (f.Flags & kModelFaceTranslucent) != 0,
                                      std::min(mesh.LightingMode, f.LightingMode) == 0};
                     if (last >= 0 && plan.Primitives[static_cast<std::size_t>(last)].Variant == v)
                         target = last;
@@ -488,7 +481,7 @@ private:
         FVariants.push_back(v);
         const auto index = static_cast<std::size_t>(v.Material);
         const TMaterialKind kind = FKinds[index];
-        const double alpha = v.Translucent ? kTranslucentAlpha : 1.0;
+        const double alpha = v.Translucent ? kTranslucentAlpha / 255.0 : 1.0;
         json pbr;
         if (kind == TMaterialKind::Colour)
         {

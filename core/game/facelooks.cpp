@@ -1,23 +1,17 @@
 // The looks of a geometry set's faces from the model's materials.
 #include "game/facelooks.h"
 
+#include "base/U_String.h"
+
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
-#include <string_view>
 
 namespace
 {
 constexpr std::uint32_t kMagenta = 0xFFFF00FFu;
 constexpr std::uint32_t kBlack = 0xFF000000u;
 constexpr int kPlaceholderSquare = 8;
-
-std::string Format(const char* pattern, std::string_view name)
-{
-    std::string text(pattern);
-    text.replace(text.find("%s"), 2, name);
-    return text;
-}
 
 std::shared_ptr<const TRenderTexture> Placeholder()
 {
@@ -29,13 +23,6 @@ std::shared_ptr<const TRenderTexture> Placeholder()
             texture->Texels[static_cast<std::size_t>(y * kPlaceholderSide + x)] =
                 (x / kPlaceholderSquare + y / kPlaceholderSquare) % 2 == 0 ? kMagenta : kBlack;
     return texture;
-}
-
-bool UsableTexture(const TMaterialLook& look)
-{
-    return look.Kind == TMaterialKind::Texture && look.Width > 0 && look.Height > 0 &&
-           look.Texels.size() ==
-               static_cast<std::size_t>(look.Width) * static_cast<std::size_t>(look.Height);
 }
 
 void PushColour(std::vector<float>& colours, std::uint32_t argb)
@@ -118,7 +105,7 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
     auto warn = [&](const char* format, const std::string& name)
     {
         if (warnings)
-            warnings->push_back(Format(format, name));
+            warnings->push_back(FormatText(format, {name}));
     };
     for (const T3DOMesh& mesh : meshes)
     {

@@ -23,10 +23,6 @@ inline constexpr const char* kFaceTexVertexBeyondList =
 // The texture a face of a missing material shows: magenta and black squares of 8 texels.
 inline constexpr int kPlaceholderSide = 64;
 
-// The face flags of a model (the face line's type field) that drawing uses.
-inline constexpr std::uint32_t kModelFaceDoubleSided = 0x1;
-inline constexpr std::uint32_t kModelFaceTranslucent = 0x2;
-
 // The looks of geoset `geoSet`: its meshes' faces in order, each face's corners reversed, as
 // the .X writer writes them. `materials[i]` describes model.Materials[i]; entries past its end
 // are missing. Per face, with g = the lower of the mesh's and the face's geometry mode:

@@ -23,3 +23,11 @@ struct TMaterialLook
     std::vector<std::uint32_t> Texels;
     bool CutOut = false; // some texels are transparent (alpha 0)
 };
+
+// A texture look whose texels fill its size: one drawing and export can use.
+inline bool UsableTexture(const TMaterialLook& look)
+{
+    return look.Kind == TMaterialKind::Texture && look.Width > 0 && look.Height > 0 &&
+           look.Texels.size() ==
+               static_cast<std::uint64_t>(look.Width) * static_cast<std::uint64_t>(look.Height);
+}

@@ -77,6 +77,12 @@ struct TTEXVertex
     double U = 0, V = 0;
 };
 
+// Added: the bits of a face's type field (T3DOFace::Flags) that drawing and export use, and how
+// opaque the game draws a translucent face, of 255.
+inline constexpr std::uint32_t kModelFaceDoubleSided = 0x1;
+inline constexpr std::uint32_t kModelFaceTranslucent = 0x2;
+inline constexpr std::uint32_t kTranslucentAlpha = 90;
+
 // One polygon. Corners are stored compactly: up to four inline, more on the heap, at most
 // 256 in all. VertexIndex(k) and TexVertexIndex(k) throw EListError for k >= VertexCount.
 class T3DOFace

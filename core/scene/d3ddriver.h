@@ -4,6 +4,7 @@
 // the layer (d3drm.h) flattens its scene into a TRenderView for them.
 #pragma once
 
+#include "model/model.h"
 #include "scene/d3dtypes.h"
 
 #include <array>
@@ -20,12 +21,12 @@ struct TRenderTexture
     std::vector<std::uint32_t> Texels;
 };
 
-// Added: what a face is beyond its place and flat colour (TFaceLooks::FaceFlags).
-inline constexpr std::uint8_t kFaceDoubleSided = 0x1; // drawn seen from either side
-inline constexpr std::uint8_t kFaceTranslucent = 0x2; // blended at kTranslucentAlpha / 255
-inline constexpr std::uint8_t kFaceFullBright = 0x4;  // lights play no part
-inline constexpr std::uint8_t kFaceHidden = 0x8;      // not drawn
-inline constexpr std::uint32_t kTranslucentAlpha = 90;
+// Added: what a face is beyond its place and flat colour (TFaceLooks::FaceFlags). The first two
+// are the model's own bits of a face's type field.
+inline constexpr std::uint8_t kFaceDoubleSided = kModelFaceDoubleSided; // seen from either side
+inline constexpr std::uint8_t kFaceTranslucent = kModelFaceTranslucent; // at kTranslucentAlpha
+inline constexpr std::uint8_t kFaceFullBright = 0x4; // lights play no part
+inline constexpr std::uint8_t kFaceHidden = 0x8;     // not drawn
 
 // Added: how each face of a mesh looks, as the game draws it. Empty: every face in its flat
 // colour, lit and culled as the design draws it.
