@@ -532,11 +532,12 @@ void TMainForm::mnuGameExportGltfClick()
         fileName += ".glb";
         container = TGltfContainer::Binary;
     }
-    const TModelLooks looks = LoadSavedModelLooks(*CurrentModel, std::nullopt, FModelLocation,
-                                                  ReadGameSettings(SettingsFileName()));
-    std::vector<std::string> warnings = looks.Warnings;
+    const TGameSettings saved = ReadGameSettings(SettingsFileName());
+    const TModelLooks looks = LoadModelLooks(*CurrentModel, std::nullopt, FModelLocation,
+                                             saved.Folder, saved.Colormap, true);
+    std::vector<std::string> warnings = looks.Warnings();
     WriteGltfFile(fileName, *CurrentModel, *HierarchyNodes, CurrentGeoSetIndex,
-                  looks.Materials.Looks, *container, &warnings);
+                  looks.Found.Materials.Looks, *container, &warnings);
     if (warnings.empty())
         return;
     QString text = QString::fromLatin1(kExportWarnings);

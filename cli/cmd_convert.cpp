@@ -44,7 +44,7 @@ public:
         // The looks of the materials do not depend on the geoset; the faces' are the writer's.
         const TModelLooks looks = FMaterials.Load(*loaded.Model, std::nullopt, location);
         std::vector<std::string> warnings;
-        WriteGltfFile(FOutput, *loaded.Model, *loaded.Nodes, FGeoSet, looks.Materials.Looks,
+        WriteGltfFile(FOutput, *loaded.Model, *loaded.Nodes, FGeoSet, looks.Found.Materials.Looks,
                       *container, &warnings);
         for (const std::string& warning : warnings)
             PrintWarning(warning);

@@ -15,7 +15,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -39,14 +38,9 @@ json MaterialJson(std::size_t index, const TMaterialLook& look, const TMaterialS
     j["name"] = Latin1ToUtf8(look.Name);
     j["found"] =
         source.Origin ? PlaceJson(*source.Origin, source.Origin->Kind != mkArchive) : json(nullptr);
-    // The model's folder stands for several game folders, so a place can come up twice.
     json lookedIn = json::array();
-    for (const TAssetOrigin& place : source.LookedIn)
-    {
-        json shown = PlaceJson(place, false);
-        if (std::find(lookedIn.begin(), lookedIn.end(), shown) == lookedIn.end())
-            lookedIn.push_back(std::move(shown));
-    }
+    for (const TAssetOrigin& place : PlacesLookedIn(source))
+        lookedIn.push_back(PlaceJson(place, false));
     j["looked_in"] = std::move(lookedIn);
     const bool usable = look.Kind != TMaterialKind::Missing;
     j["kind"] = look.Kind == TMaterialKind::Texture  ? json("texture")

@@ -47,10 +47,9 @@ TModelLooks TMaterialOptions::Load(const T3DO& model, std::optional<int> geoSet,
     if (FNoTextures)
         return {};
     const TGameSettings settings = Settings();
-    TModelLooks found =
-        FColormapGiven ? LoadModelLooks(model, geoSet, location, settings.Folder, settings.Colormap)
-                       : LoadSavedModelLooks(model, geoSet, location, settings);
-    for (const std::string& warning : found.Warnings)
+    TModelLooks found = LoadModelLooks(model, geoSet, location, settings.Folder,
+                                       settings.Colormap, !FColormapGiven);
+    for (const std::string& warning : found.Warnings())
         PrintWarning(warning);
     return found;
 }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <stdexcept>
 
 namespace
 {
@@ -187,45 +186,27 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
     return looks;
 }
 
+std::vector<std::string> TModelLooks::Warnings() const
+{
+    std::vector<std::string> warnings = Found.Warnings;
+    const std::vector<std::string> missing = Found.Materials.Warnings();
+    warnings.insert(warnings.end(), missing.begin(), missing.end());
+    warnings.insert(warnings.end(), FaceWarnings.begin(), FaceWarnings.end());
+    return warnings;
+}
+
 TModelLooks LoadModelLooks(const T3DO& model, std::optional<int> geoSet,
                            const TModelLocation& location, const std::string& gameFolder,
-                           const std::string& colormap)
+                           const std::string& colormap, bool saved)
 {
     if (geoSet)
-        model.Get(*geoSet); // a geoset outside the model fails before any file is read
+        model.Get(*geoSet);
     TModelLooks result;
     if (model.Materials.empty())
         return result; // nothing to find, and no colormap to warn about
-    const TAssetSource source = ModelAssetSource(location, gameFolder);
-    result.Warnings = source.Warnings();
-    TModelColormap loaded = LoadModelColormap(source, colormap);
-    result.ColormapOrigin = loaded.Origin;
-    result.Warnings.insert(result.Warnings.end(), loaded.Warnings.begin(), loaded.Warnings.end());
-    result.Materials = ResolveModelMaterials(model.Materials, source, loaded.Colormap);
-    const std::vector<std::string> missing = result.Materials.Warnings();
-    result.Warnings.insert(result.Warnings.end(), missing.begin(), missing.end());
+    result.Found = FindModelMaterials(model.Materials, location, gameFolder, colormap, saved);
     if (geoSet)
-        result.Faces = BuildFaceLooks(model, *geoSet, result.Materials.Looks, &result.Warnings);
-    return result;
-}
-
-TModelLooks LoadSavedModelLooks(const T3DO& model, std::optional<int> geoSet,
-                                const TModelLocation& location, const TGameSettings& saved)
-{
-    if (saved.Colormap.empty())
-        return LoadModelLooks(model, geoSet, location, saved.Folder, {});
-    if (geoSet)
-        model.Get(*geoSet); // not taken for a colormap problem
-    std::string reason;
-    try
-    {
-        return LoadModelLooks(model, geoSet, location, saved.Folder, saved.Colormap);
-    }
-    catch (const std::runtime_error& e)
-    {
-        reason = e.what();
-    }
-    TModelLooks result = LoadModelLooks(model, geoSet, location, saved.Folder, {});
-    result.Warnings.insert(result.Warnings.begin(), reason);
+        result.Faces =
+            BuildFaceLooks(model, *geoSet, result.Found.Materials.Looks, &result.FaceWarnings);
     return result;
 }

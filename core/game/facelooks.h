@@ -5,9 +5,9 @@
 
 #include "game/assets.h"
 #include "scene/d3ddriver.h"
-#include "game/gamesettings.h"
 #include "game/materiallook.h"
 #include "model/model.h"
+#include "game/materialreport.h"
 #include "game/modelmaterials.h"
 
 #include <optional>
@@ -40,28 +40,24 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
                           const std::vector<TMaterialLook>& materials,
                           std::vector<std::string>* warnings = nullptr);
 
-// A model's materials found and decoded, and the looks they give one of its geometry sets.
+// A model's materials as found for the user, and the looks they give one of its geometry sets.
 struct TModelLooks
 {
-    TFaceLooks Faces;           // empty when no material is usable: drawn as the design draws
-    TModelMaterials Materials;  // per material of the model: its look and where it came from
-    std::string ColormapOrigin; // where the colormap came from; empty for the grey ramp
-    // For the user, in this order: the asset source's (game folder, archives), the colormap's,
-    // one per missing or unusable material, the faces'.
-    std::vector<std::string> Warnings;
+    TFoundMaterials Found;
+    TFaceLooks Faces; // empty when no material is usable: drawn as the design draws it
+    std::vector<std::string> FaceWarnings;
+
+    // For the user, in this order: Found's (asset source, colormap), one per missing or unusable
+    // material, the faces'.
+    std::vector<std::string> Warnings() const;
 };
 
-// Finds the model's materials through ModelAssetSource(location, gameFolder), decodes them with
-// LoadModelColormap(source, colormap) (empty: the default) and builds the looks of `geoSet`;
-// without a geoset only the materials (no faces, none of the faces' warnings), as export needs.
-// A model without materials looks for nothing. Throws as LoadModelColormap does for a chosen
-// colormap that cannot be used, EListError for a geoset outside the model; nothing in the game's
-// files makes it throw otherwise.
+// FindModelMaterials for the model's material list, then BuildFaceLooks of `geoSet`; without a
+// geoset only the materials (no faces, none of the faces' warnings), as export needs. A model
+// without materials looks for nothing. A geoset outside the model throws EListError before any
+// file is read; a chosen colormap that cannot be used throws as LoadModelColormap does, a `saved`
+// one gives way to the default (FindModelMaterials); nothing in the game's files makes it throw
+// otherwise.
 TModelLooks LoadModelLooks(const T3DO& model, std::optional<int> geoSet,
                            const TModelLocation& location, const std::string& gameFolder,
-                           const std::string& colormap);
-// Added: LoadModelLooks with the game folder and colormap the program saved. Deliberate: a saved
-// colormap was chosen for other models and may not be seen from this one, so one that cannot be
-// used gives way to the default, its message the first warning (a chosen one never does).
-TModelLooks LoadSavedModelLooks(const T3DO& model, std::optional<int> geoSet,
-                                const TModelLocation& location, const TGameSettings& saved);
+                           const std::string& colormap, bool saved = false);

@@ -36,6 +36,21 @@ TFoundMaterials FindModelMaterials(const std::vector<std::string>& names,
     return found;
 }
 
+std::vector<TAssetOrigin> PlacesLookedIn(const TMaterialSource& source)
+{
+    std::vector<TAssetOrigin> places;
+    std::vector<std::string> shown;
+    for (const TAssetOrigin& place : source.LookedIn)
+    {
+        std::string file = DescribeOrigin(place);
+        if (std::find(shown.begin(), shown.end(), file) != shown.end())
+            continue;
+        shown.push_back(std::move(file));
+        places.push_back(place);
+    }
+    return places;
+}
+
 std::string MaterialSummary(const TFoundMaterials& found, const std::vector<std::string>& more)
 {
     const TModelMaterials& materials = found.Materials;
@@ -61,16 +76,8 @@ std::string MaterialSummary(const TFoundMaterials& found, const std::vector<std:
         {
             missing.push_back(name);
             text += "\nMissing: " + name + ", looked in:";
-            // The model's folder stands for several game folders, so a place can come up twice.
-            std::vector<std::string> places;
-            for (const TAssetOrigin& place : source.LookedIn)
-            {
-                std::string shown = DescribeOrigin(place);
-                if (std::find(places.begin(), places.end(), shown) == places.end())
-                    places.push_back(std::move(shown));
-            }
-            for (const std::string& place : places)
-                text += "\n    " + place;
+            for (const TAssetOrigin& place : PlacesLookedIn(source))
+                text += "\n    " + DescribeOrigin(place);
         }
     }
     if (missing.size() > 1)

@@ -20,10 +20,14 @@ struct TFoundMaterials
 // The colormap (LoadModelColormap(source, colormap); empty: the default) and every material of
 // `names`, through ModelAssetSource(location, gameFolder). A chosen colormap that cannot be used
 // throws as LoadModelColormap does; a `saved` one instead gives way to the default, its message
-// in ColormapProblem and the first warning after the asset source's.
+// in ColormapProblem and the first of the colormap's warnings (after the asset source's).
 TFoundMaterials FindModelMaterials(const std::vector<std::string>& names,
                                    const TModelLocation& location, const std::string& gameFolder,
                                    const std::string& colormap, bool saved);
+
+// The places a missing material was looked in, each file once, in the order first looked in:
+// the model's folder stands for several game folders, so a file can come up more than once.
+std::vector<TAssetOrigin> PlacesLookedIn(const TMaterialSource& source);
 
 // In UTF-8, one item per line: "N of M materials found (colormap: ORIGIN)", each unusable one
 // with where it is and why, the first missing one with every place it was looked for, the other

@@ -161,9 +161,9 @@ TEST(FaceLooks, LoadModelLooksFindsDecodesAndWarns)
     location.FileName = Utf8FromPath(dir / "model.3do");
 
     TModelLooks found = LoadModelLooks(*m.Model, 0, location, {}, {});
-    EXPECT_EQ(found.Materials.UsableCount(), 1);
-    EXPECT_TRUE(found.ColormapOrigin.empty());
-    EXPECT_EQ(found.Warnings, (std::vector<std::string>{
+    EXPECT_EQ(found.Found.Materials.UsableCount(), 1);
+    EXPECT_TRUE(found.Found.ColormapOrigin.empty());
+    EXPECT_EQ(found.Warnings(), (std::vector<std::string>{
                                   "No colormap found (looked for misc/cmp/dflt.cmp): colours are "
                                   "shown as a grey ramp",
                                   "Material not found: c.mat"}));
@@ -173,28 +173,29 @@ TEST(FaceLooks, LoadModelLooksFindsDecodesAndWarns)
     fs::create_directories(dir / "misc" / "cmp");
     std::ofstream(dir / "misc" / "cmp" / "dflt.cmp", std::ios::binary) << Cmp();
     found = LoadModelLooks(*m.Model, 0, location, {}, {});
-    EXPECT_EQ(found.Warnings, (std::vector<std::string>{"Material not found: c.mat"}));
+    EXPECT_EQ(found.Warnings(), (std::vector<std::string>{"Material not found: c.mat"}));
     EXPECT_EQ(found.Faces.Textures[0]->Texels[3], 0xFF04FB1Cu);
     EXPECT_THROW(LoadModelLooks(*m.Model, 1, location, {}, {}), EListError);
 
     // Without a geoset, the materials alone: no faces, none of the faces' warnings.
     const TLoadedModel beyond = Parse(BindingModel("0", 4, "2: 5 0x0 4 3 0 0.0 3 0,0 1,0 2,0\n"));
-    EXPECT_EQ(LoadModelLooks(*beyond.Model, 0, location, {}, {}).Warnings.size(), 2u);
+    EXPECT_EQ(LoadModelLooks(*beyond.Model, 0, location, {}, {}).Warnings().size(), 2u);
     found = LoadModelLooks(*beyond.Model, std::nullopt, location, {}, {});
-    EXPECT_EQ(found.Warnings, (std::vector<std::string>{"Material not found: c.mat"}));
+    EXPECT_EQ(found.Warnings(), (std::vector<std::string>{"Material not found: c.mat"}));
     EXPECT_TRUE(found.Faces.Empty());
-    ASSERT_EQ(found.Materials.Looks.size(), 2u);
-    EXPECT_EQ(found.Materials.Looks[0].Texels[3], 0xFF04FB1Cu);
-    EXPECT_EQ(found.Materials.Looks[1].Kind, TMaterialKind::Missing);
+    ASSERT_EQ(found.Found.Materials.Looks.size(), 2u);
+    EXPECT_EQ(found.Found.Materials.Looks[0].Texels[3], 0xFF04FB1Cu);
+    EXPECT_EQ(found.Found.Materials.Looks[1].Kind, TMaterialKind::Missing);
 
-    // A saved colormap that cannot be used gives way to the default, its message first; a
-    // chosen one is an error.
-    TGameSettings saved;
-    saved.Colormap = "nowhere.cmp";
-    found = LoadSavedModelLooks(*m.Model, 0, location, saved);
-    EXPECT_EQ(found.Warnings, (std::vector<std::string>{"Colormap not found: nowhere.cmp",
-                                                        "Material not found: c.mat"}));
+    // A saved colormap that cannot be used gives way to the default, its message first among
+    // the colormap's; a chosen one is an error.
+    const std::string noGame = Utf8FromPath(dir / "nogame");
+    found = LoadModelLooks(*m.Model, 0, location, noGame, "nowhere.cmp", true);
+    EXPECT_EQ(found.Warnings(), (std::vector<std::string>{"Game folder not found: " + noGame,
+                                                          "Colormap not found: nowhere.cmp",
+                                                          "Material not found: c.mat"}));
+    EXPECT_EQ(found.Found.ColormapProblem, "Colormap not found: nowhere.cmp");
     EXPECT_EQ(found.Faces.Textures[0]->Texels[3], 0xFF04FB1Cu);
     EXPECT_THROW(LoadModelLooks(*m.Model, 0, location, {}, "nowhere.cmp"), EInOutError);
-    EXPECT_THROW(LoadSavedModelLooks(*m.Model, 1, location, saved), EListError);
+    EXPECT_THROW(LoadModelLooks(*m.Model, 1, location, {}, "nowhere.cmp", true), EListError);
 }

@@ -51,3 +51,17 @@ TEST(MaterialReport, SummaryNamesWhatIsMissingAndWhereItWasLookedFor)
     EXPECT_EQ(MaterialSummary(one, {}), "1 of 1 material found (colormap: none)");
     EXPECT_EQ(MaterialSummary(TFoundMaterials(), {"ignored"}), "");
 }
+
+// A model in ROOT/3do mounts ROOT and its own folder, which both hold ROOT/3do/mat/x.mat.
+TEST(MaterialReport, PlacesLookedInNameEachFileOnce)
+{
+    TMaterialSource source;
+    source.LookedIn = {Place(mkFolder, "r", "3do/mat/x.mat"), Place(mkFolder, "r", "mat/x.mat"),
+                       Place(mkModelFolder, "r/3do", "mat/x.mat"),
+                       Place(mkModelFolder, "r/3do", "x.mat"), Place(mkFolder, "r", "mat/x.mat")};
+    const std::vector<TAssetOrigin> places = PlacesLookedIn(source);
+    ASSERT_EQ(places.size(), 3u);
+    EXPECT_EQ(places[0].Path, "3do/mat/x.mat");
+    EXPECT_EQ(places[1].Path, "mat/x.mat");
+    EXPECT_EQ(places[2].Path, "x.mat");
+}
