@@ -30,13 +30,12 @@ TMaterialLook LookOf(const std::string& name, const TMaterial& material, const T
     TMaterialLook look;
     look.Name = name;
     look.Colour = CelColour(material, 0, colormap);
-    const TMatCel& cel = material.Cels().front();
-    if (!material.IsTextured() || !cel.Textured)
+    if (!material.IsTextured() || !material.Cels().front().Textured)
     {
         look.Kind = TMaterialKind::Colour;
         return look;
     }
-    TArgbImage image = DecodeTexture(material, cel.TextureIndex, colormap);
+    TArgbImage image = DecodeCel(material, 0, colormap);
     look.Kind = TMaterialKind::Texture;
     look.Width = image.Width;
     look.Height = image.Height;

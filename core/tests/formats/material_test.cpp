@@ -61,7 +61,8 @@ std::string Message(const std::string& bytes)
 // Offsets in TwoLevelMat.
 constexpr std::size_t kAtType = 8, kAtCels = 12, kAtTextures = 16, kAtMode = 20, kAtBpp = 24;
 constexpr std::size_t kAtCelType = 76, kAtColourIndex = 80, kAtTextureIndex = 112;
-constexpr std::size_t kAtWidth = 116, kAtHeight = 120, kAtTransparent = 124, kAtMips = 136;
+constexpr std::size_t kAtWidth = 116, kAtHeight = 120, kAtTransparent = 124, kAtColourKey = 132;
+constexpr std::size_t kAtMips = 136;
 } // namespace
 
 TEST(Material, ReadsAndDecodesAnEightBitTextureWithTwoLevels)
@@ -103,10 +104,11 @@ TEST(Material, ReadsAndDecodesAnEightBitTextureWithTwoLevels)
 
 TEST(Material, TransparentEightBitTextureCutsOutIndexZero)
 {
-    // Flag 2 is read as 1, with a warning.
+    // Flag 2 is read as 1, with a warning. Index 0 is the key whatever key the header names.
     for (const std::uint32_t flag : {1u, 2u})
     {
-        const TMaterial m(With32(TwoLevelMat(), kAtTransparent, flag));
+        const TMaterial m(With32(With32(TwoLevelMat(), kAtTransparent, flag), kAtColourKey, 7));
+        EXPECT_EQ(m.Textures()[0].ColourKey, 7u);
         EXPECT_TRUE(m.Textures()[0].Transparent);
         EXPECT_EQ(m.Warnings().size(), flag == 1 ? 0u : 1u);
         const TArgbImage image = DecodeTexture(m, 0, TestColormap());
@@ -134,6 +136,16 @@ TEST(Material, ReadsAColourMaterialWithTwoCels)
     EXPECT_EQ(cel1.Width, 1);
     EXPECT_EQ(cel1.Height, 1);
     EXPECT_EQ(cel1.Pixels, std::vector<std::uint32_t>{0xFFC83778});
+}
+
+// Cel 0 shows texture 1 and cel 1 texture 0: each cel its own, not the one of its position.
+TEST(Material, CelsShowTheTexturesTheyPointAt)
+{
+    const TMaterial m(MatHeader(2, 2, 2) + TextureCel(5, 1) + TextureCel(6, 0) +
+                      TextureHeader(1, 1, 0, 1) + "\x03" + TextureHeader(1, 1, 0, 1) + "\x09");
+    const TColormap cmp = TestColormap();
+    EXPECT_EQ(DecodeCel(m, 0, cmp).Pixels, std::vector<std::uint32_t>{0xFF09F63F});
+    EXPECT_EQ(DecodeCel(m, 1, cmp).Pixels, std::vector<std::uint32_t>{0xFF03FC15});
 }
 
 TEST(Material, SixteenBitTexturesFollowTheGamesRuleWithExactWidening)

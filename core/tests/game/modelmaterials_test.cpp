@@ -36,11 +36,13 @@ protected:
     const fs::path FDir = FTemp.Path();
 };
 
-// A 2 x 2 8-bit texture marked transparent, texels 0, 1, 2, 3; its untextured colour is 9.
+// A 2 x 2 8-bit texture marked transparent, texels 0, 1, 2, 3, whose header names colour key 3;
+// its untextured colour is 9.
 std::string CutOutTexture()
 {
-    return MatHeader(2, 1, 1) + TextureCel(9, 0) + TextureHeader(2, 2, 1, 1) +
-           std::string("\0\1\2\3", 4);
+    std::string header = TextureHeader(2, 2, 1, 1);
+    header[16] = '\3';
+    return MatHeader(2, 1, 1) + TextureCel(9, 0) + header + std::string("\0\1\2\3", 4);
 }
 } // namespace
 
@@ -49,6 +51,10 @@ TEST_F(ModelMaterials, ResolvesDecodesAndExplainsEachMaterial)
     Put("mat/tex.mat", CutOutTexture());
     Put("col.mat", MatHeader(0, 1, 0) + ColourCel(5));
     Put("mat/broken.mat", "GIF89a, not a material");
+    // Cel 0 shows texture 1 (index 9), cel 1 texture 0 (index 3).
+    Put("mat/swap.mat", MatHeader(2, 2, 2) + TextureCel(5, 1) + TextureCel(6, 0) +
+                            TextureHeader(1, 1, 0, 1) + "\x03" + TextureHeader(1, 1, 0, 1) +
+                            "\x09");
     Put("misc/cmp/dflt.cmp", Cmp());
     const TAssetSource source = Source();
     const TModelColormap cmp = LoadModelColormap(source, "");
@@ -56,11 +62,13 @@ TEST_F(ModelMaterials, ResolvesDecodesAndExplainsEachMaterial)
     EXPECT_NE(cmp.Origin.find("dflt.cmp"), std::string::npos);
 
     const TModelMaterials m = ResolveModelMaterials(
-        {"tex.mat", "COL.MAT", "gone.mat", "broken.mat"}, source, cmp.Colormap);
-    ASSERT_EQ(m.Looks.size(), 4u);
-    EXPECT_EQ(m.UsableCount(), 2);
+        {"tex.mat", "COL.MAT", "gone.mat", "broken.mat", "swap.mat"}, source, cmp.Colormap);
+    ASSERT_EQ(m.Looks.size(), 5u);
+    EXPECT_EQ(m.UsableCount(), 3);
+    EXPECT_EQ(m.Looks[4].Texels, std::vector<std::uint32_t>{0xFF09F63F});
 
-    // Palette entry i is (i, 255 - i, 7i mod 256); index 0 of a transparent texture is cut out.
+    // Palette entry i is (i, 255 - i, 7i mod 256); index 0 of a transparent texture is cut out,
+    // the header's key stays.
     const TMaterialLook& tex = m.Looks[0];
     EXPECT_EQ(tex.Kind, TMaterialKind::Texture);
     ASSERT_EQ(tex.Width * tex.Height, 4);
