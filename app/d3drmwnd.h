@@ -2,6 +2,7 @@
 // the device and viewport sized to it, renders one frame per idle call and lists the drivers.
 #pragma once
 
+#include "scene/drivertable.h"
 #include "scene/previewscene.h"
 
 #include <QColor>

@@ -15,6 +15,7 @@
 #include "model/model.h"
 #include "base/platform.h"
 #include "formats/pngwrite.h"
+#include "scene/drivertable.h"
 #include "scene/previewscene.h"
 #include "formats/xexport.h"
 

@@ -761,3 +761,16 @@ std::unique_ptr<TDeviceDriver> CreateSoftwareDriver(int width, int height)
 {
     return std::make_unique<TSoftwareRasterizer>(width, height);
 }
+
+TDriverRegistration SoftwareDriverRegistration()
+{
+    TDriverRegistration software;
+    software.Guid = kSoftwareDriverGuid;
+    software.Description = kSoftwareDriverDescription;
+    software.Name = kSoftwareDriverName;
+    software.HELDesc.dcmColorModel = D3DCOLOR_RGB;
+    software.HELDesc.dwDeviceRenderBitDepth = DDBD_8 | DDBD_16 | DDBD_24 | DDBD_32;
+    software.HELDesc.dwDeviceZBufferBitDepth = DDBD_32;
+    software.Factory = [](int width, int height) { return CreateSoftwareDriver(width, height); };
+    return software;
+}

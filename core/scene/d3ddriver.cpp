@@ -1,7 +1,5 @@
-// The table of device drivers, the built-in software rasterizer first.
+// The registry of device drivers, the built-in software rasterizer first.
 #include "scene/d3ddriver.h"
-
-#include "raster/softraster.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -12,40 +10,28 @@
 namespace
 {
 // Devices are also made on other threads (thumbnails) while the user-interface thread may
-// register a driver: the table is locked, and a deque keeps a registration where it is when
+// register a driver: the registry is locked, and a deque keeps a registration where it is when
 // others are added, so a device can be made from the one FindD3DDriver gave.
-struct TDriverTable
+struct TDriverRegistry
 {
-    TDriverTable()
-    {
-        TDriverRegistration software;
-        software.Guid = kSoftwareDriverGuid;
-        software.Description = kSoftwareDriverDescription;
-        software.Name = kSoftwareDriverName;
-        software.HELDesc.dcmColorModel = D3DCOLOR_RGB;
-        software.HELDesc.dwDeviceRenderBitDepth = DDBD_8 | DDBD_16 | DDBD_24 | DDBD_32;
-        software.HELDesc.dwDeviceZBufferBitDepth = DDBD_32;
-        software.Factory = [](int width, int height)
-        { return CreateSoftwareDriver(width, height); };
-        Drivers.push_back(std::move(software));
-    }
+    TDriverRegistry() { Drivers.push_back(SoftwareDriverRegistration()); }
 
     std::deque<TDriverRegistration> Drivers;
     GUID Default = kSoftwareDriverGuid;
     std::mutex Lock;
 };
 
-TDriverTable& Table()
+TDriverRegistry& Registry()
 {
-    static TDriverTable table;
-    return table;
+    static TDriverRegistry registry;
+    return registry;
 }
 } // namespace
 
 void RegisterD3DDriver(TDriverRegistration driver)
 {
-    const std::lock_guard lock(Table().Lock);
-    auto& drivers = Table().Drivers;
+    const std::lock_guard lock(Registry().Lock);
+    auto& drivers = Registry().Drivers;
     for (std::size_t i = 1; i < drivers.size(); ++i)
         if (drivers[i].Guid == driver.Guid)
         {
@@ -57,14 +43,14 @@ void RegisterD3DDriver(TDriverRegistration driver)
 
 bool UnregisterD3DDriver(const GUID& guid)
 {
-    const std::lock_guard lock(Table().Lock);
-    auto& drivers = Table().Drivers;
+    const std::lock_guard lock(Registry().Lock);
+    auto& drivers = Registry().Drivers;
     for (std::size_t i = 1; i < drivers.size(); ++i)
         if (drivers[i].Guid == guid)
         {
             drivers.erase(drivers.begin() + static_cast<std::ptrdiff_t>(i));
-            if (Table().Default == guid)
-                Table().Default = kSoftwareDriverGuid;
+            if (Registry().Default == guid)
+                Registry().Default = kSoftwareDriverGuid;
             return true;
         }
     return false;
@@ -72,21 +58,21 @@ bool UnregisterD3DDriver(const GUID& guid)
 
 void SetDefaultD3DDriver(const GUID& guid)
 {
-    const std::lock_guard lock(Table().Lock);
-    Table().Default = guid;
+    const std::lock_guard lock(Registry().Lock);
+    Registry().Default = guid;
 }
 
 std::vector<TDriverRegistration> D3DDrivers()
 {
-    const std::lock_guard lock(Table().Lock);
-    return {Table().Drivers.begin(), Table().Drivers.end()};
+    const std::lock_guard lock(Registry().Lock);
+    return {Registry().Drivers.begin(), Registry().Drivers.end()};
 }
 
 const TDriverRegistration* FindD3DDriver(const GUID* guid)
 {
-    const std::lock_guard lock(Table().Lock);
-    const GUID wanted = guid ? *guid : Table().Default;
-    const auto& drivers = Table().Drivers;
+    const std::lock_guard lock(Registry().Lock);
+    const GUID wanted = guid ? *guid : Registry().Default;
+    const auto& drivers = Registry().Drivers;
     const auto it = std::find_if(drivers.begin(), drivers.end(),
                                  [&](const auto& d) { return d.Guid == wanted; });
     return it == drivers.end() ? nullptr : &*it;

@@ -1,5 +1,5 @@
 // The device driver interface of the retained-mode layer: what a driver is given to draw
-// (meshes, placements, lights, camera), the rules every driver draws by, and the table of
+// (meshes, placements, lights, camera), the rules every driver draws by, and the registry of
 // drivers a device can be made on. The software rasterizer and the OpenGL driver implement it;
 // the layer (d3drm.h) flattens its scene into a TRenderView for them.
 #pragma once
@@ -143,6 +143,13 @@ inline constexpr GUID kSoftwareDriverGuid = {
     0x51756C6D, 0x5357, 0x0001, {0x80, 0x00, 0x51, 0x75, 0x69, 0x6C, 0x6C, 0x31}};
 inline constexpr const char* kSoftwareDriverName = "RGB Emulation";
 inline constexpr const char* kSoftwareDriverDescription = "Quillmark software rasterizer";
+
+// The built-in driver's entry, which the registry starts with. The software rasterizer makes it
+// (raster/softraster.cpp), so the registry does not reach up to the rasterizer for it.
+TDriverRegistration SoftwareDriverRegistration();
+
+// The registry of drivers a device can be made on. Not the preview's driver table
+// (drivertable.h), which lists those of the registry that draw at the screen's depth.
 
 // Adds a driver that EnumDevices lists after the built-in one and CreateDeviceFromClipper
 // accepts by GUID. A GUID already registered replaces that entry.

@@ -9,7 +9,7 @@
 // Pictures: a device draws into its own TFrameBuffer; Update hands it to the window bound to
 // the clipper (SetHWnd with a TRenderTarget), HandlePaint to the canvas it is given.
 // Drivers: a device draws through a TDeviceDriver; d3ddriver.h has the interface, the drawing
-// rules and the driver table (the built-in software rasterizer first).
+// rules and the registry of drivers (the built-in software rasterizer first).
 // Fakes: SetD3DPlatform replaces the factories behind the entry points (the tests' support
 // library has a recording, failure-injecting one: core/tests/support/d3drmfake.h).
 #pragma once

@@ -2,16 +2,12 @@
 #include "scene/previewscene.h"
 
 #include "scene/dxerror.h"
+#include "scene/viewfit.h"
 #include "formats/xreader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <limits>
-
-std::array<TDriverInfo, kMaxDrivers> DriverTable;
-int DriverTableCount = 0;
-bool DriversEnumerated = false;
 
 namespace
 {
@@ -47,32 +43,6 @@ std::vector<D3DVECTOR> DrawnVertices(const TXMesh& mesh, const TFaceLooks& looks
             vertices.push_back(
                 {mesh.Positions[3 * v], mesh.Positions[3 * v + 1], mesh.Positions[3 * v + 2]});
     return vertices;
-}
-
-// The eye's offset c along one axis that centres the points seen from depth t: the largest and
-// the smallest slope (v - c) / (z - t) are opposite. Both fall as c grows, so halving finds it.
-double CentredOffset(const std::vector<D3DVECTOR>& points, float D3DVECTOR::*axis, double t)
-{
-    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
-    for (const D3DVECTOR& p : points)
-    {
-        low = std::min(low, static_cast<double>(p.*axis));
-        high = std::max(high, static_cast<double>(p.*axis));
-    }
-    for (int step = 0; step < 48 && low < high; ++step)
-    {
-        const double c = (low + high) / 2;
-        double most = std::numeric_limits<double>::lowest();
-        double least = std::numeric_limits<double>::max();
-        for (const D3DVECTOR& p : points)
-        {
-            const double slope = (p.*axis - c) / (p.z - t);
-            most = std::max(most, slope);
-            least = std::min(least, slope);
-        }
-        (most + least > 0 ? low : high) = c;
-    }
-    return (low + high) / 2;
 }
 
 double Dot(const D3DVECTOR& a, double x, double y, double z)
@@ -143,89 +113,6 @@ private:
     const std::function<void(bool)>& FOnLoading;
 };
 } // namespace
-
-DWORD RenderDepthFlag(int bitsPerPixel)
-{
-    switch (bitsPerPixel)
-    {
-    case 1:
-        return DDBD_1;
-    case 2:
-        return DDBD_2;
-    case 4:
-        return DDBD_4;
-    case 8:
-        return DDBD_8;
-    case 16:
-        return DDBD_16;
-    case 24:
-        return DDBD_24;
-    case 32:
-        return DDBD_32;
-    default:
-        return 0;
-    }
-}
-
-HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
-                            const std::string& name, const D3DDEVICEDESC& hwDesc,
-                            const D3DDEVICEDESC& helDesc, void* context)
-{
-    const DWORD depthFlag = *static_cast<const DWORD*>(context);
-    const D3DDEVICEDESC& desc = hwDesc.dcmColorModel != 0 ? hwDesc : helDesc;
-    // Added: the bound check, so that an enumerator ignoring the stop cannot overrun.
-    if ((desc.dwDeviceRenderBitDepth & depthFlag) != 0 && DriverTableCount < kMaxDrivers)
-    {
-        TDriverInfo& entry = DriverTable[DriverTableCount];
-        entry.Guid = guid ? *guid : GUID{};
-        entry.HWDesc = hwDesc;
-        entry.HELDesc = helDesc;
-        entry.Description = description;
-        entry.Name = name;
-        ++DriverTableCount;
-    }
-    return DriverTableCount < kMaxDrivers ? D3DENUMRET_OK : D3DENUMRET_CANCEL;
-}
-
-void EnumerateDrivers(int bitsPerPixel)
-{
-    if (DriversEnumerated)
-        return;
-    // Declared in this order so that, when a step raises, Direct3D goes before DirectDraw.
-    LPDIRECTDRAW directDraw;
-    LPDIRECT3D direct3D;
-    DXCheck(DirectDrawCreate(nullptr, directDraw, nullptr));
-    DXCheck(directDraw->QueryInterface(direct3D));
-    DriversEnumerated = true;
-    DWORD depthFlag = RenderDepthFlag(bitsPerPixel);
-    DXCheck(direct3D->EnumDevices(EnumDevicesCallback, &depthFlag));
-    COMRelease(direct3D);
-    COMRelease(directDraw);
-}
-
-bool SameDriverName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-int FindDriver(const std::string& name)
-{
-    int index = -1;
-    for (int i = 0; i < DriverTableCount; ++i)
-    {
-        if (SameDriverName(DriverTable[i].Name, name))
-            index = i;
-    }
-    return index;
-}
 
 D3DVALUE RotationPerFrame(int position)
 {
@@ -381,39 +268,6 @@ void TPreviewScene::ResetView()
 void TPreviewScene::SetRotationSpeed(int position)
 {
     DXCheck(FModelFrame->SetRotation(FScene, 0, -1, 0, RotationPerFrame(position)));
-}
-
-bool FitPointsInView(const std::vector<D3DVECTOR>& points, int width, int height, double field,
-                     double fill, TViewFit& fit)
-{
-    if (points.empty() || width < 1 || height < 1)
-        return false;
-    // Tangents of the half angles the points may take: the screen is k = height / (2 field)
-    // pixels per unit of x / z, and fill of half the width (height) is allowed.
-    const double mx = fill * width * field / height;
-    const double my = fill * field;
-    // Each side of the view is a plane through the eye; the eye goes back until the four
-    // planes can hold the points. Right: x - a <= mx (z - t), so a - mx t >= max(x - mx z);
-    // with left, a drops out. On the tighter axis the points then touch both planes.
-    constexpr double lowest = std::numeric_limits<double>::lowest();
-    double right = lowest, left = lowest, top = lowest, bottom = lowest;
-    double nearest = std::numeric_limits<double>::max();
-    for (const D3DVECTOR& p : points)
-    {
-        right = std::max(right, p.x - mx * p.z);
-        left = std::max(left, -p.x - mx * p.z);
-        top = std::max(top, p.y - my * p.z);
-        bottom = std::max(bottom, -p.y - my * p.z);
-        nearest = std::min(nearest, static_cast<double>(p.z));
-    }
-    const double t = std::min(-(right + left) / (2 * mx), -(top + bottom) / (2 * my));
-    nearest -= t;
-    if (!(nearest > 0) || !std::isfinite(t))
-        return false;
-    fit.Eye = {static_cast<float>(CentredOffset(points, &D3DVECTOR::x, t)),
-               static_cast<float>(CentredOffset(points, &D3DVECTOR::y, t)), static_cast<float>(t)};
-    fit.Nearest = static_cast<float>(nearest);
-    return true;
 }
 
 float TPreviewScene::FitCamera(const std::vector<D3DVECTOR>& points, D3DVALUE scale, double fill)

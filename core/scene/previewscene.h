@@ -1,52 +1,14 @@
-// The 3D preview's scene: the driver list, and the frames, lights, device and camera framing
-// that the retained-mode window control owns and that the command line draws without a window.
-// Every step raises EDirectX on a failed call, and makes its calls in the control's order.
+// The 3D preview's scene: the frames, lights, device and camera framing that the retained-mode
+// window control owns and that still pictures are drawn with, without a window. Every step
+// raises EDirectX on a failed call, and makes its calls in the control's order.
 #pragma once
 
 #include "scene/d3drm.h"
 
-#include <array>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
-
-// One 3D driver as enumeration reported it.
-struct TDriverInfo
-{
-    GUID Guid;
-    std::string Description;
-    std::string Name;
-    D3DDEVICEDESC HWDesc;
-    D3DDEVICEDESC HELDesc;
-};
-
-inline constexpr int kMaxDrivers = 8;
-
-// The driver table, shared by every preview and filled once per run.
-extern std::array<TDriverInfo, kMaxDrivers> DriverTable;
-extern int DriverTableCount;
-extern bool DriversEnumerated;
-
-// The render-depth bit (DDBD_*) for a screen depth in bits per pixel; 0 for depths no driver
-// renders to.
-DWORD RenderDepthFlag(int bitsPerPixel);
-
-// Enumeration callback: records a driver whose usable description (the hardware one when it
-// has a colour model, else the emulation one) renders to a depth in `*context` (a DWORD of
-// DDBD_* bits). Asks to stop once the table is full.
-HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
-                            const std::string& name, const D3DDEVICEDESC& hwDesc,
-                            const D3DDEVICEDESC& helDesc, void* context);
-
-// Fills the table with the drivers that draw at a screen of `bitsPerPixel`, unless that was
-// done (or tried) before in this run.
-void EnumerateDrivers(int bitsPerPixel);
-
-// Whether two driver names are the same, letter case ignored.
-bool SameDriverName(const std::string& a, const std::string& b);
-// The last table entry named `name` (letter case ignored), or -1.
-int FindDriver(const std::string& name);
 
 // Radians per rendered frame for a position of the speed bar: 0.0025 per step, worked out in
 // extended precision and handed over as a single.
@@ -54,21 +16,6 @@ D3DVALUE RotationPerFrame(int position);
 
 // The loaded model is shown at twice the size of its file's coordinates.
 inline constexpr D3DVALUE kModelScale = 2;
-
-// Added: where a camera with fixed axes goes so that points fill a picture. Points are given
-// in the camera's axes (x right, y up, z ahead) from any origin; Eye is in the same terms. The
-// points' extreme lines of sight then lie `fill` of the way from the picture's middle to its
-// edges, left and right or top and bottom, whichever is tighter; they are centred on both.
-// `field` is the viewport's field (half the view's height at distance 1). False when no such
-// place exists (no points, or all on one line of sight).
-struct TViewFit
-{
-    D3DVECTOR Eye;
-    float Nearest = 0; // the smallest distance ahead of the eye among the points
-};
-
-bool FitPointsInView(const std::vector<D3DVECTOR>& points, int width, int height, double field,
-                     double fill, TViewFit& fit);
 
 // The objects of one preview. The root object is made with the scene and released last, when
 // it goes; Release lets go of the rest first.

@@ -90,7 +90,7 @@ TEST(Thumbnail, ThreadsDrawAtOnceWhileDriversAreRegistered)
                 for (int i = 0; i < 8; ++i)
                     results[static_cast<std::size_t>(w * 8 + i)] = DrawThumbnail(kTriangle, 32, 32);
             });
-    // Meanwhile the other thread changes the driver table, as a first preview window does.
+    // Meanwhile the other thread changes the driver registry, as a first preview window does.
     for (int i = 0; i < 200; ++i)
     {
         TDriverRegistration extra;
