@@ -113,6 +113,9 @@ struct TRenderView
     D3DRMRENDERQUALITY Quality = D3DRMRENDER_FLAT;
     DWORD Shades = 32;
     std::vector<TRenderItem> Items;
+    // Added: also mark the pixels drawn (TFrameBuffer::Coverage). Only still pictures with a
+    // background of their own need it; a window does not pay for it.
+    bool Coverage = false;
 };
 
 // The implementation of a device for one driver.

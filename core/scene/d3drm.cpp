@@ -145,6 +145,7 @@ class TMeshBuilder : public IDirect3DRMMeshBuilder
 {
 public:
     HRESULT Load(const std::string& fileName, const char*, D3DRMLOADOPTIONS, void*, void*) override;
+    HRESULT LoadMesh(const TXMesh& mesh) override;
     HRESULT Scale(D3DVALUE sx, D3DVALUE sy, D3DVALUE sz) override;
     HRESULT AddFrame(const LPDIRECT3DRMFRAME& frame) override;
     HRESULT SetFaceLooks(const TFaceLooks& looks) override;
@@ -380,10 +381,15 @@ HRESULT TMeshBuilder::Load(const std::string& fileName, const char*, D3DRMLOADOP
     TXMesh x;
     if (const HRESULT result = ReadXFile(fileName, x); result != D3DRM_OK)
         return result;
+    return LoadMesh(x);
+}
+
+HRESULT TMeshBuilder::LoadMesh(const TXMesh& x)
+{
     auto mesh = std::make_shared<TRenderMesh>();
-    mesh->Positions = std::move(x.Positions);
-    mesh->FaceSizes = std::move(x.FaceSizes);
-    mesh->Indices = std::move(x.Indices);
+    mesh->Positions = x.Positions;
+    mesh->FaceSizes = x.FaceSizes;
+    mesh->Indices = x.Indices;
     mesh->FaceColors.reserve(mesh->FaceSizes.size() * 3);
     for (const std::uint32_t material : x.FaceMaterials)
     {
@@ -580,6 +586,13 @@ public:
 
     const TFrameBuffer& GetFrameBuffer() override { return FDriver->Frame(); }
 
+    HRESULT SetCoverage(BOOL coverage) override
+    {
+        FCoverage = coverage;
+        return D3DRM_OK;
+    }
+    BOOL Coverage() const { return FCoverage; }
+
     HRESULT HandlePaint(HDC dc) override
     {
         if (!dc)
@@ -599,6 +612,7 @@ private:
     D3DRMRENDERQUALITY FQuality = D3DRMRENDER_FLAT;
     DWORD FShades = kDefaultShades;
     BOOL FDither = 1;
+    BOOL FCoverage = 0;
 };
 
 class TViewport : public IDirect3DRMViewport
@@ -633,6 +647,7 @@ public:
         view.View = InverseMatrix(FCamera->World());
         view.Quality = FDevice->GetQuality();
         view.Shades = FDevice->GetShades();
+        view.Coverage = FDevice->Coverage() != 0;
         root->Collect(root->World(), view);
         FDevice->Driver().Render(view);
         return D3DRM_OK;

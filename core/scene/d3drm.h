@@ -17,6 +17,7 @@
 #include "scene/d3ddriver.h"
 #include "scene/d3dtypes.h"
 #include "scene/dxerror.h"
+#include "formats/xreader.h"
 
 #include <array>
 #include <cstdint>
@@ -105,6 +106,9 @@ public:
     // The object name, texture callback and its argument are accepted and ignored.
     virtual HRESULT Load(const std::string& fileName, const char* objectName,
                          D3DRMLOADOPTIONS options, void* textureCallback, void* arg) = 0;
+    // Added: replaces the contents with a mesh already read (ReadXData), as Load does with the
+    // mesh of a file; for pictures drawn from .X text in memory.
+    virtual HRESULT LoadMesh(const TXMesh& mesh) = 0;
     virtual HRESULT Scale(D3DVALUE sx, D3DVALUE sy, D3DVALUE sz) = 0;
     // Adds the visuals of the frame and of all frames below it, placed in the frame's own
     // coordinates (the frame's own position and orientation are not applied).
@@ -187,6 +191,9 @@ public:
     virtual HRESULT SetShades(DWORD shades) = 0;
     // The last picture rendered (what Update shows next).
     virtual const TFrameBuffer& GetFrameBuffer() = 0;
+    // Added: whether Render also marks the pixels it draws (TFrameBuffer::Coverage); off until
+    // set.
+    virtual HRESULT SetCoverage(BOOL coverage) = 0;
 };
 
 // A view of a scene through a camera frame onto a rectangle of a device. The camera looks

@@ -230,6 +230,19 @@ void TPreviewScene::RecreateDevice(const GUID* driver, int width, int height, bo
 
 void TPreviewScene::LoadModel(const std::string& fileName, D3DVALUE scale)
 {
+    LoadModelWith([&](IDirect3DRMMeshBuilder& builder)
+                  { return builder.Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr); },
+                  scale);
+}
+
+void TPreviewScene::LoadModel(const TXMesh& mesh, D3DVALUE scale)
+{
+    LoadModelWith([&](IDirect3DRMMeshBuilder& builder) { return builder.LoadMesh(mesh); }, scale);
+}
+
+void TPreviewScene::LoadModelWith(const std::function<HRESULT(IDirect3DRMMeshBuilder&)>& load,
+                                  D3DVALUE scale)
+{
     DXCheck(FScene->DeleteChild(FModelFrame));
     COMRelease(FModelFrame);
     DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
@@ -238,7 +251,7 @@ void TPreviewScene::LoadModel(const std::string& fileName, D3DVALUE scale)
     DXCheck(FD3DRM->CreateMeshBuilder(builder));
     {
         const TLoadingScope loading(OnLoading);
-        DXCheck(builder->Load(fileName, nullptr, D3DRMLOAD_FROMFILE, nullptr, nullptr));
+        DXCheck(load(*builder));
         if (!FFaceLooks.Empty())
         {
             // Deliberate: looks made for another file are left off; the model still shows.
@@ -304,12 +317,9 @@ float TPreviewScene::FitCamera(const std::vector<D3DVECTOR>& points, D3DVALUE sc
     return fit.Nearest;
 }
 
-void TPreviewScene::LoadModelFitted(const std::string& fileName, int position, double fill)
+void TPreviewScene::LoadModelFitted(const TXMesh& mesh, int position, double fill)
 {
-    TXMesh mesh;
-    DXCheck(ReadXFile(fileName, mesh));
     const std::vector<D3DVECTOR> vertices = DrawnVertices(mesh, FFaceLooks);
-    mesh = TXMesh{};
     // The picture does not change with the model's size, only what the viewport clips.
     double extent = 0;
     if (!vertices.empty())
@@ -330,7 +340,7 @@ void TPreviewScene::LoadModelFitted(const std::string& fileName, int position, d
     double scale = extent > 0 && kFitExtent / extent < largest ? kFitExtent / extent : kModelScale;
     for (int attempt = 0; attempt < 2; ++attempt)
     {
-        LoadModel(fileName, static_cast<D3DVALUE>(scale));
+        LoadModel(mesh, static_cast<D3DVALUE>(scale));
         SetRotationSpeed(position);
         DXCheck(FScene->Move(1.0f));
         const float nearest = FitCamera(vertices, static_cast<D3DVALUE>(scale), fill);

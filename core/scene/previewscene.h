@@ -44,6 +44,8 @@ public:
     // Replaces the model with the meshes of a DirectX file at `scale` times their size, then
     // frames it (ResetView). The new, empty model frame stays when the file fails to load.
     void LoadModel(const std::string& fileName, D3DVALUE scale = kModelScale);
+    // Added: the same with a mesh already read (ReadXData), for pictures drawn from memory.
+    void LoadModel(const TXMesh& mesh, D3DVALUE scale = kModelScale);
     // Centres the model without rotation and places the camera to look at all of it from the
     // left, above and in front. Neither frame's motion changes.
     void ResetView();
@@ -53,12 +55,12 @@ public:
     void RenderFrame();
     // Clear, render and show. Only once device, viewport and scene exist.
     void DrawFrame();
-    // Added: for a still picture of the first frame. Loads the model as LoadModel does, turns it
+    // Added: for a still picture of the first frame. Loads the mesh as LoadModel does, turns it
     // one step at SetRotationSpeed(position) and moves the camera, keeping its direction, so
     // that the drawn faces fill `fill` of the device's picture, centred (FitPointsInView). The
     // model is shown at the size that keeps it clear of the viewport's front. A model with
     // nothing to draw keeps ResetView's framing. Follow with DrawFrame: the step is taken.
-    void LoadModelFitted(const std::string& fileName, int position, double fill);
+    void LoadModelFitted(const TXMesh& mesh, int position, double fill);
     // Added: the looks (textures, colours, sides) every later LoadModel and LoadModelFitted
     // gives the model's faces, until set again; empty (the default): the design's white faces.
     // Looks that do not fit the file's mesh are left off, and the model is shown without them.
@@ -80,6 +82,9 @@ public:
     const LPDIRECT3DRMFRAME& ModelFrame() const { return FModelFrame; }
 
 private:
+    // LoadModel with `load` filling the new mesh builder.
+    void LoadModelWith(const std::function<HRESULT(IDirect3DRMMeshBuilder&)>& load,
+                       D3DVALUE scale);
     void BuildDeviceAndViewport(const GUID* driver, int width, int height);
     // Places the camera for FitPointsInView on the model's points at `scale`, where the model
     // frame is now; the points' nearest distance, or 0 when the camera stays.

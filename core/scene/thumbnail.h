@@ -1,5 +1,6 @@
-// Small pictures of models for lists: a model's .3do text drawn by the software rasterizer and
-// framed to fill the picture as `quillmark-cli render --fit` frames it. Safe on any thread.
+// Small pictures of models for lists: a model's .3do text drawn by the software rasterizer as a
+// still picture (stillpicture.h) framed to fill it, as `quillmark-cli render --fit` frames it.
+// Safe on any thread.
 #pragma once
 
 #include "game/assets.h"
@@ -25,11 +26,9 @@ struct TThumbnail
 // Draws geoset 0 of the model in `bytes` at width x height pixels, turned one step at speed 1
 // and lit as the preview lights it, on a transparent background. Never throws: a model that
 // cannot be loaded or drawn gives its message in Error. `cancel`, when given, is polled while
-// the model loads. The .X text on its way to the scene goes through a scratch file in the
-// temporary folder, removed before returning. Added: `materials`, when given, is where the model
-// lies; its materials are looked for there (not in the game folder) and coloured by the default
-// colormap found there. Without it, or when none is found, the model is white as the design
-// draws it.
+// the model loads. Added: `materials`, when given, is where the model lies; its materials are
+// looked for there (not in the game folder) and coloured by the default colormap found there.
+// Without it, or when none is found, the model is white as the design draws it.
 TThumbnail DrawThumbnail(std::string_view bytes, int width, int height,
                          const std::atomic<bool>* cancel = nullptr,
                          const TModelLocation* materials = nullptr);

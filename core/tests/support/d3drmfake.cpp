@@ -63,6 +63,13 @@ HRESULT TFakeMeshBuilder::Load(const std::string& fileName, const char*, D3DRMLO
     return Log->Call("Load", Name + ".Load(" + fileName + ")");
 }
 
+HRESULT TFakeMeshBuilder::LoadMesh(const TXMesh& mesh)
+{
+    if (Log->OnLoad)
+        Log->OnLoad();
+    return Log->Call("LoadMesh", Name + ".LoadMesh(" + std::to_string(mesh.FaceCount()) + " faces)");
+}
+
 HRESULT TFakeMeshBuilder::Scale(D3DVALUE x, D3DVALUE y, D3DVALUE z)
 {
     return Log->Call("Scale", Name + ".Scale(" + Num(x) + ", " + Num(y) + ", " + Num(z) + ")");
@@ -197,6 +204,11 @@ HRESULT TFakeDevice::SetShades(DWORD shades)
 {
     Shades = shades;
     return Log->Call("SetShades", Name + ".SetShades(" + Num(shades) + ")");
+}
+
+HRESULT TFakeDevice::SetCoverage(BOOL coverage)
+{
+    return Log->Call("SetCoverage", Name + ".SetCoverage(" + Num(coverage) + ")");
 }
 
 HRESULT TFakeDevice::HandlePaint(HDC dc)

@@ -81,6 +81,7 @@ class TFakeMeshBuilder : public IDirect3DRMMeshBuilder, public TFakeNamed
 public:
     explicit TFakeMeshBuilder(TFakeLogPtr log);
     HRESULT Load(const std::string& fileName, const char*, D3DRMLOADOPTIONS, void*, void*) override;
+    HRESULT LoadMesh(const TXMesh& mesh) override;
     HRESULT Scale(D3DVALUE x, D3DVALUE y, D3DVALUE z) override;
     HRESULT AddFrame(const LPDIRECT3DRMFRAME& frame) override;
     HRESULT SetFaceLooks(const TFaceLooks& looks) override;
@@ -139,6 +140,7 @@ public:
     HRESULT SetQuality(D3DRMRENDERQUALITY quality) override;
     HRESULT SetShades(DWORD shades) override;
     const TFrameBuffer& GetFrameBuffer() override { return Frame; }
+    HRESULT SetCoverage(BOOL coverage) override;
     HRESULT HandlePaint(HDC dc) override;
     HRESULT HandleActivate(WORD wparam) override;
 
