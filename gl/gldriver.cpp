@@ -651,7 +651,6 @@ public:
         FFrame.Width = width;
         FFrame.Height = height;
         FFrame.Pixels.assign(static_cast<std::size_t>(width) * height, 0xFF000000u);
-        FFrame.Coverage.assign(FFrame.Pixels.size(), 0);
         FShared->MakeCurrent();
         FTarget = std::make_unique<QOpenGLFramebufferObject>(width, height,
                                                              QOpenGLFramebufferObject::Depth);
@@ -685,6 +684,9 @@ public:
 
     void Render(const TRenderView& view) override
     {
+        if (FCoverage != view.Coverage)
+            FStale = true;
+        FCoverage = view.Coverage;
         if (view.Width <= 0 || view.Height <= 0 || view.Field <= 0 || view.Items.empty() || !Bind())
             return;
         QOpenGLFunctions& gl = FShared->Functions();
@@ -779,11 +781,11 @@ public:
             else
                 gl.glReadPixels(0, 0, FFrame.Width, FFrame.Height, kGLBGRA, GL_UNSIGNED_BYTE,
                                 FFrame.Pixels.data());
-            for (std::size_t i = 0; i < FFrame.Pixels.size(); ++i)
-            {
+            FFrame.Coverage.resize(FCoverage ? FFrame.Pixels.size() : 0);
+            for (std::size_t i = 0; i < FFrame.Coverage.size(); ++i)
                 FFrame.Coverage[i] = (FFrame.Pixels[i] >> 24) != 0 ? 1 : 0;
-                FFrame.Pixels[i] |= 0xFF000000u;
-            }
+            for (std::uint32_t& p : FFrame.Pixels)
+                p |= 0xFF000000u;
             FStale = false;
         }
         return FFrame;
@@ -887,6 +889,7 @@ private:
     std::unique_ptr<QOpenGLFramebufferObject> FTarget;
     TFrameBuffer FFrame;
     bool FStale = false;
+    bool FCoverage = false; // the last Render asked for the drawn pixels
 };
 
 TDriverRegistration OpenGLRegistration(TDeviceDriverFactory factory)

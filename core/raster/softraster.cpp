@@ -621,7 +621,6 @@ TSoftwareRasterizer::TSoftwareRasterizer(int width, int height)
     FFrame.Height = height;
     const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     FFrame.Pixels.assign(size, 0xFF000000u);
-    FFrame.Coverage.assign(size, 0);
     FDepth.assign(size, 0.0f);
 }
 
@@ -634,7 +633,9 @@ void TSoftwareRasterizer::Clear(int x, int y, int width, int height, std::uint32
         const std::size_t start = static_cast<std::size_t>(row) * FFrame.Width;
         std::fill(FFrame.Pixels.begin() + start + x0, FFrame.Pixels.begin() + start + x1, color);
         std::fill(FDepth.begin() + start + x0, FDepth.begin() + start + x1, 0.0f);
-        std::fill(FFrame.Coverage.begin() + start + x0, FFrame.Coverage.begin() + start + x1, 0);
+        if (!FFrame.Coverage.empty())
+            std::fill(FFrame.Coverage.begin() + start + x0, FFrame.Coverage.begin() + start + x1,
+                      0);
     }
 }
 
@@ -647,7 +648,13 @@ void TSoftwareRasterizer::Render(const TRenderView& view)
     for (const TRenderItem& item : view.Items)
         if (item.Mesh && HasTranslucentFaces(*item.Mesh))
             RenderItem(view, item, true);
+    if (!view.Coverage)
+    {
+        FFrame.Coverage.clear();
+        return;
+    }
     // Whatever was drawn has a depth; a cleared pixel has none.
+    FFrame.Coverage.resize(FFrame.Pixels.size(), 0);
     const int x0 = std::max(view.X, 0), y0 = std::max(view.Y, 0);
     const int x1 = std::min(view.X + view.Width, FFrame.Width);
     const int y1 = std::min(view.Y + view.Height, FFrame.Height);

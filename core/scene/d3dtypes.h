@@ -102,7 +102,7 @@ struct TFrameBuffer
     int Width = 0;
     int Height = 0;
     std::vector<std::uint32_t> Pixels;
-    // Added: per pixel, 1 where a Render drew and 0 where only a Clear did; empty when the
-    // driver cannot tell.
+    // Added: per pixel, 1 where a Render drew and 0 where only a Clear did; empty when the last
+    // Render did not ask for it (TRenderView::Coverage) or the driver cannot tell.
     std::vector<std::uint8_t> Coverage;
 };

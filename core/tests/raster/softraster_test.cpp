@@ -94,15 +94,21 @@ TEST(SoftRaster, SquareCoversExactlyThePixelCentresInside)
     EXPECT_FLOAT_EQ(r.Depth()[3 * 8 + 3], 0.5f); // 1/z
 }
 
-TEST(SoftRaster, CoverageMarksWhatWasDrawnEvenInTheClearColour)
+TEST(SoftRaster, CoverageMarksWhatWasDrawnEvenInTheClearColourWhenAsked)
 {
-    // The square of the test above, black on black: only the coverage tells it apart.
+    // The square of the test above, black on black: only the coverage tells it apart. A render
+    // that does not ask for it (the preview's) leaves none.
     TMeshMaker m;
     Square(m, 0.5f, 2.0f, 0, 0, 0);
     TSoftwareRasterizer r(8, 8);
     r.Clear(0, 0, 8, 8, kBlack);
-    r.Render(View(8, 8, m.Mesh));
+    TRenderView view = View(8, 8, m.Mesh);
+    r.Render(view);
     const TFrameBuffer& f = r.Frame();
+    EXPECT_TRUE(f.Coverage.empty());
+    view.Coverage = true;
+    r.Clear(0, 0, 8, 8, kBlack);
+    r.Render(view);
     ASSERT_EQ(f.Coverage.size(), std::size_t{64});
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
