@@ -20,7 +20,7 @@ void BM_LoadModelLooks(benchmark::State& state)
     for (auto _ : state)
     {
         const TModelLooks looks = LoadModelLooks(*loaded.Model, 0, location, {}, {});
-        usable = looks.Materials.UsableCount();
+        usable = looks.Found.Materials.UsableCount();
         benchmark::DoNotOptimize(looks.Faces.Textures.data());
     }
     if (usable != benchmaterials::kMaterials)
