@@ -43,7 +43,9 @@ bool ToFixed(float v, std::int64_t& fixed)
 }
 
 // Whether any pixel centre lies in the bounding box of three fixed-point corners.
-bool BoxHasCentre(const TTarget& t, const std::int32_t* x, const std::int32_t* y)
+// Inlined: it runs for nearly every face, and a call costs as much as its work.
+[[gnu::always_inline]] inline bool BoxHasCentre(const TTarget& t, const std::int32_t* x,
+                                                const std::int32_t* y)
 {
     const std::int64_t half = kSubOne / 2;
     const int minX = std::max(
@@ -478,6 +480,9 @@ void DrawLookFace(const TTarget& t, const TProjection& p, TShader& shader, bool 
 
 // Draws the faces of `pass` among [first, last) of a mesh whose corners start at
 // Indices[corner].
+// HasLooks: whether the mesh has looks. A mesh without them, as the preview draws it by
+// default, takes the plain path the compiler makes of it, without a test per face for looks.
+template <bool HasLooks>
 void DrawFaces(const TTarget& t, const TProjection& p, const TCameraLights& s,
                const TRenderMesh& mesh, const float* cam, const TProjected* screen,
                std::size_t first, std::size_t last, std::size_t corner, TPass pass)
@@ -487,7 +492,7 @@ void DrawFaces(const TTarget& t, const TProjection& p, const TCameraLights& s,
         return D3DVECTOR{cam[3 * i], cam[3 * i + 1], cam[3 * i + 2]};
     };
     const TFaceLooks& looks = mesh.Looks;
-    const bool hasLooks = !looks.Empty();
+    constexpr bool hasLooks = HasLooks;
     TCameraLights unlit;
     if (hasLooks)
     {
@@ -722,9 +727,10 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
              });
 
     const TTarget main{FFrame.Pixels.data(), FDepth.data(), FFrame.Width, minX, minY, maxX, maxY};
+    const auto drawFaces = mesh.Looks.Empty() ? DrawFaces<false> : DrawFaces<true>;
     if (!parallel)
     {
-        DrawFaces(main, proj, shading, mesh, FCameraPositions.data(), FScreen.data(), 0, faceCount,
+        drawFaces(main, proj, shading, mesh, FCameraPositions.data(), FScreen.data(), 0, faceCount,
                   0, pass);
         return;
     }
@@ -746,10 +752,10 @@ void TSoftwareRasterizer::RenderItem(const TRenderView& view, const TRenderItem&
              [&](std::size_t part, std::size_t)
              {
                  if (part == 0)
-                     DrawFaces(main, proj, shading, mesh, FCameraPositions.data(), FScreen.data(),
+                     drawFaces(main, proj, shading, mesh, FCameraPositions.data(), FScreen.data(),
                                0, split, 0, pass);
                  else
-                     DrawFaces(aux, proj, shading, mesh, FCameraPositions.data(), FScreen.data(),
+                     drawFaces(aux, proj, shading, mesh, FCameraPositions.data(), FScreen.data(),
                                split, faceCount, splitCorner, pass);
              });
     for (int row = minY; row <= maxY; ++row)
