@@ -1,6 +1,7 @@
 // Where the game's files come from.
 #include "game/assets.h"
 
+#include "base/bytesource.h"
 #include "base/errors.h"
 #include "formats/gob.h"
 #include "base/U_String.h"
