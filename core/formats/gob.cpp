@@ -16,15 +16,6 @@ namespace
 // large index.
 constexpr std::size_t kIndexChunkEntries = 512;
 
-char KeyChar(char c)
-{
-    if (c == '\\')
-        return '/';
-    if (c >= 'A' && c <= 'Z')
-        return static_cast<char>(c - 'A' + 'a');
-    return c;
-}
-
 bool IsControl(char c)
 {
     const auto u = static_cast<unsigned char>(c);
@@ -48,11 +39,9 @@ bool IsSeparator(char c)
 bool IsWindowsDevice(std::string_view component)
 {
     // The part before the first dot, without trailing blanks, is what Windows checks.
-    std::string base(component.substr(0, component.find('.')));
+    std::string base = LowerCase(component.substr(0, component.find('.')));
     while (!base.empty() && base.back() == ' ')
         base.pop_back();
-    for (char& c : base)
-        c = KeyChar(c);
     if (base == "con" || base == "prn" || base == "aux" || base == "nul")
         return true;
     return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) &&
@@ -120,9 +109,8 @@ std::string PrintableEntryName(std::string_view name)
 
 std::string GobKey(std::string_view name)
 {
-    std::string key(name);
-    for (char& c : key)
-        c = KeyChar(c);
+    std::string key = LowerCase(name);
+    std::replace(key.begin(), key.end(), '\\', '/');
     return key;
 }
 
@@ -227,8 +215,7 @@ void TGobArchive::ReadIndex(std::uint64_t indexOffset)
         done += n;
     }
     FNames.shrink_to_fit();
-    FKeys.resize(FNames.size());
-    std::transform(FNames.begin(), FNames.end(), FKeys.begin(), KeyChar);
+    FKeys = GobKey(FNames);
 }
 
 void TGobArchive::BuildLookup()

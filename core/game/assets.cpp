@@ -19,18 +19,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerCase(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), Lower);
-    return lower;
-}
-
 // '\' becomes '/'; case is kept so that an exact spelling on disk can be preferred.
 std::string Slashed(std::string_view gamePath)
 {
