@@ -1,5 +1,6 @@
 #include "thumbnailer.h"
 
+#include "base/errors.h"
 #include "formats/gob.h"
 #include "scene/thumbnail.h"
 
@@ -101,7 +102,7 @@ void TThumbnailer::Work()
         }
         catch (const std::bad_alloc&)
         {
-            thumbnail.Error = "Out of memory";
+            thumbnail.Error = kOutOfMemory;
         }
         catch (const std::exception& e)
         {

@@ -2,12 +2,12 @@
 // little-endian numbers the game's files store in them.
 #pragma once
 
+#include "base/errors.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 
-inline constexpr const char* kFileNotFound = "File not found";
-inline constexpr const char* kFileAccessDenied = "File access denied";
 inline constexpr const char* kReadBeyondEnd = "Read beyond end of file";
 
 // Random access to the bytes of a file or of a buffer. ReadAt may be called from several

@@ -384,7 +384,7 @@ std::string TGobArchive::Read(std::size_t index) const
     }
     catch (const std::bad_alloc&)
     {
-        throw EArchiveError(kGobOutOfMemory);
+        throw EArchiveError(kOutOfMemory);
     }
     FSource->ReadAt(r.Offset, bytes.data(), bytes.size());
     return bytes;

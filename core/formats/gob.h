@@ -34,7 +34,6 @@ inline constexpr const char* kGobEntryTooLong =
     "Broken archive entry: %s (its length of %s bytes is 2 GB or more)";
 inline constexpr const char* kGobEntryPastEnd =
     "Broken archive entry: %s (its data runs past the end of the archive)";
-inline constexpr const char* kGobOutOfMemory = "Out of memory";
 // Warnings: the archive is still used.
 inline constexpr const char* kGobDuplicateEntry =
     "Duplicate archive entry: %s (the first one is used)";

@@ -127,11 +127,11 @@ public:
         }
         catch (const std::bad_alloc&)
         {
-            throw EInOutError(kAssetOutOfMemory);
+            throw EInOutError(kOutOfMemory);
         }
         catch (const std::length_error&)
         {
-            throw EInOutError(kAssetOutOfMemory);
+            throw EInOutError(kOutOfMemory);
         }
         file->ReadAt(0, bytes.data(), bytes.size());
         return bytes;
