@@ -137,7 +137,7 @@ std::string TD3DRMWindow::DriverName() const
 
 void TD3DRMWindow::SetDriverName(const std::string& name)
 {
-    if (SameDriverName(DriverName(), name))
+    if (SameText(DriverName(), name))
         return;
     SetDriverIndex(FindDriver(name));
 }

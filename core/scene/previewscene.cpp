@@ -1,11 +1,11 @@
 // The 3D preview's scene.
 #include "scene/previewscene.h"
 
+#include "base/U_String.h"
 #include "scene/dxerror.h"
 #include "formats/xreader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -203,25 +203,12 @@ void EnumerateDrivers(int bitsPerPixel)
     COMRelease(directDraw);
 }
 
-bool SameDriverName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 int FindDriver(const std::string& name)
 {
     int index = -1;
     for (int i = 0; i < DriverTableCount; ++i)
     {
-        if (SameDriverName(DriverTable[i].Name, name))
+        if (SameText(DriverTable[i].Name, name))
             index = i;
     }
     return index;

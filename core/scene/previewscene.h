@@ -43,8 +43,6 @@ HRESULT EnumDevicesCallback(const GUID* guid, const std::string& description,
 // done (or tried) before in this run.
 void EnumerateDrivers(int bitsPerPixel);
 
-// Whether two driver names are the same, letter case ignored.
-bool SameDriverName(const std::string& a, const std::string& b);
 // The last table entry named `name` (letter case ignored), or -1.
 int FindDriver(const std::string& name);
 
