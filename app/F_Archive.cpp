@@ -1,5 +1,6 @@
 #include "F_Archive.h"
 
+#include "dialogs.h"
 #include "formats/gob.h"
 #include "thumbnailer.h"
 
@@ -18,12 +19,6 @@
 
 namespace
 {
-// Names hold the archive's bytes; each byte is the character of the same code, as everywhere.
-QString NameText(std::string_view name)
-{
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
-
 QPixmap Tile(const QColor& colour)
 {
     QPixmap tile(kThumbnailSize, kThumbnailSize);

@@ -39,8 +39,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 TMainForm* MainForm = nullptr;
@@ -57,6 +59,9 @@ constexpr const char* kExportWarnings = "The glTF file was written, with these p
 constexpr int kExportWarningsShown = 10;
 constexpr const char* kMoreWarnings = "... and %1 more";
 constexpr int kStatusPanelWidths[] = {180, 45, 21, 40, 30, 50};
+// Deliberate: "Coverting" as the program has always spelt it.
+constexpr const char* kStatusConverting = "Coverting Model to Direct3D...";
+constexpr const char* kStatusCreating = "Creating Direct3D Window...";
 constexpr const char* kDefaultColormapItem = "Default (misc/cmp/dflt.cmp)";
 constexpr const char* kColormapNotSeen = "%1 (not found)";
 constexpr const char* kColormapGivesWay =
@@ -243,19 +248,42 @@ void TMainForm::createLeftPane()
     }
     auto* scaleBox = Panel(meshEdit, "ScaleBox");
     scaleBox->setGeometry(4, 105, 129, 57);
-    const char* axes[] = {"X", "Z", "Y"};
-    const char* scaleNames[] = {"ScaleX", "ScaleZ", "ScaleY"};
+    const struct
+    {
+        const char* Axis;
+        const char* Name;
+    } scaleSpins[] = {{"X", "ScaleX"}, {"Z", "ScaleZ"}, {"Y", "ScaleY"}};
     for (int i = 0; i < 3; ++i)
     {
-        auto* label = new QLabel(QString::fromLatin1(axes[i]), scaleBox);
+        auto* label = new QLabel(QString::fromLatin1(scaleSpins[i].Axis), scaleBox);
         label->setGeometry(16 + 40 * i, 4, 16, 13);
         auto* spin = new TUpDown(scaleBox);
-        spin->setObjectName(scaleNames[i]);
+        spin->setObjectName(scaleSpins[i].Name);
         spin->move(16 + 40 * i, 22);
     }
     Notebook1->addWidget(meshEdit);
     Notebook1->setCurrentIndex(0);
 }
+
+namespace
+{
+constexpr bool kHidden = false;
+constexpr bool kShown = true;
+constexpr QKeyCombination kNoKey;
+
+// One line of a menu: an item, or with the text "-" a separator. An item may be kept in a
+// field and may run a command.
+struct TMenuLine
+{
+    const char* Text;
+    const char* Name = nullptr;
+    bool Visible = true;
+    QKeyCombination Shortcut = kNoKey;
+    QAction* TMainForm::*Field = nullptr;
+    void (TMainForm::*Click)() = nullptr;
+    const char* Tip = nullptr;
+};
+} // namespace
 
 void TMainForm::createActions()
 {
@@ -267,137 +295,120 @@ void TMainForm::createActions()
         FFrameMenus.append(menu);
         return menu;
     };
-    const auto item = [](QMenu* menu, const QString& text, const char* name, bool visible = true,
-                         const QKeySequence& shortcut = {})
+    const auto fill = [this](QMenu* menu, std::initializer_list<TMenuLine> lines)
     {
-        QAction* action = menu->addAction(text);
-        action->setObjectName(name);
-        action->setShortcut(shortcut);
-        action->setVisible(visible);
-        return action;
+        for (const TMenuLine& line : lines)
+        {
+            if (std::string_view(line.Text) == "-")
+            {
+                menu->addSeparator()->setVisible(line.Visible);
+                continue;
+            }
+            QAction* action = menu->addAction(tr(line.Text));
+            action->setObjectName(line.Name);
+            if (line.Shortcut != kNoKey)
+                action->setShortcut(line.Shortcut);
+            action->setVisible(line.Visible);
+            if (line.Tip)
+                action->setStatusTip(tr(line.Tip));
+            if (line.Field)
+                this->*line.Field = action;
+            if (line.Click)
+                connect(action, &QAction::triggered, this, Command(this, line.Click));
+        }
     };
-    const auto separator = [](QMenu* menu, bool visible = true)
-    { menu->addSeparator()->setVisible(visible); };
+    const QKeyCombination ctrlN = Qt::CTRL | Qt::Key_N, ctrlO = Qt::CTRL | Qt::Key_O,
+                          ctrlS = Qt::CTRL | Qt::Key_S, ctrlX = Qt::CTRL | Qt::Key_X,
+                          ctrlC = Qt::CTRL | Qt::Key_C;
 
     mnuFile = addMenu(tr("&File"), 0, true);
-    item(mnuFile, tr("&New"), "mnuFileNew", false, QKeySequence(Qt::CTRL | Qt::Key_N));
-    mnuFileOpen =
-        item(mnuFile, tr("&Open..."), "mnuFileOpen", true, QKeySequence(Qt::CTRL | Qt::Key_O));
-    mnuFileOpen->setStatusTip(tr("Open a Jedi Knight 3DO model"));
-    item(mnuFile, tr("&Save"), "mnuFileSave", false, QKeySequence(Qt::CTRL | Qt::Key_S));
-    item(mnuFile, tr("Save &As..."), "mnuFileSaveAs", false);
-    item(mnuFile, tr("I&mport Into 3DO..."), "mnuFileImportInto", false);
-    item(mnuFile, tr("&Import As New 3DO..."), "mnuFileImportAsNew", false);
-    separator(mnuFile, false);
-    mnuFilePreferences = item(mnuFile, tr("P&references..."), "mnuFilePreferences", false);
-    separator(mnuFile, false);
-    QAction* print = item(mnuFile, tr("&Print..."), "mnuFilePrint", false);
-    separator(mnuFile);
-    mnuFileExit =
-        item(mnuFile, tr("E&xit"), "mnuFileExit", true, QKeySequence(Qt::CTRL | Qt::Key_X));
-    mnuFileExit->setStatusTip(tr("Leave the program"));
+    fill(mnuFile,
+         {{"&New", "mnuFileNew", kHidden, ctrlN},
+          {"&Open...", "mnuFileOpen", kShown, ctrlO, &TMainForm::mnuFileOpen,
+           &TMainForm::mnuFileOpenClick, "Open a Jedi Knight 3DO model"},
+          {"&Save", "mnuFileSave", kHidden, ctrlS},
+          {"Save &As...", "mnuFileSaveAs", kHidden},
+          {"I&mport Into 3DO...", "mnuFileImportInto", kHidden},
+          {"&Import As New 3DO...", "mnuFileImportAsNew", kHidden},
+          {"-", nullptr, kHidden},
+          {"P&references...", "mnuFilePreferences", kHidden, kNoKey, &TMainForm::mnuFilePreferences,
+           &TMainForm::mnuFilePreferencesClick},
+          {"-", nullptr, kHidden},
+          {"&Print...", "mnuFilePrint", kHidden, kNoKey, nullptr, &TMainForm::mnuFilePrintClick},
+          {"-"},
+          {"E&xit", "mnuFileExit", kShown, ctrlX, &TMainForm::mnuFileExit,
+           &TMainForm::mnuFileExitClick, "Leave the program"}});
 
     // Added: not one of the frame's declared menus, so a view's menu never takes its place.
     mnuGame = menuBar()->addMenu(tr("&Game"));
     mnuGame->setObjectName("mnuGame");
     mnuGame->setProperty(kGroupIndexProperty, 0);
-    mnuGameOpenArchive = item(mnuGame, tr("Open &Archive..."), "mnuGameOpenArchive", true,
-                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-    mnuGameOpenArchive->setStatusTip(tr("Browse the models of a Jedi Knight archive"));
-    mnuGameExportGltf = item(mnuGame, tr("Export &glTF..."), "mnuGameExportGltf");
-    mnuGameExportGltf->setStatusTip(tr("Write the current geometry set as a glTF 2.0 file"));
+    fill(mnuGame,
+         {{"Open &Archive...", "mnuGameOpenArchive", kShown, Qt::CTRL | Qt::SHIFT | Qt::Key_O,
+           &TMainForm::mnuGameOpenArchive, &TMainForm::mnuGameOpenArchiveClick,
+           "Browse the models of a Jedi Knight archive"},
+          {"Export &glTF...", "mnuGameExportGltf", kShown, kNoKey, &TMainForm::mnuGameExportGltf,
+           &TMainForm::mnuGameExportGltfClick, "Write the current geometry set as a glTF 2.0 file"},
+          {"Chec&k for the Game...", "mnuGameCheck", kShown, kNoKey, &TMainForm::mnuGameCheck,
+           &TMainForm::mnuGameCheckClick,
+           "List what the game would refuse or mishandle in the model"},
+          {"-"},
+          {"&Textures", "mnuGameTextures", kShown, kNoKey, &TMainForm::mnuGameTextures,
+           &TMainForm::mnuGameTexturesClick, "Show models with their materials"},
+          {"Game &Folder...", "mnuGameFolder", kShown, kNoKey, &TMainForm::mnuGameFolder,
+           &TMainForm::mnuGameFolderClick, "Choose the folder the game is installed in"},
+          {"C&lear Game Folder", "mnuGameClearFolder", kShown, kNoKey,
+           &TMainForm::mnuGameClearFolder, &TMainForm::mnuGameClearFolderClick,
+           "Look for materials only beside the model"},
+          {"&Colormap...", "mnuGameColormap", kShown, kNoKey, &TMainForm::mnuGameColormap,
+           &TMainForm::mnuGameColormapClick, "Choose the palette that colours the materials"}});
     // The start model is one empty mesh: nothing worth a file until a model is loaded.
     mnuGameExportGltf->setEnabled(false);
-    mnuGameCheck = item(mnuGame, tr("Chec&k for the Game..."), "mnuGameCheck");
-    mnuGameCheck->setStatusTip(tr("List what the game would refuse or mishandle in the model"));
     mnuGameCheck->setEnabled(false);
+    mnuGameTextures->setCheckable(true);
 
     mnuEdit = addMenu(tr("&Edit"), 1, false);
-    item(mnuEdit, tr("Cu&t"), "mnuEditCut", true, QKeySequence(Qt::CTRL | Qt::Key_X));
-    item(mnuEdit, tr("&Copy"), "mnuEditCopy", true, QKeySequence(Qt::CTRL | Qt::Key_C));
-    QMenu* paste = mnuEdit->addMenu(tr("&Paste"));
-    item(paste, tr("&As New Mesh"), "mnuEditPasteAsNew");
-    item(paste, tr("&Into Current Mesh"), "mnuEditPasteInto");
-    separator(mnuEdit);
-    item(mnuEdit, tr("C&lear Clipboard"), "mnuEditClearClipboard");
+    fill(mnuEdit, {{"Cu&t", "mnuEditCut", kShown, ctrlX}, {"&Copy", "mnuEditCopy", kShown, ctrlC}});
+    fill(mnuEdit->addMenu(tr("&Paste")),
+         {{"&As New Mesh", "mnuEditPasteAsNew"}, {"&Into Current Mesh", "mnuEditPasteInto"}});
+    fill(mnuEdit, {{"-"}, {"C&lear Clipboard", "mnuEditClearClipboard"}});
 
     mnuInterface = addMenu(tr("&Interface"), 2, false);
-    Direct3DViewer1 = item(mnuInterface, tr("&Tool Palette"), "Direct3DViewer1");
-    mnuViewStructure = item(mnuInterface, tr("3DO &Structure"), "mnuViewStructure");
+    fill(mnuInterface, {{"&Tool Palette", "Direct3DViewer1", kShown, kNoKey,
+                         &TMainForm::Direct3DViewer1, &TMainForm::Direct3DViewer1Click},
+                        {"3DO &Structure", "mnuViewStructure", kShown, kNoKey,
+                         &TMainForm::mnuViewStructure, &TMainForm::mnuViewStructureClick}});
     // The action flips its own check mark before it fires; the command reads the new state.
     mnuViewStructure->setCheckable(true);
 
     mnuCreate = addMenu(tr("&Create"), 20, false);
-    QAction* polygon = item(mnuCreate, tr("&Polygon..."), "mnuCreatePolygon");
-    separator(mnuCreate);
-    item(mnuCreate, tr("&Cube..."), "mnuCreateCube");
+    fill(mnuCreate, {{"&Polygon...", "mnuCreatePolygon", kShown, kNoKey, nullptr,
+                      &TMainForm::mnuCreatePolygonClick},
+                     {"-"},
+                     {"&Cube...", "mnuCreateCube"}});
 
     mnuWindow = addMenu(tr("&Window"), 21, false);
-    QMenu* newView = mnuWindow->addMenu(tr("&New"));
-    FrontView1 = item(newView, tr("&Front View"), "FrontView1");
-    TopView1 = item(newView, tr("&Top View"), "TopView1");
-    SideView1 = item(newView, tr("&Side View"), "SideView1");
-    item(newView, tr("&Camera View"), "CameraView1");
-    separator(mnuWindow);
-    item(mnuWindow, tr("&Tile"), "Tile1");
-    item(mnuWindow, tr("&Cascade"), "Cascade1");
-    item(mnuWindow, tr("&Arrange Icons"), "ArrangeIcons1");
+    fill(mnuWindow->addMenu(tr("&New")), {{"&Front View", "FrontView1", kShown, kNoKey,
+                                           &TMainForm::FrontView1, &TMainForm::FrontView1Click},
+                                          {"&Top View", "TopView1", kShown, kNoKey,
+                                           &TMainForm::TopView1, &TMainForm::TopView1Click},
+                                          {"&Side View", "SideView1", kShown, kNoKey,
+                                           &TMainForm::SideView1, &TMainForm::SideView1Click},
+                                          {"&Camera View", "CameraView1"}});
+    fill(
+        mnuWindow,
+        {{"-"}, {"&Tile", "Tile1"}, {"&Cascade", "Cascade1"}, {"&Arrange Icons", "ArrangeIcons1"}});
     connect(mnuWindow, &QMenu::aboutToShow, this, &TMainForm::updateWindowMenu);
 
     mnuHelp = addMenu(tr("&Help"), 22, false);
-    item(mnuHelp, tr("About..."), "mnuHelpAbout");
+    fill(mnuHelp, {{"About...", "mnuHelpAbout"}});
 
     PopUp = new QMenu(this);
     PopUp->setObjectName("PopUp");
-    QMenu* popUpNew = PopUp->addMenu(tr("New"));
-    item(popUpNew, tr("Polygon"), "PopUpPolygon");
-    PopUp->addSeparator();
-    PopUpColor = item(PopUp, tr("Background Color"), "PopUpColor");
-
-    const auto on = [this](QAction* action, void (TMainForm::*method)())
-    { connect(action, &QAction::triggered, this, Command(this, method)); };
-    on(mnuFileOpen, &TMainForm::mnuFileOpenClick);
-    on(mnuFilePreferences, &TMainForm::mnuFilePreferencesClick);
-    on(print, &TMainForm::mnuFilePrintClick);
-    on(mnuFileExit, &TMainForm::mnuFileExitClick);
-    on(mnuGameOpenArchive, &TMainForm::mnuGameOpenArchiveClick);
-    on(mnuGameExportGltf, &TMainForm::mnuGameExportGltfClick);
-    on(mnuGameCheck, &TMainForm::mnuGameCheckClick);
-    on(Direct3DViewer1, &TMainForm::Direct3DViewer1Click);
-    on(mnuViewStructure, &TMainForm::mnuViewStructureClick);
-    on(polygon, &TMainForm::mnuCreatePolygonClick);
-    on(FrontView1, &TMainForm::FrontView1Click);
-    on(TopView1, &TMainForm::TopView1Click);
-    on(SideView1, &TMainForm::SideView1Click);
-    on(PopUpColor, &TMainForm::PopUpColorClick);
-    createGameActions();
-}
-
-void TMainForm::createGameActions()
-{
-    mnuGame->addSeparator();
-    const auto item = [this](const QString& text, const char* name, const QString& tip,
-                             void (TMainForm::*method)())
-    {
-        QAction* action = mnuGame->addAction(text);
-        action->setObjectName(name);
-        action->setStatusTip(tip);
-        connect(action, &QAction::triggered, this, Command(this, method));
-        return action;
-    };
-    mnuGameTextures =
-        item(tr("&Textures"), "mnuGameTextures", tr("Show models with their materials"),
-             &TMainForm::mnuGameTexturesClick);
-    mnuGameTextures->setCheckable(true);
-    mnuGameFolder =
-        item(tr("Game &Folder..."), "mnuGameFolder",
-             tr("Choose the folder the game is installed in"), &TMainForm::mnuGameFolderClick);
-    mnuGameClearFolder =
-        item(tr("C&lear Game Folder"), "mnuGameClearFolder",
-             tr("Look for materials only beside the model"), &TMainForm::mnuGameClearFolderClick);
-    mnuGameColormap =
-        item(tr("&Colormap..."), "mnuGameColormap",
-             tr("Choose the palette that colours the materials"), &TMainForm::mnuGameColormapClick);
+    fill(PopUp->addMenu(tr("New")), {{"Polygon", "PopUpPolygon"}});
+    fill(PopUp, {{"-"},
+                 {"Background Color", "PopUpColor", kShown, kNoKey, &TMainForm::PopUpColor,
+                  &TMainForm::PopUpColorClick}});
     ShowGameSettings();
 }
 
@@ -646,24 +657,23 @@ void TMainForm::mnuFileExitClick()
     close();
 }
 
-void TMainForm::OpenPreview()
+void TMainForm::OpenPreview(bool reportSteps)
 {
+    const auto status = [&](const char* text)
+    {
+        if (reportSteps)
+            ShowStatus(QString::fromLatin1(text));
+    };
+    status(kStatusConverting);
     const std::string previewFile = PreviewFileName();
     WriteXFile(previewFile);
-    ShowPreview(CreatePreview(previewFile));
-}
-
-QWidget* TMainForm::CreatePreview(const std::string& xFile)
-{
+    status(kStatusCreating);
+    // Emptied first, so that a preview that fails to open leaves none behind as the newest.
     D3DForm = nullptr;
-    D3DForm = TD3DForm::Create(this, xFile, PreviewLooks());
-    return D3DForm;
-}
-
-void TMainForm::ShowPreview(QWidget* preview)
-{
-    if (preview)
-        preview->show();
+    D3DForm = TD3DForm::Create(this, previewFile, PreviewLooks());
+    status("");
+    if (D3DForm)
+        D3DForm->show();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -770,13 +780,7 @@ TPreviewLooks TMainForm::PreviewLooks()
 
 void TMainForm::Direct3DViewer1Click()
 {
-    ShowStatus(QStringLiteral("Coverting Model to Direct3D..."));
-    const std::string previewFile = PreviewFileName();
-    WriteXFile(previewFile);
-    ShowStatus(QStringLiteral("Creating Direct3D Window..."));
-    QWidget* preview = CreatePreview(previewFile);
-    ShowStatus(QString());
-    ShowPreview(preview);
+    OpenPreview(true);
 }
 
 void TMainForm::OpenView(int plane)
@@ -967,6 +971,7 @@ void CreateForms()
     ProgressForm = new TProgressForm(MainForm);
     StructureForm = new TStructureForm(MainForm->mnuViewStructure, MainForm);
     PrefForm = new TPrefForm(MainForm);
+    QObject::connect(PrefForm, &TPrefForm::BackgroundChosen, MainForm, &TMainForm::SetBackground);
 }
 
 void DestroyForms()

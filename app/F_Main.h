@@ -187,7 +187,6 @@ protected:
 
 private:
     void createActions();
-    void createGameActions();
     // Saves one key of the game settings, then makes `next` the settings in force; the newest
     // preview is loaded again to show them.
     void ChangeGameSettings(const TGameSettings& next, const char* key, const std::string& value);
@@ -201,11 +200,10 @@ private:
     void OpenView(int plane);
     // Steps 3 to 7 of File, Open, after a load.
     void ShowLoadedModel();
-    // Writes the current geoset as the preview's .X file, then opens one more preview on it.
-    void OpenPreview();
-    // A new preview of the .X file `xFile`, which becomes D3DForm.
-    QWidget* CreatePreview(const std::string& xFile);
-    void ShowPreview(QWidget* preview);
+    // Writes the current geoset as the preview's .X file, then opens one more preview on it,
+    // which becomes D3DForm. With `reportSteps` the status bar tells each step, as the Tool
+    // Palette command does; File, Open and the arrows write no status.
+    void OpenPreview(bool reportSteps = false);
 
     QList<QMenu*> FFrameMenus;
     QList<QAction*> FWindowListActions;

@@ -1,6 +1,5 @@
 #include "F_Pref.h"
 
-#include "F_Main.h"
 #include "view/colors.h"
 #include "dialogs.h"
 
@@ -243,8 +242,7 @@ void TPrefForm::ColorListDblClick()
 void TPrefForm::OKButtonClick()
 {
     WriteColorRoles(SettingsFileName());
-    if (MainForm)
-        MainForm->SetBackground(BackgroundColor);
+    emit BackgroundChosen(BackgroundColor);
     accept();
 }
 

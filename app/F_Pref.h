@@ -65,6 +65,10 @@ public:
     // The role index (position in ColorRoles) of the selected list item, or -1.
     int SelectedRole() const;
 
+signals:
+    // OK wrote the roles: the main window's background takes `color` (BackgroundColor).
+    void BackgroundChosen(std::int32_t color);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -12,13 +12,6 @@ TStructureForm* StructureForm = nullptr;
 
 namespace
 {
-
-// Names hold the file's bytes; each byte is the character of the same code, as everywhere.
-QString NameText(const std::string& name)
-{
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
-
 QTreeWidgetItem* AddChild(QTreeWidgetItem* parent, const QString& text)
 {
     return new QTreeWidgetItem(parent, QStringList(text));

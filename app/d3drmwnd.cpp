@@ -15,6 +15,11 @@
 
 namespace
 {
+// What the control shows in place of a picture.
+constexpr const char* kPlaceholderDesigning = "(designing)";
+constexpr const char* kPlaceholderFailed = "(Direct3D failure)";
+constexpr const char* kPlaceholderNoDevice = "(no 3D device)";
+
 bool IsArrowKey(int key)
 {
     return key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
@@ -132,7 +137,7 @@ std::string TD3DRMWindow::DriverName() const
 
 void TD3DRMWindow::SetDriverName(const std::string& name)
 {
-    if (SameDriverName(DriverName(), name))
+    if (SameText(DriverName(), name))
         return;
     SetDriverIndex(FindDriver(name));
 }
@@ -190,9 +195,9 @@ void TD3DRMWindow::PaintPlaceholder()
     painter.drawLine(0, 0, width() - 1, height() - 1);
     painter.drawLine(width() - 1, 0, 0, height() - 1);
 
-    const char* text = FDesigning    ? "(designing)"
-                       : HasFailed() ? "(Direct3D failure)"
-                                     : "(no 3D device)";
+    const char* text = FDesigning    ? kPlaceholderDesigning
+                       : HasFailed() ? kPlaceholderFailed
+                                     : kPlaceholderNoDevice;
     const QString caption = QString::fromLatin1(text);
     // Plain white glyphs, as the system draws dialog text.
     QFont textFont = font();

@@ -151,6 +151,11 @@ QString MessageText(const char* what)
     return utf8.hasError() ? QString::fromLatin1(what) : text;
 }
 
+QString NameText(std::string_view name)
+{
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
 void RunCommand(const std::function<void()>& command)
 {
     try

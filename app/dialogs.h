@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 class QWidget;
 
@@ -58,6 +59,9 @@ void RunCommand(const std::function<void()>& command);
 // An error's text for the screen: UTF-8 where it is (file names), otherwise each byte as the
 // character of the same code, as names from model files are shown everywhere.
 QString MessageText(const char* what);
+// A name from a model or an archive for the screen: names hold the file's bytes, and each byte
+// is the character of the same code, as everywhere.
+QString NameText(std::string_view name);
 
 // A slot that runs object->method() through RunCommand.
 template <class T> auto Command(T* object, void (T::*method)())

@@ -1,5 +1,6 @@
 #include "thumbnailer.h"
 
+#include "base/errors.h"
 #include "formats/gob.h"
 #include "scene/thumbnail.h"
 
@@ -8,9 +9,9 @@
 
 TThumbnailer::TThumbnailer(std::shared_ptr<const TGobArchive> archive,
                            std::vector<std::size_t> entries, QSize size, int threads,
-                           QObject* parent, std::string texturesFrom)
+                           QObject* parent, std::string texturesFrom, bool held)
     : QObject(parent), FArchive(std::move(archive)), FSize(size),
-      FTexturesFrom(std::move(texturesFrom)), FOrder(std::move(entries)),
+      FTexturesFrom(std::move(texturesFrom)), FHeld(held), FOrder(std::move(entries)),
       FTaken(FArchive->Count(), false)
 {
     if (threads <= 0)
@@ -27,9 +28,23 @@ TThumbnailer::~TThumbnailer()
         worker.join();
 }
 
+void TThumbnailer::Release()
+{
+    {
+        const std::lock_guard lock(FLock);
+        FHeld = false;
+    }
+    FReleased.notify_all();
+}
+
 void TThumbnailer::Cancel()
 {
-    FCancel = true;
+    {
+        // Under the lock, so that a held worker cannot miss it between its check and its wait.
+        const std::lock_guard lock(FLock);
+        FCancel = true;
+    }
+    FReleased.notify_all();
 }
 
 void TThumbnailer::Prioritise(const std::vector<std::size_t>& entries)
@@ -43,7 +58,10 @@ void TThumbnailer::Prioritise(const std::vector<std::size_t>& entries)
 
 bool TThumbnailer::Take(std::size_t& entry)
 {
-    const std::lock_guard lock(FLock);
+    std::unique_lock lock(FLock);
+    FReleased.wait(lock, [this] { return !FHeld || FCancel; });
+    if (FCancel)
+        return false;
     while (!FFirst.empty())
     {
         entry = FFirst.front();
@@ -84,7 +102,7 @@ void TThumbnailer::Work()
         }
         catch (const std::bad_alloc&)
         {
-            thumbnail.Error = "Out of memory";
+            thumbnail.Error = kOutOfMemory;
         }
         catch (const std::exception& e)
         {

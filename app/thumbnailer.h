@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -30,14 +31,18 @@ public:
     // Starts drawing `entries` of the archive in that order at `size` pixels with `threads`
     // workers (0: one fewer than the machine has cores, at least one). Added: with the
     // archive's file name in `texturesFrom`, the models show their materials found in it.
+    // With `held` the workers take nothing until Release, so that priorities set before are
+    // the first thing they see (tests).
     TThumbnailer(std::shared_ptr<const TGobArchive> archive, std::vector<std::size_t> entries,
                  QSize size, int threads = 0, QObject* parent = nullptr,
-                 std::string texturesFrom = {});
+                 std::string texturesFrom = {}, bool held = false);
     // Calls off what is left and waits for the pictures being drawn.
     ~TThumbnailer() override;
 
     // These entries next, in this order, before the rest; those started already are skipped.
     void Prioritise(const std::vector<std::size_t>& entries);
+    // Lets workers started held go.
+    void Release();
     // Calls off everything not finished; no Ready follows.
     void Cancel();
     int ThreadCount() const { return static_cast<int>(FWorkers.size()); }
@@ -55,6 +60,8 @@ private:
     const QSize FSize;
     const std::string FTexturesFrom;
     std::mutex FLock;
+    std::condition_variable FReleased;
+    bool FHeld;
     std::vector<std::size_t> FOrder;
     std::size_t FNext = 0;
     std::deque<std::size_t> FFirst;

@@ -1,11 +1,11 @@
 // The model a command reads.
 #include "modelinput.h"
 
+#include "base/U_String.h"
 #include "entrynames.h"
 #include "formats/gob.h"
 
-#include <algorithm>
-#include <cctype>
+#include <string_view>
 
 TModelLocation LocateModel(const std::string& argument, const TSharedOptions& shared)
 {
@@ -32,10 +32,7 @@ std::string LowerExtension(const std::string& name)
     const std::size_t dot = name.find_last_of("./\\");
     if (dot == std::string::npos || name[dot] != '.')
         return {};
-    std::string ext = name.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
+    return LowerCase(std::string_view(name).substr(dot));
 }
 
 std::string ReadModelEntry(const TModelLocation& location)

@@ -387,9 +387,8 @@ private slots:
         first->show();
         second->show();
         QVERIFY(QTest::qWaitForWindowExposed(second.get()));
-        QTest::qWait(200);
+        QTRY_VERIFY_WITH_TIMEOUT(second->D3DWin->FrameCount() > 5, kEventually);
         QCOMPARE(first->D3DWin->FrameCount(), 0);
-        QVERIFY(second->D3DWin->FrameCount() > 5);
         QVERIFY(FDialogs.Messages.empty());
     }
 };

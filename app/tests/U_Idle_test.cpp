@@ -32,10 +32,11 @@ private slots:
     {
         int calls = 0;
         SetApplicationIdleHandler(this, [&](bool& done) { done = ++calls >= 3; });
+        QTRY_VERIFY_WITH_TIMEOUT(calls >= 3, kEventually);
+        // Waiting itself wakes the loop now and then; each wake gives at most one more call, a
+        // handler never done would be called thousands of times.
         QTest::qWait(50);
-        // Waiting itself wakes the loop now and then; each wake gives at most one more call.
         const int settled = calls;
-        QVERIFY(settled >= 3);
         QVERIFY(settled < 20);
         QObject target;
         QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
@@ -50,9 +51,8 @@ private slots:
         int first = 0, second = 0;
         SetApplicationIdleHandler(&other, [&](bool& done) { done = ++first > 1000; });
         SetApplicationIdleHandler(this, [&](bool& done) { done = ++second > 1000; });
-        QTest::qWait(30);
+        QTRY_VERIFY_WITH_TIMEOUT(second > 0, kEventually);
         QCOMPARE(first, 0);
-        QVERIFY(second > 0);
         // Only the owner can take its handler away.
         ClearApplicationIdleHandler(&other);
         QCOMPARE(ApplicationIdleOwner(), static_cast<const QObject*>(this));
@@ -72,8 +72,7 @@ private slots:
                                       done = ++calls >= 2;
                                       throw std::runtime_error("render failed");
                                   });
-        QTest::qWait(30);
-        QVERIFY(calls >= 2);
+        QTRY_VERIFY_WITH_TIMEOUT(calls >= 2, kEventually);
         QCOMPARE(FDialogs.Messages.front(),
                  qMakePair(QString("Quillmark"), QString("render failed")));
         QCOMPARE(FDialogs.Messages.size(), calls);

@@ -9,6 +9,7 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QProcess>
 #include <QRegularExpression>
@@ -28,7 +29,7 @@ QString Run(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(5000))
+    if (!process.waitForFinished(kEventually))
         return QString();
     return QString::fromUtf8(process.readAllStandardOutput());
 }
@@ -93,12 +94,14 @@ int StackingIndex(const QWidget* window)
         XPropNumbers({"-root", "_NET_CLIENT_LIST_STACKING"}).indexOf(window->winId()));
 }
 
-// Runs `open`, which opens a modal window. Once that window is on screen `look` reads it, then
-// it is closed. Returns how many modal windows were looked at.
-int WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& look)
+// Runs `open`, which opens a modal window. Once the window manager has taken that window in
+// (and `alsoReady` holds, when given) `look` reads it; then it is closed. Returns how many
+// modal windows were looked at; one the window manager never takes in is closed unseen.
+int WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& look,
+              const std::function<bool()>& alsoReady = {})
 {
     int seen = 0;
-    int ticks = 0;
+    QElapsedTimer waited;
     QObject context;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, &context,
@@ -107,15 +110,19 @@ int WithModal(const std::function<void()>& open, const std::function<void(QWidge
                          QWidget* modal = QApplication::activeModalWidget();
                          if (!modal)
                              return;
-                         // Framed and mapped, or given up on after two seconds.
-                         const bool ready = modal->windowHandle() &&
-                                            modal->windowHandle()->isExposed() &&
-                                            StackingIndex(modal) >= 0;
-                         if (!ready && ++ticks < 100)
+                         if (!waited.isValid())
+                             waited.start();
+                         const bool ready =
+                             modal->windowHandle() && modal->windowHandle()->isExposed() &&
+                             StackingIndex(modal) >= 0 && (!alsoReady || alsoReady());
+                         if (!ready && !waited.hasExpired(kEventually))
                              return;
-                         ++seen;
-                         ticks = 0;
-                         look(modal);
+                         waited.invalidate();
+                         if (ready)
+                         {
+                             ++seen;
+                             look(modal);
+                         }
                          modal->close();
                      });
     timer.start(20);
@@ -145,21 +152,23 @@ private slots:
         SetDialogs(nullptr);
         CreateForms();
         MainForm->show();
-        QVERIFY(QTest::qWaitForWindowExposed(MainForm));
+        QVERIFY(QTest::qWaitForWindowExposed(MainForm, kEventually));
     }
 
     void cleanup() { DestroyForms(); }
 
     void titlesAreTheBareCaptions()
     {
-        QTRY_COMPARE(NetWmName(MainForm), QStringLiteral("Quillmark"));
+        QTRY_COMPARE_WITH_TIMEOUT(NetWmName(MainForm), QStringLiteral("Quillmark"), kEventually);
 
         MainForm->OpenModelFile(ModelFile("a.3do", ModelText({{3}})));
         QVERIFY(D3DForm);
-        QTRY_COMPARE(NetWmName(D3DForm), QStringLiteral("Direct3D Model Viewer"));
+        QTRY_COMPARE_WITH_TIMEOUT(NetWmName(D3DForm), QStringLiteral("Direct3D Model Viewer"),
+                                  kEventually);
         QCOMPARE(NetWmName(ProgressForm), QStringLiteral("Loading Jedi Knight 3DO"));
         StructureForm->show();
-        QTRY_COMPARE(NetWmName(StructureForm), QStringLiteral("3DO Structure"));
+        QTRY_COMPARE_WITH_TIMEOUT(NetWmName(StructureForm), QStringLiteral("3DO Structure"),
+                                  kEventually);
 
         QStringList modal;
         const auto title = [&](QWidget* w) { modal << NetWmName(w) + " | " + w->windowTitle(); };
@@ -186,24 +195,25 @@ private slots:
     void outerSizesIncludeTheFrame()
     {
         // The main window keeps its inside: 621 x 424 below the menu bar.
-        QTRY_VERIFY(OuterRect(MainForm).isValid());
+        QTRY_VERIFY_WITH_TIMEOUT(OuterRect(MainForm).isValid(), kEventually);
         QCOMPARE(MainForm->size(), QSize(621, 424 + MainForm->menuBar()->height()));
 
         MainForm->OpenModelFile(ModelFile("a.3do", ModelText({{3}})));
         QWidget* preview = D3DForm;
         QVERIFY(preview);
-        QTRY_COMPARE(OuterRect(preview).size(), QSize(521, 446));
+        QTRY_COMPARE_WITH_TIMEOUT(OuterRect(preview).size(), QSize(521, 446), kEventually);
         QVERIFY(preview->size().width() < 521 && preview->size().height() < 446);
         const QPoint centre = preview->screen()->availableGeometry().center();
-        QVERIFY((OuterRect(preview).center() - centre).manhattanLength() <= 2);
+        QTRY_VERIFY_WITH_TIMEOUT((OuterRect(preview).center() - centre).manhattanLength() <= 2,
+                                 kEventually);
 
         StructureForm->show();
-        QTRY_COMPARE(OuterRect(StructureForm), QRect(238, 139, 231, 225));
+        QTRY_COMPARE_WITH_TIMEOUT(OuterRect(StructureForm), QRect(238, 139, 231, 225), kEventually);
         // Shown again, it keeps its size.
         StructureForm->hide();
         StructureForm->show();
-        QTRY_VERIFY(StackingIndex(StructureForm) >= 0);
-        QTRY_COMPARE(OuterRect(StructureForm), QRect(238, 139, 231, 225));
+        QTRY_VERIFY_WITH_TIMEOUT(StackingIndex(StructureForm) >= 0, kEventually);
+        QTRY_COMPARE_WITH_TIMEOUT(OuterRect(StructureForm), QRect(238, 139, 231, 225), kEventually);
     }
 
     void mismatchBoxIsAboveTheProgressWindow()
@@ -215,7 +225,10 @@ private slots:
             box = StackingIndex(w);
         };
         const QString mismatch = ModelFile("m.3do", ModelText({{3}}, 1));
-        QCOMPARE(WithModal([&] { MainForm->OpenModelFile(mismatch); }, stacking), 1);
+        // Both windows taken in by the window manager before their order is read.
+        QCOMPARE(WithModal([&] { MainForm->OpenModelFile(mismatch); }, stacking,
+                           [] { return StackingIndex(ProgressForm) >= 0; }),
+                 1);
         QVERIFY(progress >= 0);
         QVERIFY2(box > progress, qPrintable(QStringLiteral("%1 %2").arg(box).arg(progress)));
     }

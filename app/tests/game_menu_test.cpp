@@ -266,7 +266,7 @@ private slots:
         const auto greenPixels = [&]
         {
             TArchiveForm* form = MainForm->OpenArchiveFile(archive);
-            [&] { QTRY_VERIFY_WITH_TIMEOUT(form->Model()->HasThumbnail(0), 20000); }();
+            [&] { QTRY_VERIFY_WITH_TIMEOUT(form->Model()->HasThumbnail(0), kEventually); }();
             const QImage picture = form->Model()
                                        ->index(0, TArchiveListModel::colName)
                                        .data(Qt::DecorationRole)

@@ -490,8 +490,13 @@ private slots:
         QCOMPARE(MainForm->StatusPanel(3), QStringLiteral("POLY"));
         QCOMPARE(MainForm->StatusPanel(4), QStringLiteral("PER"));
 
+        // File, Open writes no status; the Tool Palette's preview ends with an empty message.
+        Open(Model("one.3do", {{3}}));
+        QCOMPARE(MainForm->StatusPanel(5), QStringLiteral("x"));
+        QPointer<QWidget> opened = D3DForm;
         MainForm->Direct3DViewer1->trigger();
         QCOMPARE(MainForm->StatusPanel(5), QString());
+        QVERIFY(D3DForm && D3DForm != opened && D3DForm->isVisible());
     }
 
     void activeViewMenusAreMergedByGroup()

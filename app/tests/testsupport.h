@@ -20,6 +20,11 @@
 #include <string>
 #include <vector>
 
+// How long a test waits for something sure to come (a thumbnail, a frame, the window
+// manager's answer) before calling it lost. Only a hang ever gets there: never a measure of
+// speed, so a busy machine cannot fail a test.
+inline constexpr int kEventually = 120000;
+
 // Answers dialogs from queues and records every message box. A dialog asked for with an empty
 // queue is answered with cancel and counted in Unexpected.
 class TFakeDialogs : public TDialogs

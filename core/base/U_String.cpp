@@ -82,6 +82,15 @@ bool SameText(std::string_view a, std::string_view b)
     return a.size() == b.size() && StartsWithText(a, b);
 }
 
+std::string LowerCase(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
 std::string Latin1ToUtf8(std::string_view bytes)
 {
     std::string out;

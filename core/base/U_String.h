@@ -15,6 +15,8 @@ inline constexpr const char* kInvalidIntegerFormat = "'%s' is not a valid intege
 bool SameText(std::string_view a, std::string_view b);
 // Whether `text` starts with `prefix` but for the case of ASCII letters.
 bool StartsWithText(std::string_view text, std::string_view prefix);
+// `text` with the ASCII letters in lower case and every other byte as it is (in every locale).
+std::string LowerCase(std::string_view text);
 
 // Names and messages carry a file's bytes; shown or written as text, each byte is the character
 // of the same code (U+0000 .. U+00FF), in UTF-8.

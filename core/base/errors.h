@@ -5,6 +5,12 @@
 #include <string>
 
 inline constexpr const char* kListIndexOutOfBounds = "List index out of bounds";
+// Texts that several units raise alike.
+inline constexpr const char* kOutOfMemory = "Out of memory";
+inline constexpr const char* kFileNotFound = "File not found";
+inline constexpr const char* kFileAccessDenied = "File access denied";
+// The system's error number in place of the %s.
+inline constexpr const char* kIOError = "I/O error %s";
 
 // A list or field access outside 0 .. Count-1.
 class EListError : public std::runtime_error

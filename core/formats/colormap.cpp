@@ -1,5 +1,7 @@
 #include "formats/colormap.h"
 
+#include "base/bytesource.h"
+
 #include <algorithm>
 
 namespace
@@ -12,13 +14,6 @@ constexpr std::size_t kMinimumSize = kLightOffset + kLightBytes;
 constexpr std::uint32_t kGameVersion = 0x1E;
 constexpr std::uint32_t kFlagTransparency = 0x1;
 constexpr std::uint32_t kFlagLaterLayout = 0x4;
-
-std::uint32_t Le32(std::string_view data, std::size_t at)
-{
-    const auto b = [&](std::size_t k)
-    { return static_cast<std::uint32_t>(static_cast<unsigned char>(data[at + k])); };
-    return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
-}
 } // namespace
 
 TColormap::TColormap(std::string_view data)
@@ -27,8 +22,8 @@ TColormap::TColormap(std::string_view data)
         throw EColormapError(kNotAColormap);
     if (data.size() < kMinimumSize)
         throw EColormapError(kColormapTruncated);
-    const std::uint32_t version = Le32(data, 4);
-    const std::uint32_t flags = Le32(data, 8);
+    const std::uint32_t version = LoadLe32(data.data() + 4);
+    const std::uint32_t flags = LoadLe32(data.data() + 8);
     // The viewer never uses the transparency tables, but the game reads them, so a file that
     // announces them and stops short is broken.
     if ((flags & kFlagTransparency) != 0 && data.size() < kMinimumSize + kTransparencyBytes)

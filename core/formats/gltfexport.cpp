@@ -765,18 +765,10 @@ private:
 
 std::optional<TGltfContainer> GltfContainerForName(std::string_view fileName)
 {
-    const auto endsWith = [fileName](std::string_view ending)
-    {
-        if (fileName.size() < ending.size())
-            return false;
-        const std::string_view tail = fileName.substr(fileName.size() - ending.size());
-        return std::equal(tail.begin(), tail.end(), ending.begin(),
-                          [](char a, char b)
-                          { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
-    };
-    if (endsWith(".glb"))
+    const std::string name = LowerCase(fileName);
+    if (name.ends_with(".glb"))
         return TGltfContainer::Binary;
-    if (endsWith(".gltf"))
+    if (name.ends_with(".gltf"))
         return TGltfContainer::Text;
     return std::nullopt;
 }

@@ -3,39 +3,18 @@
 
 #include "base/errors.h"
 #include "base/U_String.h"
-#include "base/platform.h"
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <limits>
-#include <mutex>
 #include <new>
-#include <system_error>
 
 namespace
 {
 // The index is read in pieces of this many entries, so opening never holds a second copy of a
 // large index.
 constexpr std::size_t kIndexChunkEntries = 512;
-
-std::uint32_t LoadU32(const char* bytes)
-{
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
-
-char KeyChar(char c)
-{
-    if (c == '\\')
-        return '/';
-    if (c >= 'A' && c <= 'Z')
-        return static_cast<char>(c - 'A' + 'a');
-    return c;
-}
 
 bool IsControl(char c)
 {
@@ -60,11 +39,9 @@ bool IsSeparator(char c)
 bool IsWindowsDevice(std::string_view component)
 {
     // The part before the first dot, without trailing blanks, is what Windows checks.
-    std::string base(component.substr(0, component.find('.')));
+    std::string base = LowerCase(component.substr(0, component.find('.')));
     while (!base.empty() && base.back() == ' ')
         base.pop_back();
-    for (char& c : base)
-        c = KeyChar(c);
     if (base == "con" || base == "prn" || base == "aux" || base == "nul")
         return true;
     return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) &&
@@ -107,76 +84,7 @@ const char* UnsafeReasonText(std::string_view name)
         start = end + 1;
     }
 }
-
-class TFileSource : public TByteSource
-{
-public:
-    TFileSource(std::ifstream stream, std::uint64_t size) : FStream(std::move(stream)), FSize(size)
-    {
-    }
-    std::uint64_t Size() const override { return FSize; }
-    void ReadAt(std::uint64_t offset, char* dest, std::size_t count) const override
-    {
-        if (count == 0)
-            return;
-        if (offset > FSize || count > FSize - offset)
-            throw EInOutError(kGobReadBeyondEnd);
-        const std::lock_guard<std::mutex> lock(FLock);
-        FStream.clear();
-        FStream.seekg(static_cast<std::streamoff>(offset));
-        FStream.read(dest, static_cast<std::streamsize>(count));
-        if (!FStream || static_cast<std::size_t>(FStream.gcount()) != count)
-            throw EInOutError(kGobReadBeyondEnd);
-    }
-
-private:
-    mutable std::mutex FLock;
-    mutable std::ifstream FStream;
-    std::uint64_t FSize;
-};
-
-class TMemorySource : public TByteSource
-{
-public:
-    explicit TMemorySource(std::string bytes) : FBytes(std::move(bytes)) {}
-    std::uint64_t Size() const override { return FBytes.size(); }
-    void ReadAt(std::uint64_t offset, char* dest, std::size_t count) const override
-    {
-        if (offset > FBytes.size() || count > FBytes.size() - offset)
-            throw EInOutError(kGobReadBeyondEnd);
-        if (count != 0)
-            std::memcpy(dest, FBytes.data() + offset, count);
-    }
-
-private:
-    std::string FBytes;
-};
 } // namespace
-
-std::unique_ptr<TByteSource> OpenFileSource(const std::string& fileName)
-{
-    const std::filesystem::path path = PathFromUtf8(fileName);
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status))
-        throw EInOutError(kGobFileNotFound);
-    if (std::filesystem::is_directory(status))
-        throw EInOutError(kGobFileAccessDenied);
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream)
-        throw EInOutError(kGobFileAccessDenied);
-    stream.seekg(0, std::ios::end);
-    const std::streamoff end = stream.tellg();
-    if (!stream || end < 0)
-        throw EInOutError(kGobFileAccessDenied);
-    stream.seekg(0);
-    return std::make_unique<TFileSource>(std::move(stream), static_cast<std::uint64_t>(end));
-}
-
-std::unique_ptr<TByteSource> MakeMemorySource(std::string bytes)
-{
-    return std::make_unique<TMemorySource>(std::move(bytes));
-}
 
 // Control characters become \xNN so a message never moves the cursor or rings a bell.
 std::string PrintableEntryName(std::string_view name)
@@ -201,9 +109,8 @@ std::string PrintableEntryName(std::string_view name)
 
 std::string GobKey(std::string_view name)
 {
-    std::string key(name);
-    for (char& c : key)
-        c = KeyChar(c);
+    std::string key = LowerCase(name);
+    std::replace(key.begin(), key.end(), '\\', '/');
     return key;
 }
 
@@ -236,10 +143,10 @@ TGobArchive::TGobArchive(std::unique_ptr<TByteSource> source) : FSource(std::mov
         throw EArchiveError(kGobNotArchive);
     if (FFileSize < 16)
         throw EArchiveError(kGobHeaderCut);
-    const std::uint32_t version = LoadU32(header + 4);
+    const std::uint32_t version = LoadLe32(header + 4);
     if (version != kGobVersion)
         throw EArchiveError(FormatText(kGobBadVersion, {std::to_string(version)}));
-    const std::uint64_t indexOffset = LoadU32(header + 8);
+    const std::uint64_t indexOffset = LoadLe32(header + 8);
     if (indexOffset < kGobHeaderSize || indexOffset + 4 > FFileSize)
         throw EArchiveError(FormatText(kGobBadIndexOffset,
                                        {std::to_string(indexOffset), std::to_string(FFileSize)}));
@@ -259,7 +166,7 @@ void TGobArchive::ReadIndex(std::uint64_t indexOffset)
 {
     char countBytes[4];
     FSource->ReadAt(indexOffset, countBytes, 4);
-    const std::uint64_t count = LoadU32(countBytes);
+    const std::uint64_t count = LoadLe32(countBytes);
     // Checked before anything is sized by it.
     if (count > (FFileSize - indexOffset - 4) / kGobEntrySize)
         throw EArchiveError(
@@ -287,8 +194,8 @@ void TGobArchive::ReadIndex(std::uint64_t indexOffset)
                 nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - name)
                                : kGobNameSize;
             TRecord record{};
-            record.Offset = LoadU32(entry);
-            record.Size = LoadU32(entry + 4);
+            record.Offset = LoadLe32(entry);
+            record.Size = LoadLe32(entry + 4);
             record.NameStart = static_cast<std::uint32_t>(FNames.size());
             record.NameLength = static_cast<std::uint8_t>(nameLength);
             if (nul == nullptr)
@@ -308,8 +215,7 @@ void TGobArchive::ReadIndex(std::uint64_t indexOffset)
         done += n;
     }
     FNames.shrink_to_fit();
-    FKeys.resize(FNames.size());
-    std::transform(FNames.begin(), FNames.end(), FKeys.begin(), KeyChar);
+    FKeys = GobKey(FNames);
 }
 
 void TGobArchive::BuildLookup()
@@ -478,7 +384,7 @@ std::string TGobArchive::Read(std::size_t index) const
     }
     catch (const std::bad_alloc&)
     {
-        throw EArchiveError(kGobOutOfMemory);
+        throw EArchiveError(kOutOfMemory);
     }
     FSource->ReadAt(r.Offset, bytes.data(), bytes.size());
     return bytes;

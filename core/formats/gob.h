@@ -3,6 +3,8 @@
 // may be written below a folder.
 #pragma once
 
+#include "base/bytesource.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -32,7 +34,6 @@ inline constexpr const char* kGobEntryTooLong =
     "Broken archive entry: %s (its length of %s bytes is 2 GB or more)";
 inline constexpr const char* kGobEntryPastEnd =
     "Broken archive entry: %s (its data runs past the end of the archive)";
-inline constexpr const char* kGobOutOfMemory = "Out of memory";
 // Warnings: the archive is still used.
 inline constexpr const char* kGobDuplicateEntry =
     "Duplicate archive entry: %s (the first one is used)";
@@ -57,10 +58,6 @@ inline constexpr const char* kUnsafeTrailingDot =
 inline constexpr const char* kUnsafeDevice = "it names a Windows device";
 inline constexpr const char* kUnsafeWindowsCharacter =
     "it holds a character Windows does not allow in file names";
-// Files.
-inline constexpr const char* kGobFileNotFound = "File not found";
-inline constexpr const char* kGobFileAccessDenied = "File access denied";
-inline constexpr const char* kGobReadBeyondEnd = "Read beyond end of file";
 
 inline constexpr std::uint32_t kGobVersion = 20;
 inline constexpr std::uint64_t kGobHeaderSize = 12;
@@ -74,22 +71,6 @@ class EArchiveError : public std::runtime_error
 public:
     using std::runtime_error::runtime_error;
 };
-
-// Random access to the bytes of a file or of a buffer. ReadAt may be called from several
-// threads at once.
-class TByteSource
-{
-public:
-    virtual ~TByteSource() = default;
-    virtual std::uint64_t Size() const = 0;
-    // Fills dest with `count` bytes from `offset`; throws EInOutError (kGobReadBeyondEnd) when
-    // they cannot all be read.
-    virtual void ReadAt(std::uint64_t offset, char* dest, std::size_t count) const = 0;
-};
-
-// Opens a file (UTF-8 name) for reading; throws EInOutError (kGobFileNotFound, ...).
-std::unique_ptr<TByteSource> OpenFileSource(const std::string& fileName);
-std::unique_ptr<TByteSource> MakeMemorySource(std::string bytes);
 
 // Why an entry's bytes cannot be read (the first that applies, in this order).
 enum TGobProblem : std::uint8_t

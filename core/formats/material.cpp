@@ -1,5 +1,7 @@
 #include "formats/material.h"
 
+#include "base/bytesource.h"
+
 #include <algorithm>
 
 namespace
@@ -34,9 +36,7 @@ public:
     std::uint32_t U32()
     {
         Need(4);
-        const auto b = [&](std::size_t k)
-        { return static_cast<std::uint32_t>(static_cast<unsigned char>(FData[FPos + k])); };
-        const std::uint32_t value = b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
+        const std::uint32_t value = LoadLe32(FData.data() + FPos);
         FPos += 4;
         return value;
     }

@@ -38,7 +38,7 @@ void PutChunk(std::string& out, const char* type, const std::string& data)
 std::string EncodePng(int width, int height, const std::uint32_t* rgba)
 {
     if (width <= 0 || height <= 0)
-        throw std::invalid_argument("PNG image must not be empty");
+        throw std::invalid_argument(kPngEmpty);
     const std::size_t w = static_cast<std::size_t>(width);
     const std::size_t h = static_cast<std::size_t>(height);
 
@@ -61,7 +61,7 @@ std::string EncodePng(int width, int height, const std::uint32_t* rgba)
     std::string packed(packedSize, '\0');
     if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, raw.data(),
                   static_cast<uLong>(raw.size()), 6) != Z_OK)
-        throw std::runtime_error("Out of memory");
+        throw std::runtime_error(kOutOfMemory);
     packed.resize(packedSize);
 
     std::string header;

@@ -5,6 +5,7 @@
 #include <string>
 
 inline constexpr const char* kPngWriteFailed = "Cannot write %s";
+inline constexpr const char* kPngEmpty = "PNG image must not be empty";
 
 // The PNG file bytes of a width x height RGBA image (8 bits per channel, no interlace).
 // Pixels are 0xAABBGGRR (red in the low byte), row after row from the top.

@@ -1,6 +1,7 @@
 // Where the game's files come from.
 #include "game/assets.h"
 
+#include "base/bytesource.h"
 #include "base/errors.h"
 #include "formats/gob.h"
 #include "base/U_String.h"
@@ -18,18 +19,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerCase(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), Lower);
-    return lower;
-}
-
 // '\' becomes '/'; case is kept so that an exact spelling on disk can be preferred.
 std::string Slashed(std::string_view gamePath)
 {
@@ -138,11 +127,11 @@ public:
         }
         catch (const std::bad_alloc&)
         {
-            throw EInOutError(kAssetOutOfMemory);
+            throw EInOutError(kOutOfMemory);
         }
         catch (const std::length_error&)
         {
-            throw EInOutError(kAssetOutOfMemory);
+            throw EInOutError(kOutOfMemory);
         }
         file->ReadAt(0, bytes.data(), bytes.size());
         return bytes;

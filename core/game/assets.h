@@ -15,7 +15,6 @@ class TGobArchive;
 
 inline constexpr const char* kGameFolderNotFound = "Game folder not found: %s";
 inline constexpr const char* kArchiveSkipped = "Archive skipped: %s (%s)";
-inline constexpr const char* kAssetOutOfMemory = "Out of memory";
 
 enum TMountKind : std::uint8_t
 {

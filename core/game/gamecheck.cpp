@@ -9,6 +9,22 @@
 
 namespace
 {
+// Where a finding is, and what a face takes, as the messages name them; the %s take numbers and
+// names in order.
+constexpr const char* kPlaceMesh = "geoset %s, mesh %s '%s'";
+constexpr const char* kPlaceFace = "%s, face %s";
+constexpr const char* kPlaceNode = "node %s '%s'";
+constexpr const char* kPlaceMaterial = "material %s '%s'";
+constexpr const char* kOtherMesh = "mesh %s '%s'";
+constexpr const char* kMaterialNumber = "material %s";
+constexpr const char* kMaterialUnfit = "a material number outside 16 bits";
+constexpr const char* kVertexUnfit = "a vertex number outside 0 to 65535";
+constexpr const char* kTexVertexUnfit = "a texture vertex number outside 0 to 65535";
+constexpr const char* kVertexAtCorner = "vertex %s (corner %s)";
+constexpr const char* kTexVertexAtCorner = "texture vertex %s (corner %s)";
+constexpr const char* kErrorLine = "error: %s";
+constexpr const char* kWarningLine = "warning: %s";
+
 std::string Number(long long value)
 {
     return std::to_string(value);
@@ -48,15 +64,6 @@ std::size_t CharacterCount(std::string_view text)
     return static_cast<std::size_t>(
         std::count_if(text.begin(), text.end(),
                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
 }
 
 bool PowerOfTwo(int side)
@@ -119,8 +126,7 @@ private:
 
     static std::string MeshPlace(int g, int m, const T3DOMesh& mesh)
     {
-        return "geoset " + Number(g) + ", mesh " + Number(m) + " '" +
-               Latin1ToUtf8(WrittenName(mesh)) + "'";
+        return FormatText(kPlaceMesh, {Number(g), Number(m), Latin1ToUtf8(WrittenName(mesh))});
     }
 
     void CheckMesh(int g, int m, const TMeshList& meshes)
@@ -155,21 +161,21 @@ private:
     void CheckNameCollision(int g, int m, const TMeshList& meshes, const std::string& place)
     {
         const std::string& name = WrittenName(meshes.Get(m));
-        const std::string cut = Lower(std::string_view(name).substr(0, kGameNameLength));
+        const std::string cut = LowerCase(std::string_view(name).substr(0, kGameNameLength));
         for (int other = 0; other < m; ++other)
         {
             const std::string& otherName = WrittenName(meshes.Get(other));
             if (otherName.size() <= static_cast<std::size_t>(kGameNameLength) &&
                 name.size() <= static_cast<std::size_t>(kGameNameLength))
                 continue;
-            if (Lower(std::string_view(otherName).substr(0, kGameNameLength)) != cut ||
+            if (LowerCase(std::string_view(otherName).substr(0, kGameNameLength)) != cut ||
                 SameText(otherName, name))
                 continue;
-            AddAtMesh(
-                fsWarning, "mesh-name-collision",
-                FormatText(kCheckMeshNameCollision,
-                           {place, "mesh " + Number(other) + " '" + Latin1ToUtf8(otherName) + "'"}),
-                g, m);
+            AddAtMesh(fsWarning, "mesh-name-collision",
+                      FormatText(kCheckMeshNameCollision,
+                                 {place, FormatText(kOtherMesh,
+                                                    {Number(other), Latin1ToUtf8(otherName)})}),
+                      g, m);
             return;
         }
     }
@@ -193,33 +199,33 @@ private:
         const auto add = [&](const char* code, std::string message)
         { AddAtMesh(fsError, code, std::move(message), g, m).Face = f; };
         // Most faces are fine: their place is written only for a finding.
-        const auto place = [&] { return meshPlace + ", face " + Number(f); };
+        const auto place = [&] { return FormatText(kPlaceFace, {meshPlace, Number(f)}); };
         const int corners = face.VertexCount();
         if (corners == 0 || corners > kGameFaceCorners)
             add("face-corners", FormatText(kCheckFaceCorners, {place(), Number(corners)}));
 
         const auto materials = static_cast<long long>(FModel.Materials.size());
         if ((face.Unfit & kFaceUnfitMaterial) || face.Material < -1 || face.Material >= materials)
-            add("material-index", FormatText(kCheckMaterialIndex,
-                                             {place(),
-                                              (face.Unfit & kFaceUnfitMaterial)
-                                                  ? std::string("a material number outside 16 bits")
-                                                  : "material " + Number(face.Material),
-                                              Number(materials)}));
+            add("material-index",
+                FormatText(kCheckMaterialIndex,
+                           {place(),
+                            (face.Unfit & kFaceUnfitMaterial)
+                                ? std::string(kMaterialUnfit)
+                                : FormatText(kMaterialNumber, {Number(face.Material)}),
+                            Number(materials)}));
 
         // A number kept in 16 bits says nothing of the one written: name none.
         const auto beyond = [&](bool vertex, int count) -> std::string
         {
             if ((face.Unfit & (vertex ? kFaceUnfitVertex : kFaceUnfitTexVertex)) &&
                 count <= 0x10000)
-                return vertex ? "a vertex number outside 0 to 65535"
-                              : "a texture vertex number outside 0 to 65535";
+                return vertex ? kVertexUnfit : kTexVertexUnfit;
             for (int k = 0; k < corners; ++k)
             {
                 const int index = vertex ? face.VertexIndexAt(k) : face.TexVertexIndex(k);
                 if (index >= count)
-                    return (vertex ? "vertex " : "texture vertex ") + Number(index) + " (corner " +
-                           Number(k) + ")";
+                    return FormatText(vertex ? kVertexAtCorner : kTexVertexAtCorner,
+                                      {Number(index), Number(k)});
             }
             return {};
         };
@@ -238,7 +244,7 @@ private:
             const T3DONode& node = FNodes.Get(n);
             if (node.NameLength <= static_cast<std::uint32_t>(kGameNameLength))
                 continue;
-            const std::string place = "node " + Number(n) + " '" + Latin1ToUtf8(node.Name) + "'";
+            const std::string place = FormatText(kPlaceNode, {Number(n), Latin1ToUtf8(node.Name)});
             Add(fsError, "node-name-length",
                 FormatText(kCheckNodeNameLength, {place, Number(node.NameLength)}))
                 .Node = n;
@@ -255,8 +261,8 @@ private:
         {
             const TMaterialLook& look = FMaterials->Looks[i];
             const TMaterialSource& source = FMaterials->Sources[i];
-            const std::string place = "material " + Number(static_cast<long long>(i)) + " '" +
-                                      Latin1ToUtf8(look.Name) + "'";
+            const std::string place = FormatText(
+                kPlaceMaterial, {Number(static_cast<long long>(i)), Latin1ToUtf8(look.Name)});
             if (look.Kind == TMaterialKind::Missing && !source.Origin)
                 Add(fsWarning, "material-missing", FormatText(kCheckMaterialMissing, {place}));
             else if (look.Kind == TMaterialKind::Missing)
@@ -325,7 +331,7 @@ TGameFinding LoadFailure(std::string_view message)
 
 std::string FindingLine(const TGameFinding& finding)
 {
-    return (finding.Severity == fsError ? "error: " : "warning: ") + finding.Message;
+    return FormatText(finding.Severity == fsError ? kErrorLine : kWarningLine, {finding.Message});
 }
 
 int ErrorCount(const std::vector<TGameFinding>& findings)

@@ -6,6 +6,17 @@
 #include <algorithm>
 #include <stdexcept>
 
+namespace
+{
+// The summary's lines; the %s take the counts and names in order.
+constexpr const char* kFoundOne = "%s of %s material found (colormap: %s)";
+constexpr const char* kFoundMany = "%s of %s materials found (colormap: %s)";
+constexpr const char* kNoColormapShown = "none";
+constexpr const char* kUnusable = "\nUnusable: %s (%s): %s";
+constexpr const char* kMissing = "\nMissing: %s, looked in:";
+constexpr const char* kAlsoMissing = "\nAlso missing, looked for the same way: ";
+} // namespace
+
 TFoundMaterials FindModelMaterials(const std::vector<std::string>& names,
                                    const TModelLocation& location, const std::string& gameFolder,
                                    const std::string& colormap, bool saved)
@@ -57,9 +68,10 @@ std::string MaterialSummary(const TFoundMaterials& found, const std::vector<std:
     const std::size_t count = materials.Looks.size();
     if (count == 0)
         return {};
-    std::string text = std::to_string(materials.UsableCount()) + " of " + std::to_string(count) +
-                       (count == 1 ? " material found" : " materials found") + " (colormap: " +
-                       (found.ColormapOrigin.empty() ? "none" : found.ColormapOrigin) + ")";
+    std::string text = FormatText(
+        count == 1 ? kFoundOne : kFoundMany,
+        {std::to_string(materials.UsableCount()), std::to_string(count),
+         found.ColormapOrigin.empty() ? std::string(kNoColormapShown) : found.ColormapOrigin});
     std::vector<std::string> missing;
     for (std::size_t i = 0; i < count; ++i)
     {
@@ -68,21 +80,20 @@ std::string MaterialSummary(const TFoundMaterials& found, const std::vector<std:
         if (materials.Looks[i].Kind != TMaterialKind::Missing)
             continue;
         if (source.Origin)
-            text += "\nUnusable: " + name + " (" + DescribeOrigin(*source.Origin) +
-                    "): " + source.Problem;
+            text += FormatText(kUnusable, {name, DescribeOrigin(*source.Origin), source.Problem});
         else if (!missing.empty())
             missing.push_back(name);
         else
         {
             missing.push_back(name);
-            text += "\nMissing: " + name + ", looked in:";
+            text += FormatText(kMissing, {name});
             for (const TAssetOrigin& place : PlacesLookedIn(source))
                 text += "\n    " + DescribeOrigin(place);
         }
     }
     if (missing.size() > 1)
     {
-        text += "\nAlso missing, looked for the same way: ";
+        text += kAlsoMissing;
         for (std::size_t i = 1; i < missing.size(); ++i)
             text += (i > 1 ? ", " : "") + missing[i];
     }

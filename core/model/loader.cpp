@@ -198,7 +198,7 @@ private:
         if (got == 0)
         {
             if (std::ferror(FFile))
-                throw EInOutError("I/O error " + std::to_string(errno));
+                throw EInOutError(FormatText(kIOError, {std::to_string(errno)}));
             FEof = true;
             return;
         }
@@ -475,8 +475,8 @@ private:
         FGeoSetIndex = Model().Count() - 1;
         if (number != FGeoSetIndex)
         {
-            FProgress.ReportMismatch("Mismatch Error Occurred. " + std::to_string(number) + " to " +
-                                     std::to_string(FGeoSetIndex));
+            FProgress.ReportMismatch(FormatText(
+                kGeoSetMismatch, {std::to_string(number), std::to_string(FGeoSetIndex)}));
         }
     }
 
@@ -711,16 +711,15 @@ std::string OpenErrorText(int error)
     switch (error)
     {
     case ENOENT:
-        return "File not found";
+        return kFileNotFound;
     case ENOTDIR:
-        return "Path not found";
+        return kPathNotFound;
     case EACCES:
     case EPERM:
-        return "File access denied";
     case EISDIR:
-        return "File access denied";
+        return kFileAccessDenied;
     default:
-        return "I/O error " + std::to_string(error);
+        return FormatText(kIOError, {std::to_string(error)});
     }
 }
 } // namespace

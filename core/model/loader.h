@@ -17,7 +17,9 @@ inline constexpr const char* kLoadCaption = "Loading Jedi Knight 3DO";
 inline constexpr const char* kLoadingGeometry = "Loading GEOMETRY...";
 inline constexpr const char* kLoadingHierarchy = "Loading HIERARCHY...";
 inline constexpr const char* kLearningAbout3DO = "Learning About 3DO...";
-inline constexpr const char* kOutOfMemory = "Out of memory";
+inline constexpr const char* kPathNotFound = "Path not found";
+// The geometry set number a file gives, then the one it becomes.
+inline constexpr const char* kGeoSetMismatch = "Mismatch Error Occurred. %s to %s";
 
 // What the loader needs of its progress window. Gauge values are unsigned 16-bit and the
 // position never passes the maximum.

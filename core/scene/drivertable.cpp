@@ -1,9 +1,8 @@
 // The driver table.
 #include "scene/drivertable.h"
 
+#include "base/U_String.h"
 #include "scene/dxerror.h"
-
-#include <cctype>
 
 std::array<TDriverInfo, kMaxDrivers> DriverTable;
 int DriverTableCount = 0;
@@ -68,25 +67,12 @@ void EnumerateDrivers(int bitsPerPixel)
     COMRelease(directDraw);
 }
 
-bool SameDriverName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 int FindDriver(const std::string& name)
 {
     int index = -1;
     for (int i = 0; i < DriverTableCount; ++i)
     {
-        if (SameDriverName(DriverTable[i].Name, name))
+        if (SameText(DriverTable[i].Name, name))
             index = i;
     }
     return index;

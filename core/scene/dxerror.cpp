@@ -1,6 +1,7 @@
 // DirectX result-code texts and the failure check.
 #include "scene/dxerror.h"
 
+#include "base/U_String.h"
 #include "base/platform.h"
 
 #include <cfenv>
@@ -211,7 +212,7 @@ std::string DXErrorMessage(HRESULT code)
 {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(code));
-    return std::string("DirectX call failed: ") + hex + '\r' + DXErrorText(code);
+    return FormatText(kDirectXCallFailed, {hex, DXErrorText(code)});
 }
 
 void DXCheck(HRESULT code)

@@ -10,6 +10,8 @@
 using HRESULT = std::int32_t;
 
 inline constexpr const char* kUnrecognizedError = "Unrecognized error value.";
+// The failed code in hexadecimal, then its text.
+inline constexpr const char* kDirectXCallFailed = "DirectX call failed: %s\r%s";
 inline constexpr const char* kCOMReleaseOfNull = "COMRelease of NULL object";
 
 inline constexpr HRESULT DD_OK = 0;

@@ -118,6 +118,15 @@ TEST(FieldSplitter, AgreesWithTheParserClassesOnAwkwardLines)
     EXPECT_THROW(s.Field(0), EListError);
 }
 
+TEST(CaseFolding, OnlyAsciiLettersFold)
+{
+    // Names are bytes: Latin-1 letters stay as they are, whatever the locale says.
+    EXPECT_EQ(LowerCase("AZaz@[`{09 \\/"), "azaz@[`{09 \\/");
+    EXPECT_EQ(LowerCase("\xC0\xC9\xDE"), "\xC0\xC9\xDE");
+    EXPECT_TRUE(SameText("Mat\\A.MAT", "mat\\a.mat"));
+    EXPECT_FALSE(SameText("\xC9", "\xE9"));
+}
+
 TEST(TrimLeadingSpaces, StripsOnlySpacesAndCutsAt999)
 {
     EXPECT_EQ(TrimLeadingSpaces("   12.50"), "12.50");
