@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -58,6 +59,9 @@ void RunCommand(const std::function<void()>& command);
 // An error's text for the screen: UTF-8 where it is (file names), otherwise each byte as the
 // character of the same code, as names from model files are shown everywhere.
 QString MessageText(const char* what);
+// The text of an exception that ends a command: MessageText of its own, but running out of
+// memory is told in the program's words, never the C++ library's.
+QString ErrorText(const std::exception& e);
 
 // A slot that runs object->method() through RunCommand.
 template <class T> auto Command(T* object, void (T::*method)())

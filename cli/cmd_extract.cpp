@@ -170,7 +170,7 @@ public:
             }
             catch (const std::exception& e)
             {
-                PrintError(e.what());
+                PrintError(ErrorText(e));
                 failed = true;
             }
         }

@@ -76,7 +76,7 @@ int main(int argc, char** argv)
         }
         catch (const std::exception& e)
         {
-            PrintError(e.what());
+            PrintError(ErrorText(e));
             return 1;
         }
     }

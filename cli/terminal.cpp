@@ -2,9 +2,12 @@
 #include "terminal.h"
 
 #include "base/U_String.h"
+#include "model/loader.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 namespace
 {
@@ -90,4 +93,12 @@ void PrintWarning(std::string_view text)
 void PrintError(std::string_view text)
 {
     std::fprintf(stderr, "%s\n", ShownMessage(text).c_str());
+}
+
+std::string ErrorText(const std::exception& e)
+{
+    // A size beyond what any allocation can give is running out of memory too.
+    if (dynamic_cast<const std::bad_alloc*>(&e) || dynamic_cast<const std::length_error*>(&e))
+        return kOutOfMemory;
+    return e.what();
 }

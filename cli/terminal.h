@@ -2,6 +2,7 @@
 // make; printed through these, nothing in them reaches the terminal as a command.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -19,3 +20,7 @@ std::string ShownMessage(std::string_view text);
 void PrintWarning(std::string_view text);
 // An error's text on standard error, as ShownMessage shows it.
 void PrintError(std::string_view text);
+
+// The text of an exception that ends a command: its own, but running out of memory is told in
+// the program's words (kOutOfMemory), never the C++ library's.
+std::string ErrorText(const std::exception& e);
