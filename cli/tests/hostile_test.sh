@@ -232,5 +232,48 @@ case "$cli" in
     ;;
 esac
 
+# Memory: a material list naming one 4096 x 4096 texture 40 times, or 40 archive entries over
+# the same bytes, decode it once (each command needs some 250 MB of address space; 2.7 GB when
+# every name had its own copy), and running out of memory ends with the program's own message.
+# Skipped where the program cannot start under an address-space limit (sanitizers, emulators).
+if (ulimit -v 600000 && "$cli" --help >/dev/null 2>&1); then
+    python3 - "$(dirname "$0")" "$dir" <<'EOF'
+import os, struct, sys
+sys.path.insert(0, sys.argv[1])
+from gobwriter import raw, write
+d = sys.argv[2]
+mat = (b"MAT " + struct.pack("<IIiiII", 0x32, 2, 1, 1, 0, 8) + bytes(48) +
+       struct.pack("<II4fIIIi", 8, 1, 1, 1, 1, 1, 0, 0, 0, 0) +
+       struct.pack("<6I", 4096, 4096, 0, 0, 0, 1) + bytes(range(256)) * 65536)
+def model(names):
+    lines = ["MATERIALS %d" % len(names)] + ["%d: %s" % n for n in enumerate(names)]
+    lines += ["GEOSET 0", "MESH 0", "VERTICES 3", "0: 0 0 0 0", "1: 1 0 0 0", "2: 0 0 1 0",
+              "TEXTURE VERTICES 1", "0: 0 0", "FACES %d" % len(names)]
+    lines += ["%d: %d 0x0 4 0 0 0 3 0,0 1,0 2,0" % (i, i) for i in range(len(names))]
+    lines += ["HIERARCHY NODES 1", "0: 0x0 0x0 0 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 m"]
+    return "\r\n".join(lines).encode() + b"\r\n"
+os.makedirs(f"{d}/big/mat")
+write(f"{d}/big/mat/big.mat", mat)
+write(f"{d}/big/same.3do", model(["big.mat"] * 40))
+names = ["m%d.mat" % i for i in range(40)]
+m = model(names)
+at = 16 + 136 * 41
+write(f"{d}/big/many.gob", raw([(at, len(m), b"many.3do")] +
+                               [(at + len(m), len(mat), b"mat\\" + n.encode()) for n in names],
+                               m + mat))
+EOF
+    b="$dir/big"
+    for input in "$b/same.3do" "--archive $b/many.gob many.3do"; do
+        for command in "materials $input" "render $input $b/o.png" "convert $input $b/o.glb"; do
+            (ulimit -v 600000 && exec "$cli" $command --game "$b") >/dev/null 2>"$b/err" ||
+                { echo "FAIL: $command in 600 MB"; cat "$b/err"; fails=$((fails + 1)); }
+        done
+    done
+    (ulimit -v 600000 && exec "$cli" render "$b/same.3do" "$b/o.png" --size 8192x8192) \
+        >/dev/null 2>"$b/err"
+    [ $? = 1 ] && [ "$(grep -v '^warning: ' "$b/err")" = "Out of memory" ] ||
+        { echo "FAIL: out of memory in the program's words"; cat "$b/err"; fails=$((fails + 1)); }
+fi
+
 [ $fails -eq 0 ] && echo "hostile inputs ok"
 exit $fails

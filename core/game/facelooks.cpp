@@ -2,6 +2,7 @@
 #include "game/facelooks.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string_view>
@@ -33,9 +34,17 @@ std::shared_ptr<const TRenderTexture> Placeholder()
 
 bool UsableTexture(const TMaterialLook& look)
 {
-    return look.Kind == TMaterialKind::Texture && look.Width > 0 && look.Height > 0 &&
-           look.Texels.size() ==
+    return look.Kind == TMaterialKind::Texture && look.Texture && look.Width > 0 &&
+           look.Height > 0 && look.Texture->Width == look.Width &&
+           look.Texture->Height == look.Height &&
+           look.Texture->Texels.size() ==
                static_cast<std::size_t>(look.Width) * static_cast<std::size_t>(look.Height);
+}
+
+// A texture material left undecoded by the texture budget.
+bool OverBudget(const TMaterialLook& look)
+{
+    return look.Kind == TMaterialKind::Texture && !look.Texture;
 }
 
 void PushColour(std::vector<float>& colours, std::uint32_t argb)
@@ -45,28 +54,19 @@ void PushColour(std::vector<float>& colours, std::uint32_t argb)
                                    static_cast<float>(argb & 0xFF) / 255.0f});
 }
 
-// The textures faces use, made once each: one per texture material, and the placeholder.
+// The textures faces use, each once: the materials' own (shared, never copied; materials that
+// reach the same file share one), and the placeholder.
 class TTextureTable
 {
 public:
-    TTextureTable(TFaceLooks& looks, const std::vector<TMaterialLook>& materials)
-        : FLooks(looks), FMaterials(materials), FIndex(materials.size(), -1)
-    {
-    }
+    explicit TTextureTable(TFaceLooks& looks) : FLooks(looks) {}
 
-    std::int32_t Material(std::size_t material)
+    std::int32_t Material(const TMaterialLook& look)
     {
-        std::int32_t& index = FIndex[material];
-        if (index < 0)
-        {
-            const TMaterialLook& look = FMaterials[material];
-            auto texture = std::make_shared<TRenderTexture>();
-            texture->Width = look.Width;
-            texture->Height = look.Height;
-            texture->Texels = look.Texels;
-            index = Add(std::move(texture));
-        }
-        return index;
+        const auto [at, added] = FIndex.try_emplace(look.Texture.get(), -1);
+        if (added)
+            at->second = Add(look.Texture);
+        return at->second;
     }
 
     std::int32_t Placeholder()
@@ -84,8 +84,7 @@ private:
     }
 
     TFaceLooks& FLooks;
-    const std::vector<TMaterialLook>& FMaterials;
-    std::vector<std::int32_t> FIndex;
+    std::map<const TRenderTexture*, std::int32_t> FIndex;
     std::int32_t FPlaceholder = -1;
 };
 } // namespace
@@ -114,7 +113,7 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
     looks.FaceColors.reserve(3 * faceCount);
     looks.TexCoords.reserve(2 * cornerCount);
 
-    TTextureTable textures(looks, materials);
+    TTextureTable textures(looks);
     auto warn = [&](const char* format, const std::string& name)
     {
         if (warnings)
@@ -163,9 +162,14 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
                 const TMaterialLook& look = materials[static_cast<std::size_t>(material)];
                 if (geometry >= 4 && UsableTexture(look))
                 {
-                    texture = textures.Material(static_cast<std::size_t>(material));
+                    texture = textures.Material(look);
                     width = static_cast<float>(look.Width);
                     height = static_cast<float>(look.Height);
+                }
+                else if (geometry >= 4 && OverBudget(look))
+                {
+                    texture = textures.Placeholder();
+                    width = height = kPlaceholderSide;
                 }
                 else
                     colour = look.Colour;
