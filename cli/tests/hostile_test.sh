@@ -190,6 +190,8 @@ shown "render" "$e/out" "$e/err"
 shown "convert" "$e/out" "$e/err"
 [ "$(grep -c '^warning: .*\\x1B' "$e/err")" = 3 ] ||
     { echo "FAIL: material, mesh and node names in warnings"; cat "$e/err"; fails=$((fails + 1)); }
+"$cli" check "$e/esc.3do" --game "$e" >"$e/out" 2>"$e/err"
+shown "check" "$e/out" "$e/err"
 "$cli" convert "$e/inf.3do" "$e/out.gltf" --no-textures 2>"$e/err"
 shown "an error naming a node" "$e/err"
 case "$cli" in *-emulated) c1= ;; esac
