@@ -241,7 +241,7 @@ void TEditForm::MatPaint(QPainter& painter)
         if (FPaintFailed)
             return;
         FPaintFailed = true;
-        const QString text = MessageText(e.what());
+        const QString text = ErrorText(e);
         QTimer::singleShot(0, this,
                            [this, text] {
                                Dialogs().Message(this, QString::fromLatin1(kAppTitle), text,

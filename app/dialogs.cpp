@@ -1,5 +1,6 @@
 #include "dialogs.h"
 
+#include "model/loader.h"
 #include "scene/dxerror.h"
 
 #include <QColorDialog>
@@ -13,6 +14,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
+#include <stdexcept>
 
 namespace
 {
@@ -156,6 +159,13 @@ QString NameText(std::string_view name)
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+QString ErrorText(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e) || dynamic_cast<const std::length_error*>(&e))
+        return QString::fromLatin1(kOutOfMemory);
+    return MessageText(e.what());
+}
+
 void RunCommand(const std::function<void()>& command)
 {
     try
@@ -165,7 +175,7 @@ void RunCommand(const std::function<void()>& command)
     catch (const std::exception& e)
     {
         // A carriage return inside a message starts a new line, as the message box shows it.
-        QString text = MessageText(e.what());
+        QString text = ErrorText(e);
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         Dialogs().Message(QApplication::activeWindow(), QString::fromLatin1(kAppTitle), text,
                           QMessageBox::Critical);

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -62,6 +63,9 @@ QString MessageText(const char* what);
 // A name from a model or an archive for the screen: names hold the file's bytes, and each byte
 // is the character of the same code, as everywhere.
 QString NameText(std::string_view name);
+// The text of an exception that ends a command: MessageText of its own, but running out of
+// memory is told in the program's words, never the C++ library's.
+QString ErrorText(const std::exception& e);
 
 // A slot that runs object->method() through RunCommand.
 template <class T> auto Command(T* object, void (T::*method)())

@@ -34,8 +34,11 @@ const std::vector<TMaterialLook>& Materials()
             m.Name = "mat" + std::to_string(i) + ".mat";
             m.Kind = TMaterialKind::Texture;
             m.Width = m.Height = 64;
+            auto texture = std::make_shared<TRenderTexture>(TRenderTexture{64, 64, {}});
             for (int t = 0; t < 64 * 64; ++t)
-                m.Texels.push_back(0xFF000000u | static_cast<std::uint32_t>(t * 2654435761u >> 8));
+                texture->Texels.push_back(0xFF000000u |
+                                          static_cast<std::uint32_t>(t * 2654435761u >> 8));
+            m.Texture = std::move(texture);
             list.push_back(std::move(m));
         }
         return list;

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "materialoptions.h"
 #include "modelinput.h"
+#include "terminal.h"
 
 #include "game/gamecheck.h"
 #include "game/gamesettings.h"
@@ -59,7 +60,7 @@ public:
         }
         catch (const std::exception& e)
         {
-            findings = {LoadFailure(e.what())};
+            findings = {LoadFailure(ErrorText(e))};
         }
         if (loaded.Model)
             findings = CheckModelWithGameFolder(*loaded.Model, *loaded.Nodes, location,
@@ -77,7 +78,7 @@ public:
         else
         {
             for (const TGameFinding& finding : findings)
-                std::cout << FindingLine(finding) << "\n";
+                std::cout << ShownMessage(FindingLine(finding)) << "\n";
             std::cout << FindingsSummary(findings) << "\n";
         }
         return ErrorCount(findings) > 0 ? 1 : 0;

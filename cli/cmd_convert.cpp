@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "materialoptions.h"
 #include "modelinput.h"
+#include "terminal.h"
 
 #include "base/U_String.h"
 #include "formats/gltfexport.h"

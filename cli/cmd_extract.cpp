@@ -2,12 +2,12 @@
 // folders. Nothing is ever written outside that folder, and no file is replaced unless asked.
 #include "commands.h"
 #include "entrynames.h"
+#include "terminal.h"
 
 #include "base/errors.h"
 #include "formats/gob.h"
 #include "base/platform.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -25,6 +25,9 @@ constexpr const char* kThroughLink =
     "Not extracted: %s (a link in its path could lead outside the target folder)";
 constexpr const char* kFolderBlocked = "Not extracted: %s (a file stands where a folder would be)";
 constexpr const char* kFolderFailed = "Not extracted: %s (a folder cannot be created)";
+constexpr const char* kFolderStands = "Not extracted: %s (a folder stands where the file would go)";
+constexpr const char* kNotRegularFile =
+    "Not extracted: %s (a pipe, socket or device stands where the file would go)";
 constexpr const char* kWriteFailed = "Not extracted: %s (I/O error %s)";
 constexpr const char* kTargetFailed = "The target folder cannot be created: %s";
 
@@ -117,10 +120,19 @@ private:
     std::map<std::string, TListing> FListings;
 };
 
-// Messages name entries by their stored bytes; the terminal gets them in UTF-8.
-void Report(std::string_view text)
+// Why nothing is written at `file` when something that is not a regular file stands there;
+// else nothing.
+std::optional<std::string> NotAFile(const std::string& file, const std::string& shown)
 {
-    std::fprintf(stderr, "%s\n", Latin1ToUtf8(text).c_str());
+    switch (PathKind(file))
+    {
+    case TPathKind::pkFolder:
+        return FormatText(kFolderStands, {shown});
+    case TPathKind::pkOther:
+        return FormatText(kNotRegularFile, {shown});
+    default:
+        return std::nullopt;
+    }
 }
 
 class TExtractCommand : public TCommand
@@ -140,7 +152,7 @@ public:
     {
         const std::unique_ptr<TGobArchive> archive = TGobArchive::Open(FArchive);
         for (const std::string& warning : archive->Warnings())
-            Report(warning);
+            PrintWarning(warning);
         bool failed = false;
         const std::vector<std::size_t> chosen = Chosen(*archive, failed);
 
@@ -158,7 +170,7 @@ public:
             }
             catch (const std::exception& e)
             {
-                Report(e.what());
+                PrintError(ErrorText(e));
                 failed = true;
             }
         }
@@ -188,7 +200,7 @@ private:
             }
             catch (const EArchiveError& e)
             {
-                std::fprintf(stderr, "%s\n", e.what());
+                PrintError(e.what());
                 failed = true;
             }
         }
@@ -201,16 +213,29 @@ private:
         // A broken entry is reported as broken (an empty name too) before its name is judged.
         const std::string bytes = archive.Read(index);
         const std::string relative = Latin1ToUtf8(ExtractionPath(entry.Name));
-        const std::string shown = PrintableEntryName(entry.Name);
+        const std::string shown = ShownName(entry.Name);
         bool exists = false;
         const fs::path file = tree.Prepare(relative, shown, exists);
-        if (exists && !FForce)
-            throw ESkipped(FormatText(kFileExists, {shown}));
+        const std::string fileName = Utf8FromPath(file);
+        // Added: only a regular file is ever replaced; a pipe or device is never even opened,
+        // so extraction cannot hang on one or write into one.
+        if (exists)
+        {
+            if (std::optional<std::string> why = NotAFile(fileName, shown))
+                throw ESkipped(*why);
+            if (!FForce)
+                throw ESkipped(FormatText(kFileExists, {shown}));
+        }
         TReplacingFile out(
-            Utf8FromPath(file),
-            [&shown](int error) {
-                throw ESkipped(FormatText(kWriteFailed, {shown, std::to_string(error)}));
-            });
+            fileName,
+            [&](int error)
+            {
+                // Something may have come to stand there since it was looked at.
+                std::optional<std::string> why = NotAFile(fileName, shown);
+                throw ESkipped(why ? *why
+                                   : FormatText(kWriteFailed, {shown, std::to_string(error)}));
+            },
+            TSpecialFiles::sfRefuse);
         out.Write(bytes);
         out.Commit();
         tree.Added(file.parent_path(), Utf8FromPath(file.filename()));

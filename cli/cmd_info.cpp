@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "entrynames.h"
 #include "modelinput.h"
+#include "terminal.h"
 
 #include "base/U_String.h"
 #include "model/loader.h"
@@ -130,7 +131,7 @@ public:
         }
         catch (const std::exception& e)
         {
-            std::cout << json{{"error", Latin1ToUtf8(e.what())}}.dump() << "\n";
+            std::cout << json{{"error", Latin1ToUtf8(ErrorText(e))}}.dump() << "\n";
             return 1;
         }
     }

@@ -1,12 +1,12 @@
 // quillmark-cli list: the entries of a GOB or GOO archive, in index order.
 #include "commands.h"
-#include "entrynames.h"
+#include "terminal.h"
 
+#include "base/U_String.h"
 #include "formats/gob.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <iostream>
 
 namespace
@@ -20,13 +20,12 @@ public:
         parser.Flag("--json", FJson);
     }
 
-    // Archive warnings (duplicates, overlaps) go to standard error, names in UTF-8 as in the
-    // listing; the listing stays whole.
+    // Archive warnings (duplicates, overlaps) go to standard error; the listing stays whole.
     int Run(const TSharedOptions&) override
     {
         const std::unique_ptr<TGobArchive> archive = TGobArchive::Open(FArchive);
         for (const std::string& warning : archive->Warnings())
-            std::fprintf(stderr, "%s\n", Latin1ToUtf8(warning).c_str());
+            PrintWarning(warning);
         if (FJson)
         {
             nlohmann::ordered_json list = nlohmann::ordered_json::array();
@@ -44,7 +43,7 @@ public:
         for (std::size_t i = 0; i < archive->Count(); ++i)
         {
             const TGobEntry entry = archive->Entry(i);
-            text += std::to_string(entry.Size) + " " + ShownEntryName(entry.Name) + "\n";
+            text += std::to_string(entry.Size) + " " + ShownName(entry.Name) + "\n";
         }
         std::cout << text;
         return 0;

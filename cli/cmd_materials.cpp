@@ -87,6 +87,8 @@ public:
             list.push_back(MaterialJson(i, materials.Looks[i], materials.Sources[i]));
         j["materials"] = std::move(list);
         j["warnings"] = found.Warnings;
+        if (!materials.BudgetWarning.empty())
+            j["warnings"].push_back(Latin1ToUtf8(materials.BudgetWarning));
         // Names on disk that are not UTF-8 must not stop the report.
         std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
         return 0;

@@ -24,11 +24,6 @@ std::optional<std::string> Utf8ToLatin1(std::string_view text)
     return out;
 }
 
-std::string ShownEntryName(std::string_view stored)
-{
-    return Latin1ToUtf8(PrintableEntryName(stored));
-}
-
 std::size_t MatchEntry(const TGobArchive& archive, const std::string& argument)
 {
     const std::optional<std::string> bytes = Utf8ToLatin1(argument);

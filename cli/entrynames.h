@@ -14,9 +14,6 @@ class TGobArchive;
 // The reverse of Latin1ToUtf8 (U_String.h), when the text is UTF-8 of characters up to U+00FF only; else nothing.
 std::optional<std::string> Utf8ToLatin1(std::string_view text);
 
-// A stored name on one line of text: control characters as \xNN, then in UTF-8.
-std::string ShownEntryName(std::string_view stored);
-
 // The entry a command-line argument (UTF-8) names, by TGobArchive::Match's rules; an argument
 // with characters from U+0080 to U+00FF is tried first as the bytes of those characters, then
 // as typed. Throws EArchiveError (kArchiveEntryNotFound, kArchiveEntryAmbiguous).

@@ -1,5 +1,6 @@
 // quillmark-cli: inspects, converts and draws 3DO models without a window.
 #include "commands.h"
+#include "terminal.h"
 
 #include "base/platform.h"
 
@@ -65,7 +66,8 @@ int main(int argc, char** argv)
         }
         catch (const EUsage& e)
         {
-            std::fprintf(stderr, "%s\nusage: %s\n", e.what(), CommandUsage(entry).c_str());
+            PrintError(e.what());
+            std::fprintf(stderr, "usage: %s\n", CommandUsage(entry).c_str());
             return 2;
         }
         try
@@ -74,11 +76,11 @@ int main(int argc, char** argv)
         }
         catch (const std::exception& e)
         {
-            std::fprintf(stderr, "%s\n", e.what());
+            PrintError(ErrorText(e));
             return 1;
         }
     }
-    std::fprintf(stderr, "%s\n", FormatText(kUnknownCommand, {name}).c_str());
+    PrintError(FormatText(kUnknownCommand, {name}));
     PrintUsage(stderr);
     return 2;
 }

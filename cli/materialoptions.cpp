@@ -1,10 +1,10 @@
 // Where the commands find a model's materials.
 #include "materialoptions.h"
+#include "terminal.h"
 
 #include "game/gamesettings.h"
 #include "view/colors.h"
 
-#include <cstdio>
 
 void TMaterialOptions::Declare(TOptionParser& parser, bool textureSwitch)
 {
@@ -52,9 +52,4 @@ TModelLooks TMaterialOptions::Load(const T3DO& model, std::optional<int> geoSet,
     for (const std::string& warning : found.Warnings())
         PrintWarning(warning);
     return found;
-}
-
-void PrintWarning(const std::string& text)
-{
-    std::fprintf(stderr, "warning: %s\n", text.c_str());
 }

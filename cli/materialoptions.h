@@ -34,6 +34,3 @@ private:
     std::string FGame, FColormap;
     bool FGameGiven = false, FColormapGiven = false, FNoTextures = false;
 };
-
-// "warning: TEXT" on standard error.
-void PrintWarning(const std::string& text);

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          0,
          2,
          3,
-         {0, 0xFF102030, 0xFFFFFFFF, 0x80A0B0C0, 1, 2},
+         std::make_shared<const TRenderTexture>(
+             TRenderTexture{2, 3, {0, 0xFF102030, 0xFFFFFFFF, 0x80A0B0C0, 1, 2}}),
          true},
         {"c.mat", TMaterialKind::Colour, 0xFF808080, 0, 0, {}, false}};
     TFaceLooks looks = BuildFaceLooks(*m.Model, 0, materials);

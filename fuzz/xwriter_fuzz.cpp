@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -40,7 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (m.Model->Materials.empty())
         m.Model->Materials = {"t.mat", "c.mat", "lost.mat"};
     const std::vector<TMaterialLook> materials = {
-        {"t.mat", TMaterialKind::Texture, 0, 2, 2, {0, 0xFF102030, 0xFFFFFFFF, 0}, true},
+        {"t.mat", TMaterialKind::Texture, 0, 2, 2,
+         std::make_shared<const TRenderTexture>(
+             TRenderTexture{2, 2, {0, 0xFF102030, 0xFFFFFFFF, 0}}),
+         true},
         {"c.mat", TMaterialKind::Colour, 0xFF808080, 0, 0, {}, false}};
     for (int g = 0; g < m.Model->Count() && g < 4; ++g)
     {

@@ -52,7 +52,7 @@ gob="$tmp/test.gob"
 check "list exits 0" "[ $? -eq 0 ]"
 check "list lines" "cmp -s $tmp/out $tmp/list.expected"
 check "list warns of the duplicate" \
-    "[ \"\$(cat $tmp/err)\" = 'Duplicate archive entry: 3do/box.3do (the first one is used)' ]"
+    "[ \"\$(cat $tmp/err)\" = 'warning: Duplicate archive entry: 3do/box.3do (the first one is used)' ]"
 "$cli" list "$gob" --json >"$tmp/out" 2>/dev/null
 check "list --json" "cmp -s $tmp/out $tmp/json.expected"
 
@@ -112,7 +112,7 @@ check "no file written for a failed entry" "[ ! -e $tmp/x.x ] && [ ! -e $tmp/x.p
 mkdir "$tmp/ex"
 "$cli" extract "$gob" --to "$tmp/ex/out" >"$tmp/out" 2>"$tmp/err"
 check "extract with unsafe names exits 1" "[ $? -eq 1 ] && [ ! -s $tmp/out ]"
-printf '%s\n' 'Duplicate archive entry: 3do/box.3do (the first one is used)' \
+printf '%s\n' 'warning: Duplicate archive entry: 3do/box.3do (the first one is used)' \
     'Unsafe archive entry name: ..\escape.txt (a ".." component would leave the target folder)' \
     'Unsafe archive entry name: /abs.txt (it starts with a separator)' \
     'Unsafe archive entry name: a\x01b (it holds a control character)' >"$tmp/err.expected"
@@ -129,7 +129,7 @@ check "Latin-1 name" "[ \"\$(cat $tmp/ex/out/mat/café.mat)\" = MAT ]"
 
 # No file is replaced without --force; with it, the entry's bytes come back.
 echo changed >"$tmp/ex/out/3DO/BOX.3DO"
-error "$(printf '%s\n' 'Duplicate archive entry: 3do/box.3do (the first one is used)' \
+error "$(printf '%s\n' 'warning: Duplicate archive entry: 3do/box.3do (the first one is used)' \
     'Not extracted: 3DO\BOX.3DO (the file exists; --force replaces it)')" \
     extract "$gob" '3do\box.3do' --to "$tmp/ex/out"
 check "existing file kept" "[ \"\$(cat $tmp/ex/out/3DO/BOX.3DO)\" = changed ]"

@@ -134,5 +134,152 @@ grep -q 'List index out of bounds' "$dir/out" || { echo "FAIL: view with a corne
 "$cli" render "$dir/indices.x" "$dir/out.png" >"$dir/out" 2>&1
 grep -q '88760314' "$dir/out" || { echo "FAIL: .X indices out of range must be a bad file"; cat "$dir/out"; fails=$((fails + 1)); }
 
+# Names from files anyone can make reach the terminal with their control characters (C0, DEL and
+# C1) as \xNN: material, mesh, node and entry names, in warnings, errors and listings. JSON keeps
+# its own escaping. A byte 0x9B alone is a terminal's escape too.
+python3 - "$(dirname "$0")" "$dir" <<'EOF'
+import os, sys
+sys.path.insert(0, sys.argv[1])
+from gobwriter import archive, write
+d = sys.argv[2]
+esc = b"\x1b]0;pwned\x07\x1b[2J\x9b2J"
+model = (b"MATERIALS 1\r\n0: m" + esc + b".mat\r\nGEOSET 0\r\nMESH 0\r\nNAME me" + esc +
+         b"\r\nVERTICES 3\r\n0: 0 0 0 0\r\n1: 1 0 0 0\r\n2: 0 1 0 0\r\nFACES 2\r\n"
+         b"0: 0 0x0 4 3 0 0 3 0,0 1,0 2,0\r\n1: 7 0x0 4 3 0 0 3 0,0 1,0 2,0\r\n"
+         b"HIERARCHY NODES 2\r\n0: 0x0 0x0 0 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 no" + esc + b"\r\n"
+         b"1: 0x0 0x0 9 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 nb" + esc + b"\r\n")
+os.makedirs(f"{d}/esc", exist_ok=True)
+write(f"{d}/esc/esc.3do", model)
+write(f"{d}/esc/inf.3do", model.replace(b"0 0 0 0 0 0 0 0 0 0 no", b"0 0 0 0 0 1e999 0 0 0 0 no"))
+write(f"{d}/esc/esc.gob", archive([(b"e" + esc + b".3do", model), (b"E" + esc + b".3DO", b"x"),
+                                   (b"f\x9b.3do", model), (b"esc.3do", model)]))
+EOF
+e="$dir/esc"
+# shown WHAT FILES...: UTF-8 without control characters but line ends, the name's escapes
+# shown. An emulator takes the byte 0x9B out of a command-line argument: $c1 is then unset.
+c1='\\x9B2J'
+shown() {
+    local what="$1"; shift
+    python3 - "$@" <<'EOF' || { echo "FAIL: $what"; fails=$((fails + 1)); }
+import sys
+for name in sys.argv[1:]:
+    text = open(name, "rb").read().decode("utf-8")
+    bad = [c for c in text if c != "\n" and (ord(c) < 0x20 or 0x7F <= ord(c) <= 0x9F)]
+    if bad:
+        sys.exit(f"{name}: {bad[:3]!r} in {text[:200]!r}")
+EOF
+    grep -q "\\\\x1B\\]0;pwned\\\\x07\\\\x1B\\[2J$c1" "$@" ||
+        { echo "FAIL: $what: names not shown"; cat "$@"; fails=$((fails + 1)); }
+}
+"$cli" list "$e/esc.gob" >"$e/out" 2>"$e/err"
+shown "list" "$e/out" "$e/err"
+grep -q '^warning: Duplicate archive entry: ' "$e/err" ||
+    { echo "FAIL: list warnings have the prefix"; fails=$((fails + 1)); }
+"$cli" list "$e/esc.gob" --json 2>/dev/null | python3 -c '
+import json, sys; n = json.load(sys.stdin)[0]["name"]
+sys.exit(n != "e\x1b]0;pwned\x07\x1b[2J\x9b2J.3do")' ||
+    { echo "FAIL: list --json keeps the name"; fails=$((fails + 1)); }
+"$cli" extract "$e/esc.gob" --to "$e/x" >"$e/out" 2>"$e/err"
+shown "extract" "$e/out" "$e/err"
+[ "$(grep -c 'it holds a control character' "$e/err")" = 2 ] &&
+    [ "$(cd "$e/x" && find . -type f)" = ./esc.3do ] ||
+    { echo "FAIL: C1 and C0 names are not extracted"; cat "$e/err"; fails=$((fails + 1)); }
+"$cli" render "$e/esc.3do" "$e/out.png" --size 32x32 --game "$e" >"$e/out" 2>"$e/err"
+shown "render" "$e/out" "$e/err"
+"$cli" convert "$e/esc.3do" "$e/out.glb" --game "$e" >"$e/out" 2>"$e/err"
+shown "convert" "$e/out" "$e/err"
+[ "$(grep -c '^warning: .*\\x1B' "$e/err")" = 3 ] ||
+    { echo "FAIL: material, mesh and node names in warnings"; cat "$e/err"; fails=$((fails + 1)); }
+"$cli" check "$e/esc.3do" --game "$e" >"$e/out" 2>"$e/err"
+shown "check" "$e/out" "$e/err"
+"$cli" convert "$e/inf.3do" "$e/out.gltf" --no-textures 2>"$e/err"
+shown "an error naming a node" "$e/err"
+case "$cli" in *-emulated) c1= ;; esac
+"$cli" render "$e/esc.3do" "$e/out.png" --$'\e]0;pwned\a\e[2J\x9b2J' 2>"$e/err"
+shown "a usage error" "$e/err"
+"$cli" convert --archive "$e/esc.gob" $'\e]0;pwned\a\e[2J\x9b2J' "$e/o.x" 2>"$e/err"
+shown "an entry not found" "$e/err"
+
+# What stands where an entry would go. A pipe, socket or device is refused with or without
+# --force and never opened (opening a pipe to write waits for a reader for ever); a folder, one
+# made by an earlier entry of the same run too, is named as a folder; the other entries are
+# still written. An emulated Windows build has no pipes in folders.
+python3 - "$(dirname "$0")" "$dir" <<'EOF'
+import sys
+sys.path.insert(0, sys.argv[1])
+from gobwriter import archive, write
+write(f"{sys.argv[2]}/special.gob", archive([(b"3do\\pipe.3do", b"p"), (b"3do\\sock.3do", b"s"),
+      (b"3do\\ok.3do", b"k"), (b"a\\b.txt", b"b"), (b"A", b"a"), (b"null", b"n")]))
+EOF
+case "$cli" in
+*-emulated) ;;
+*)
+    t="$dir/special"
+    mkdir -p "$t/3DO"
+    mkfifo "$t/3DO/pipe.3do"
+    python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$t/3DO/sock.3do"
+    for force in "" --force; do
+        rm -f "$t/3DO/ok.3do"
+        rm -rf "$t/a"
+        limit=20 run "extract $force onto a pipe" "$cli" extract "$dir/special.gob" --to "$t" $force
+        printf '%s\n' \
+            'Not extracted: 3do\pipe.3do (a pipe, socket or device stands where the file would go)' \
+            'Not extracted: 3do\sock.3do (a pipe, socket or device stands where the file would go)' \
+            'Not extracted: A (a folder stands where the file would go)' >"$dir/expected"
+        [ "$last" = 1 ] && cmp -s "$dir/err" "$dir/expected" && [ "$(cat "$t/3DO/ok.3do")" = k ] &&
+            [ -p "$t/3DO/pipe.3do" ] && [ -S "$t/3DO/sock.3do" ] && [ -d "$t/a" ] ||
+            { echo "FAIL: extract $force with special files"; cat "$dir/err"; fails=$((fails + 1)); }
+    done
+    # A character device: /dev/null, reached as the target folder's own entry.
+    limit=20 run "extract onto a device" "$cli" extract "$dir/special.gob" null --to /dev --force
+    [ "$last" = 1 ] && [ "$(cat "$dir/err")" = \
+        'Not extracted: null (a pipe, socket or device stands where the file would go)' ] ||
+        { echo "FAIL: extract onto a device"; cat "$dir/err"; fails=$((fails + 1)); }
+    ;;
+esac
+
+# Memory: a material list naming one 4096 x 4096 texture 40 times, or 40 archive entries over
+# the same bytes, decode it once (each command needs some 250 MB of address space; 2.7 GB when
+# every name had its own copy), and running out of memory ends with the program's own message.
+# Skipped where the program cannot start under an address-space limit (sanitizers, emulators).
+if (ulimit -v 600000 && "$cli" --help >/dev/null 2>&1) 2>/dev/null; then
+    python3 - "$(dirname "$0")" "$dir" <<'EOF'
+import os, struct, sys
+sys.path.insert(0, sys.argv[1])
+from gobwriter import raw, write
+d = sys.argv[2]
+mat = (b"MAT " + struct.pack("<IIiiII", 0x32, 2, 1, 1, 0, 8) + bytes(48) +
+       struct.pack("<II4fIIIi", 8, 1, 1, 1, 1, 1, 0, 0, 0, 0) +
+       struct.pack("<6I", 4096, 4096, 0, 0, 0, 1) + bytes(range(256)) * 65536)
+def model(names):
+    lines = ["MATERIALS %d" % len(names)] + ["%d: %s" % n for n in enumerate(names)]
+    lines += ["GEOSET 0", "MESH 0", "VERTICES 3", "0: 0 0 0 0", "1: 1 0 0 0", "2: 0 0 1 0",
+              "TEXTURE VERTICES 1", "0: 0 0", "FACES %d" % len(names)]
+    lines += ["%d: %d 0x0 4 0 0 0 3 0,0 1,0 2,0" % (i, i) for i in range(len(names))]
+    lines += ["HIERARCHY NODES 1", "0: 0x0 0x0 0 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 m"]
+    return "\r\n".join(lines).encode() + b"\r\n"
+os.makedirs(f"{d}/big/mat")
+write(f"{d}/big/mat/big.mat", mat)
+write(f"{d}/big/same.3do", model(["big.mat"] * 40))
+names = ["m%d.mat" % i for i in range(40)]
+m = model(names)
+at = 16 + 136 * 41
+write(f"{d}/big/many.gob", raw([(at, len(m), b"many.3do")] +
+                               [(at + len(m), len(mat), b"mat\\" + n.encode()) for n in names],
+                               m + mat))
+EOF
+    b="$dir/big"
+    for input in "$b/same.3do" "--archive $b/many.gob many.3do"; do
+        for command in "materials $input" "render $input $b/o.png" "convert $input $b/o.glb"; do
+            (ulimit -v 600000 && exec "$cli" $command --game "$b") >/dev/null 2>"$b/err" ||
+                { echo "FAIL: $command in 600 MB"; cat "$b/err"; fails=$((fails + 1)); }
+        done
+    done
+    (ulimit -v 600000 && exec "$cli" render "$b/same.3do" "$b/o.png" --size 8192x8192) \
+        >/dev/null 2>"$b/err"
+    [ $? = 1 ] && [ "$(grep -v '^warning: ' "$b/err")" = "Out of memory" ] ||
+        { echo "FAIL: out of memory in the program's words"; cat "$b/err"; fails=$((fails + 1)); }
+fi
+
 [ $fails -eq 0 ] && echo "hostile inputs ok"
 exit $fails

@@ -38,12 +38,12 @@ check ".3do converted and rendered" "[ $? -eq 0 ] && [ -s $tmp/walker.png ]"
 err=$("$cli" render "$tmp/missing.x" "$tmp/out.png" 2>&1 >/dev/null)
 code=$?
 check "missing file exits 1" "[ $code -eq 1 ]"
-check "missing file message" "[ \"\$err\" = \"\$(printf 'DirectX call failed: 88760313\rThe file was not found.')\" ]"
+check "missing file message" "[ \"\$err\" = \"\$(printf 'DirectX call failed: 88760313\nThe file was not found.')\" ]"
 check "no picture for a failure" "[ ! -e $tmp/out.png ]"
 
 printf 'xof 0302txt 0064\nMesh { 3; 0;0;0;; 1; 3;0,1,2;; }\n' > "$tmp/bad.x"
 err=$("$cli" render "$tmp/bad.x" "$tmp/out.png" 2>&1 >/dev/null)
-check "bad file message" "[ \"\$err\" = \"\$(printf 'DirectX call failed: 88760314\rD3DRMERR_BADFILE')\" ]"
+check "bad file message" "[ \"\$err\" = \"\$(printf 'DirectX call failed: 88760314\nD3DRMERR_BADFILE')\" ]"
 
 err=$("$cli" render "$src/samples/walker.3do" "$tmp/out.png" --geoset 99 2>&1 >/dev/null)
 code=$?

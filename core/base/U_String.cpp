@@ -108,6 +108,32 @@ std::string Latin1ToUtf8(std::string_view bytes)
     return out;
 }
 
+bool IsControlByte(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
+
+std::string PrintableName(std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes)
+    {
+        if (IsControlByte(c))
+        {
+            const auto u = static_cast<unsigned char>(c);
+            text += "\\x";
+            text += kHex[u >> 4];
+            text += kHex[u & 15];
+        }
+        else
+            text += c;
+    }
+    return text;
+}
+
 int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')

@@ -22,6 +22,13 @@ std::string LowerCase(std::string_view text);
 // of the same code (U+0000 .. U+00FF), in UTF-8.
 std::string Latin1ToUtf8(std::string_view bytes);
 
+// Whether a byte of a name, taken as Latin-1, is a control character: C0, DEL or C1 (0x80 ..
+// 0x9F). A terminal obeys these instead of showing them.
+bool IsControlByte(char c);
+// A name's bytes with each control character as \xNN (upper-case hex), every other byte as it
+// is: a name in a message never moves the cursor, rings a bell or starts an escape sequence.
+std::string PrintableName(std::string_view bytes);
+
 // The value of a hexadecimal digit of either case, or -1.
 int HexDigitValue(char c);
 

@@ -66,27 +66,6 @@ std::optional<std::string> AbsoluteFolderVariable(const char* name)
 
 namespace
 {
-// What an existing file is, as far as the writer cares; nothing when it does not exist.
-enum class TExisting
-{
-    exFile,
-    exFolder,
-    exOther // a device or pipe
-};
-
-std::optional<TExisting> Existing(const std::string& name)
-{
-    std::error_code ec;
-    const fs::file_status status = fs::status(PathFromUtf8(name), ec);
-    if (ec || !fs::exists(status))
-        return std::nullopt;
-    if (fs::is_regular_file(status))
-        return TExisting::exFile;
-    if (fs::is_directory(status))
-        return TExisting::exFolder;
-    return TExisting::exOther;
-}
-
 std::wstring Wide(std::string_view utf8)
 {
     return PathFromUtf8(utf8).wstring();
@@ -210,6 +189,19 @@ bool CanCreateFilesIn(const std::string& folder)
     return true;
 }
 
+TPathKind PathKind(const std::string& name)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(PathFromUtf8(name), ec);
+    if (ec || !fs::exists(status))
+        return TPathKind::pkNone;
+    if (fs::is_regular_file(status))
+        return TPathKind::pkFile;
+    if (fs::is_directory(status))
+        return TPathKind::pkFolder;
+    return TPathKind::pkOther;
+}
+
 bool IsLink(const std::string& name)
 {
     const DWORD attributes = GetFileAttributesW(Wide(name).c_str());
@@ -257,13 +249,17 @@ void SetBinaryStandardOutput()
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
-TReplacingFile::TReplacingFile(const std::string& fileName, TFileErrorHandler onError)
-    : FOnError(std::move(onError)), FFinalName(fileName)
+TReplacingFile::TReplacingFile(const std::string& fileName, TFileErrorHandler onError,
+                               TSpecialFiles special)
+    : FOnError(std::move(onError)), FFinalName(fileName),
+      FRefuseSpecial(special == TSpecialFiles::sfRefuse)
 {
-    if (const auto existing = Existing(fileName); existing == TExisting::exFolder)
+    if (const TPathKind existing = PathKind(fileName); existing == TPathKind::pkFolder)
         Fail(EISDIR);
-    else if (existing == TExisting::exOther)
+    else if (existing == TPathKind::pkOther)
     {
+        if (FRefuseSpecial)
+            Fail(EEXIST);
         // Deliberate: a device or pipe is written in place, never replaced by a file.
         FHandle = _wopen(Wide(fileName).c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY | _O_NOINHERIT);
         if (FHandle < 0)
@@ -317,6 +313,9 @@ void TReplacingFile::Commit()
         Fail(errno);
     if (FTempName.empty())
         return;
+    // One put there since the file was opened is not replaced either.
+    if (FRefuseSpecial && PathKind(FFinalName) == TPathKind::pkOther)
+        Fail(EEXIST);
     // rename() will not replace an existing file on Windows.
     if (!MoveFileExW(Wide(FTempName).c_str(), Wide(FFinalName).c_str(), MOVEFILE_REPLACE_EXISTING))
         Fail(ErrnoFromSystemError(GetLastError()));
@@ -463,11 +462,25 @@ void DisableFloatingPointTraps()
 
 void SetBinaryStandardOutput() {}
 
-TReplacingFile::TReplacingFile(const std::string& fileName, TFileErrorHandler onError)
-    : FOnError(std::move(onError)), FFinalName(LinkTarget(fileName))
+TPathKind PathKind(const std::string& name)
+{
+    struct stat status;
+    if (::stat(name.c_str(), &status) != 0)
+        return TPathKind::pkNone;
+    if (S_ISREG(status.st_mode))
+        return TPathKind::pkFile;
+    return S_ISDIR(status.st_mode) ? TPathKind::pkFolder : TPathKind::pkOther;
+}
+
+TReplacingFile::TReplacingFile(const std::string& fileName, TFileErrorHandler onError,
+                               TSpecialFiles special)
+    : FOnError(std::move(onError)), FFinalName(LinkTarget(fileName)),
+      FRefuseSpecial(special == TSpecialFiles::sfRefuse)
 {
     struct stat old;
     const bool exists = ::stat(FFinalName.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode) && FRefuseSpecial)
+        Fail(S_ISDIR(old.st_mode) ? EISDIR : EEXIST);
     if (exists && !S_ISREG(old.st_mode))
     {
         // Deliberate: a device or pipe is written in place, never replaced by a file.
@@ -527,6 +540,9 @@ void TReplacingFile::Commit()
         Fail(errno);
     if (FTempName.empty())
         return;
+    // One put there since the file was opened is not replaced either.
+    if (FRefuseSpecial && PathKind(FFinalName) == TPathKind::pkOther)
+        Fail(EEXIST);
     if (::rename(FTempName.c_str(), FFinalName.c_str()) != 0)
         Fail(errno);
     FTempName.clear();

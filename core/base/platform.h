@@ -45,6 +45,17 @@ bool CanCreateFilesIn(const std::string& folder);
 // write below it or onto it would follow.
 bool IsLink(const std::string& name);
 
+// What stands at a name, as a write to it would find it (a symbolic link followed); told
+// without opening it, so a pipe or device is never woken.
+enum class TPathKind
+{
+    pkNone,
+    pkFile,   // a regular file
+    pkFolder,
+    pkOther   // a pipe, socket or device
+};
+TPathKind PathKind(const std::string& name);
+
 // Bytes of memory the system can give the program now without swapping; 0 when it does not
 // tell.
 std::uint64_t AvailableSystemMemory();
@@ -78,16 +89,24 @@ void WriteFileReplacing(const std::string& fileName,
 // same cause) when a step of TReplacingFile fails, and throws the caller's exception.
 using TFileErrorHandler = std::function<void(int error)>;
 
+// What TReplacingFile does with an existing pipe or device of the file's name.
+enum class TSpecialFiles
+{
+    sfWriteInPlace, // a command's output may be a pipe or a device
+    sfRefuse        // fail with EEXIST without ever opening it (files from an archive)
+};
+
 // Writes a file under a temporary name beside it, which takes the file's name in one step
 // once complete, so a failure leaves the previous file whole and no partial one. An existing
-// device or pipe is written in place instead. On Linux a symbolic link is followed and its
-// target replaced (the link stays), and the new file gets the old file's permissions.
+// device or pipe is written in place instead, or refused. On Linux a symbolic link is followed
+// and its target replaced (the link stays), and the new file gets the old file's permissions.
 // Failures go to the handler, which must throw; the temporary file is removed unless
 // committed.
 class TReplacingFile
 {
 public:
-    TReplacingFile(const std::string& fileName, TFileErrorHandler onError);
+    TReplacingFile(const std::string& fileName, TFileErrorHandler onError,
+                   TSpecialFiles special = TSpecialFiles::sfWriteInPlace);
     ~TReplacingFile();
     TReplacingFile(const TReplacingFile&) = delete;
     TReplacingFile& operator=(const TReplacingFile&) = delete;
@@ -105,4 +124,5 @@ private:
     std::string FFinalName;
     std::string FTempName; // empty when writing in place or once committed
     int FHandle = -1;
+    bool FRefuseSpecial = false;
 };

@@ -235,7 +235,10 @@ private:
         {
             const TMaterialLook& m = FMaterials[i];
             FKinds[i] = m.Kind;
-            if (m.Kind == TMaterialKind::Texture && !UsableTexture(m))
+            // A texture the budget left undecoded is exported as missing; its warning is said.
+            if (m.Kind == TMaterialKind::Texture && !m.Texture)
+                FKinds[i] = TMaterialKind::Missing;
+            else if (m.Kind == TMaterialKind::Texture && !UsableTexture(m))
             {
                 Warn(kGltfBadTextureFormat, FModel.Materials[i]);
                 FKinds[i] = TMaterialKind::Missing;
@@ -517,15 +520,17 @@ private:
 
     int TextureFor(int material)
     {
-        const auto it = std::find(FTextureMaterials.begin(), FTextureMaterials.end(), material);
-        if (it != FTextureMaterials.end())
-            return static_cast<int>(it - FTextureMaterials.begin());
-        FTextureMaterials.push_back(material);
+        // Materials that reach the same material file share its texture: one image.
         const TMaterialLook& m = FMaterials[static_cast<std::size_t>(material)];
-        std::vector<std::uint32_t> abgr(m.Texels.size());
+        const auto it = std::find(FTextures.begin(), FTextures.end(), m.Texture.get());
+        if (it != FTextures.end())
+            return static_cast<int>(it - FTextures.begin());
+        FTextures.push_back(m.Texture.get());
+        const std::vector<std::uint32_t>& texels = m.Texture->Texels;
+        std::vector<std::uint32_t> abgr(texels.size());
         for (std::size_t i = 0; i < abgr.size(); ++i)
         {
-            const std::uint32_t c = m.Texels[i];
+            const std::uint32_t c = texels[i];
             abgr[i] = (c & 0xFF00FF00) | ((c >> 16) & 0xFF) | ((c & 0xFF) << 16);
         }
         FImages.push_back(EncodePng(m.Width, m.Height, abgr.data()));
@@ -538,7 +543,7 @@ private:
             {{"name", Latin1ToUtf8(FModel.Materials[static_cast<std::size_t>(material)])}});
         FJson["textures"].push_back(
             {{"sampler", 0}, {"source", static_cast<int>(FImages.size()) - 1}});
-        return static_cast<int>(FTextureMaterials.size()) - 1;
+        return static_cast<int>(FTextures.size()) - 1;
     }
 
     void BuildJson(TGltfContainer container)
@@ -757,7 +762,7 @@ private:
     json FJson;
     json FAccessors = json::array();
     std::vector<TVariant> FVariants;    // glTF material i
-    std::vector<int> FTextureMaterials; // glTF texture i = model material
+    std::vector<const TRenderTexture*> FTextures; // glTF texture i, by the looks' texels
     std::vector<std::string> FImages;   // PNG bytes, one per texture
     bool FUsesUnlit = false;
 };

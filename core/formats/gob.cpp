@@ -16,12 +16,6 @@ namespace
 // large index.
 constexpr std::size_t kIndexChunkEntries = 512;
 
-bool IsControl(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return u < 0x20 || u == 0x7F;
-}
-
 // FNV-1a: short keys, no need for more.
 std::size_t KeyHash(std::string_view key)
 {
@@ -42,10 +36,17 @@ bool IsWindowsDevice(std::string_view component)
     std::string base = LowerCase(component.substr(0, component.find('.')));
     while (!base.empty() && base.back() == ' ')
         base.pop_back();
-    if (base == "con" || base == "prn" || base == "aux" || base == "nul")
+    if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "conin$" ||
+        base == "conout$")
         return true;
-    return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) &&
-           base[3] >= '0' && base[3] <= '9';
+    if (!base.starts_with("com") && !base.starts_with("lpt"))
+        return false;
+    // Windows takes the superscript digits 1, 2 and 3 for port numbers too; a name may hold
+    // them as Latin-1 bytes or as UTF-8.
+    const std::string_view number = std::string_view(base).substr(3);
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xB9" ||
+           number == "\xB2" || number == "\xB3" || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 // The reason text, or nullptr when the name may be written below a folder.
@@ -53,7 +54,7 @@ const char* UnsafeReasonText(std::string_view name)
 {
     if (name.empty())
         return kUnsafeEmpty;
-    if (std::any_of(name.begin(), name.end(), IsControl))
+    if (std::any_of(name.begin(), name.end(), IsControlByte))
         return kUnsafeControl;
     if (name.find(':') != std::string_view::npos)
         return kUnsafeColon;
@@ -86,27 +87,6 @@ const char* UnsafeReasonText(std::string_view name)
 }
 } // namespace
 
-// Control characters become \xNN so a message never moves the cursor or rings a bell.
-std::string PrintableEntryName(std::string_view name)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(name.size());
-    for (const char c : name)
-    {
-        if (IsControl(c))
-        {
-            const auto u = static_cast<unsigned char>(c);
-            text += "\\x";
-            text += kHex[u >> 4];
-            text += kHex[u & 15];
-        }
-        else
-            text += c;
-    }
-    return text;
-}
-
 std::string GobKey(std::string_view name)
 {
     std::string key = LowerCase(name);
@@ -119,7 +99,7 @@ std::string UnsafeEntryReason(std::string_view name)
     const char* reason = UnsafeReasonText(name);
     if (reason == nullptr)
         return {};
-    return FormatText(kUnsafeEntryName, {PrintableEntryName(name), reason});
+    return FormatText(kUnsafeEntryName, {PrintableName(name), reason});
 }
 
 std::string ExtractionPath(std::string_view name)
@@ -300,7 +280,7 @@ std::string TGobArchive::Label(std::size_t index) const
     const TRecord& r = FRecords[index];
     if (r.NameLength == 0)
         return "#" + std::to_string(index + 1);
-    return PrintableEntryName(std::string_view(FNames).substr(r.NameStart, r.NameLength));
+    return PrintableName(std::string_view(FNames).substr(r.NameStart, r.NameLength));
 }
 
 TGobEntry TGobArchive::Entry(std::size_t index) const
@@ -353,7 +333,11 @@ std::size_t TGobArchive::Match(std::string_view argument) const
     }
     if (matches == 1)
         return found;
-    const std::string shown = PrintableEntryName(argument);
+    // The argument may be UTF-8 typed on a command line, whose bytes 0x80-0x9F belong to other
+    // characters: only C0 and DEL are escaped here, and the terminal's printing sees to the rest.
+    std::string shown;
+    for (const char c : argument)
+        shown += static_cast<unsigned char>(c) >= 0x80 ? std::string(1, c) : PrintableName({&c, 1});
     if (matches == 0)
         throw EArchiveError(FormatText(kArchiveEntryNotFound, {shown}));
     throw EArchiveError(FormatText(kArchiveEntryAmbiguous, {shown, std::to_string(matches)}));

@@ -25,8 +25,8 @@ inline constexpr const char* kGobTooManyEntries =
     "Broken GOB archive: %s entries do not fit in the file (%s bytes)";
 inline constexpr const char* kGobEntriesBeyondLimit =
     "Unsupported GOB archive: %s entries (at most 33554431)";
-// One entry, named as stored (control characters shown as \xNN), or as #N (counting from 1 in
-// index order) when its name is empty.
+// One entry, named as stored (control characters as \xNN: PrintableName), or as #N (counting
+// from 1 in index order) when its name is empty.
 inline constexpr const char* kGobEntryNameNotEnded =
     "Broken archive entry: %s (its name does not end within 128 bytes)";
 inline constexpr const char* kGobEntryNameEmpty = "Broken archive entry: %s (its name is empty)";
@@ -152,9 +152,6 @@ private:
     std::vector<std::string> FWarnings;
     std::size_t FMoreWarnings = 0;
 };
-
-// A name as messages show it: control characters as \xNN, every other byte as it is.
-std::string PrintableEntryName(std::string_view name);
 
 // A name as a lookup compares it: ASCII lower-case, '\' turned into '/'.
 std::string GobKey(std::string_view name);

@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -42,28 +43,6 @@ std::string EncodePng(int width, int height, const std::uint32_t* rgba)
     const std::size_t w = static_cast<std::size_t>(width);
     const std::size_t h = static_cast<std::size_t>(height);
 
-    // Each row: filter type 0 (none), then R, G, B, A per pixel.
-    std::vector<Bytef> raw;
-    raw.reserve(h * (1 + 4 * w));
-    for (std::size_t y = 0; y < h; ++y)
-    {
-        raw.push_back(0);
-        for (std::size_t x = 0; x < w; ++x)
-        {
-            const std::uint32_t p = rgba[y * w + x];
-            raw.push_back(static_cast<Bytef>(p));
-            raw.push_back(static_cast<Bytef>(p >> 8));
-            raw.push_back(static_cast<Bytef>(p >> 16));
-            raw.push_back(static_cast<Bytef>(p >> 24));
-        }
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    std::string packed(packedSize, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, raw.data(),
-                  static_cast<uLong>(raw.size()), 6) != Z_OK)
-        throw std::runtime_error(kOutOfMemory);
-    packed.resize(packedSize);
-
     std::string header;
     PutU32(header, static_cast<std::uint32_t>(width));
     PutU32(header, static_cast<std::uint32_t>(height));
@@ -75,7 +54,64 @@ std::string EncodePng(int width, int height, const std::uint32_t* rgba)
 
     std::string out = "\x89PNG\r\n\x1a\n";
     PutChunk(out, "IHDR", header);
-    PutChunk(out, "IDAT", packed);
+    // The rows are compressed one by one straight into the IDAT chunk, so a large picture is
+    // never held a second time uncompressed.
+    const std::size_t chunkAt = out.size();
+    PutU32(out, 0); // the length, once known
+    out.append("IDAT");
+    z_stream z{};
+    if (deflateInit(&z, 6) != Z_OK)
+        throw std::runtime_error(kOutOfMemory);
+    // Each row: filter type 0 (none), then R, G, B, A per pixel.
+    std::vector<Bytef> row(1 + 4 * w);
+    std::size_t used = out.size();
+    constexpr std::size_t kRoom = 1 << 16;
+    for (std::size_t y = 0; y < h; ++y)
+    {
+        for (std::size_t x = 0; x < w; ++x)
+        {
+            const std::uint32_t p = rgba[y * w + x];
+            Bytef* at = &row[1 + 4 * x];
+            at[0] = static_cast<Bytef>(p);
+            at[1] = static_cast<Bytef>(p >> 8);
+            at[2] = static_cast<Bytef>(p >> 16);
+            at[3] = static_cast<Bytef>(p >> 24);
+        }
+        z.next_in = row.data();
+        z.avail_in = static_cast<uInt>(row.size());
+        const int flush = y + 1 == h ? Z_FINISH : Z_NO_FLUSH;
+        int result = Z_OK;
+        do
+        {
+            if (out.size() - used < kRoom)
+                out.resize(used + std::max(kRoom, used / 2));
+            const auto room = static_cast<uInt>(std::min<std::size_t>(out.size() - used, 1u << 30));
+            z.next_out = reinterpret_cast<Bytef*>(out.data() + used);
+            z.avail_out = room;
+            result = deflate(&z, flush);
+            used += room - z.avail_out;
+        } while (result != Z_STREAM_ERROR &&
+                 (flush == Z_FINISH ? result != Z_STREAM_END : z.avail_out == 0));
+        if (result == Z_STREAM_ERROR)
+        {
+            deflateEnd(&z);
+            throw std::runtime_error(kOutOfMemory);
+        }
+    }
+    deflateEnd(&z);
+    out.resize(used);
+    const std::size_t dataSize = used - chunkAt - 8;
+    for (int i = 0; i < 4; ++i)
+        out[chunkAt + static_cast<std::size_t>(i)] = static_cast<char>(dataSize >> (24 - 8 * i));
+    // The CRC covers the type and the data, not the length.
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (std::size_t at = chunkAt + 4; at < used;)
+    {
+        const std::size_t piece = std::min<std::size_t>(used - at, 1u << 30);
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(out.data() + at), static_cast<uInt>(piece));
+        at += piece;
+    }
+    PutU32(out, static_cast<std::uint32_t>(crc));
     PutChunk(out, "IEND", std::string());
     return out;
 }

@@ -88,6 +88,8 @@ public:
     // The path within the mount that holds the game path, or none.
     virtual std::optional<std::string> Find(const std::string& slashed) const = 0;
     virtual std::string Read(const std::string& within) const = 0;
+    // The same text for two paths within whenever they give the same bytes.
+    virtual std::string ContentKey(const std::string& within) const { return within; }
     // The paths within the mount that Find tries.
     virtual std::vector<std::string> Candidates(const std::string& slashed) const = 0;
     // (lower-case file name, path within) of the files directly in a folder.
@@ -262,6 +264,16 @@ public:
         return FArchive->Read(*index);
     }
 
+    // Entries may share their bytes.
+    std::string ContentKey(const std::string& within) const override
+    {
+        const std::optional<std::size_t> index = FArchive->Find(within);
+        if (!index)
+            return within;
+        const TGobEntry entry = FArchive->Entry(*index);
+        return std::to_string(entry.Offset) + "+" + std::to_string(entry.Size);
+    }
+
     std::vector<std::string> Candidates(const std::string& slashed) const override
     {
         return {slashed};
@@ -407,6 +419,13 @@ std::string TAssetSource::Read(const TAssetOrigin& origin) const
     if (origin.Mount >= FMounts.size())
         throw EListError();
     return FMounts[origin.Mount]->Read(origin.Path);
+}
+
+std::string TAssetSource::ContentKey(const TAssetOrigin& origin) const
+{
+    if (origin.Mount >= FMounts.size())
+        throw EListError();
+    return std::to_string(origin.Mount) + ":" + FMounts[origin.Mount]->ContentKey(origin.Path);
 }
 
 std::optional<TAsset> TAssetSource::Load(std::string_view gamePath) const

@@ -85,6 +85,9 @@ public:
     std::optional<TAssetOrigin> Find(std::string_view gamePath) const;
     // Bytes of a found file; throws EInOutError or EArchiveError when they cannot be read.
     std::string Read(const TAssetOrigin& origin) const;
+    // A key two found files share when they hold the same bytes, known without reading them:
+    // the same file, or entries of an archive over the same bytes.
+    std::string ContentKey(const TAssetOrigin& origin) const;
     // Find and Read together; none when no mount has the path.
     std::optional<TAsset> Load(std::string_view gamePath) const;
     // Every place Find looks for the path, in order.

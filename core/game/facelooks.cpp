@@ -4,6 +4,7 @@
 #include "base/U_String.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 namespace
@@ -24,6 +25,12 @@ std::shared_ptr<const TRenderTexture> Placeholder()
     return texture;
 }
 
+// A texture material left undecoded by the texture budget.
+bool OverBudget(const TMaterialLook& look)
+{
+    return look.Kind == TMaterialKind::Texture && !look.Texture;
+}
+
 void PushColour(std::vector<float>& colours, std::uint32_t argb)
 {
     colours.insert(colours.end(), {static_cast<float>(argb >> 16 & 0xFF) / 255.0f,
@@ -31,28 +38,19 @@ void PushColour(std::vector<float>& colours, std::uint32_t argb)
                                    static_cast<float>(argb & 0xFF) / 255.0f});
 }
 
-// The textures faces use, made once each: one per texture material, and the placeholder.
+// The textures faces use, each once: the materials' own (shared, never copied; materials that
+// reach the same file share one), and the placeholder.
 class TTextureTable
 {
 public:
-    TTextureTable(TFaceLooks& looks, const std::vector<TMaterialLook>& materials)
-        : FLooks(looks), FMaterials(materials), FIndex(materials.size(), -1)
-    {
-    }
+    explicit TTextureTable(TFaceLooks& looks) : FLooks(looks) {}
 
-    std::int32_t Material(std::size_t material)
+    std::int32_t Material(const TMaterialLook& look)
     {
-        std::int32_t& index = FIndex[material];
-        if (index < 0)
-        {
-            const TMaterialLook& look = FMaterials[material];
-            auto texture = std::make_shared<TRenderTexture>();
-            texture->Width = look.Width;
-            texture->Height = look.Height;
-            texture->Texels = look.Texels;
-            index = Add(std::move(texture));
-        }
-        return index;
+        const auto [at, added] = FIndex.try_emplace(look.Texture.get(), -1);
+        if (added)
+            at->second = Add(look.Texture);
+        return at->second;
     }
 
     std::int32_t Placeholder()
@@ -70,8 +68,7 @@ private:
     }
 
     TFaceLooks& FLooks;
-    const std::vector<TMaterialLook>& FMaterials;
-    std::vector<std::int32_t> FIndex;
+    std::map<const TRenderTexture*, std::int32_t> FIndex;
     std::int32_t FPlaceholder = -1;
 };
 } // namespace
@@ -100,7 +97,7 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
     looks.FaceColors.reserve(3 * faceCount);
     looks.TexCoords.reserve(2 * cornerCount);
 
-    TTextureTable textures(looks, materials);
+    TTextureTable textures(looks);
     auto warn = [&](const char* format, const std::string& name)
     {
         if (warnings)
@@ -149,9 +146,14 @@ TFaceLooks BuildFaceLooks(const T3DO& model, int geoSet,
                 const TMaterialLook& look = materials[static_cast<std::size_t>(material)];
                 if (geometry >= 4 && UsableTexture(look))
                 {
-                    texture = textures.Material(static_cast<std::size_t>(material));
+                    texture = textures.Material(look);
                     width = static_cast<float>(look.Width);
                     height = static_cast<float>(look.Height);
+                }
+                else if (geometry >= 4 && OverBudget(look))
+                {
+                    texture = textures.Placeholder();
+                    width = height = kPlaceholderSide;
                 }
                 else
                     colour = look.Colour;

@@ -97,6 +97,8 @@ std::string MaterialSummary(const TFoundMaterials& found, const std::vector<std:
         for (std::size_t i = 1; i < missing.size(); ++i)
             text += (i > 1 ? ", " : "") + missing[i];
     }
+    if (!materials.BudgetWarning.empty())
+        text += "\n" + Latin1ToUtf8(materials.BudgetWarning);
     for (const auto* list : {&found.Warnings, &more})
         for (const std::string& warning : *list)
             text += "\n" + warning;

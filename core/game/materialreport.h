@@ -31,6 +31,6 @@ std::vector<TAssetOrigin> PlacesLookedIn(const TMaterialSource& source);
 
 // In UTF-8, one item per line: "N of M materials found (colormap: ORIGIN)", each unusable one
 // with where it is and why, the first missing one with every place it was looked for, the other
-// missing ones by name, then `found`'s warnings and `more` (say, the faces'). Empty for a model
-// without materials.
+// missing ones by name, the texture budget's warning, then `found`'s warnings and `more` (say,
+// the faces'). Empty for a model without materials.
 std::string MaterialSummary(const TFoundMaterials& found, const std::vector<std::string>& more);

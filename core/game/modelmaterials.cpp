@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <memory>
+#include <stdexcept>
 
 namespace
 {
@@ -25,25 +28,98 @@ std::optional<std::string> ReadDiskFile(const std::string& fileName)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TMaterialLook LookOf(const std::string& name, const TMaterial& material, const TColormap& colormap)
+// Each material file of one model read and decoded once, and the budget of its textures.
+class TMaterialDecoder
 {
-    TMaterialLook look;
-    look.Name = name;
-    look.Colour = CelColour(material, 0, colormap);
-    if (!material.IsTextured() || !material.Cels().front().Textured)
+public:
+    TMaterialDecoder(const TAssetSource& source, const TColormap& colormap, std::uint64_t budget)
+        : FSource(source), FColormap(colormap), FBudget(budget)
     {
-        look.Kind = TMaterialKind::Colour;
+    }
+
+    // The look (but its name) and what is known of the material found at `origin`.
+    void Decode(const TAssetOrigin& origin, const std::string& name, TMaterialLook& look,
+                TMaterialSource& where)
+    {
+        const auto [at, added] = FDone.try_emplace(FSource.ContentKey(origin));
+        TDecoded& done = at->second;
+        if (added)
+            Add(origin, name, done);
+        const std::string kept = std::move(look.Name);
+        look = done.Look;
+        look.Name = kept;
+        where.Problem = done.Problem;
+        where.CelCount = done.CelCount;
+        where.Warnings = done.Warnings;
+    }
+
+    const std::string& BudgetWarning() const { return FBudgetWarning; }
+
+private:
+    struct TDecoded
+    {
+        TMaterialLook Look;
+        std::string Problem;
+        int CelCount = 0;
+        std::vector<std::string> Warnings;
+    };
+
+    void Add(const TAssetOrigin& origin, const std::string& name, TDecoded& d)
+    {
+        // Deliberate: a broken material is one missing texture, never a failed model.
+        try
+        {
+            const TMaterial material(FSource.Read(origin));
+            d.Look = LookOf(material, name);
+            d.CelCount = static_cast<int>(material.Cels().size());
+            d.Warnings = material.Warnings();
+        }
+        catch (const std::runtime_error& e)
+        {
+            d.Look = {};
+            d.Problem = e.what();
+        }
+    }
+
+    TMaterialLook LookOf(const TMaterial& material, const std::string& name)
+    {
+        TMaterialLook look;
+        look.Colour = CelColour(material, 0, FColormap);
+        const TMatCel& cel = material.Cels().front();
+        if (!material.IsTextured() || !cel.Textured)
+        {
+            look.Kind = TMaterialKind::Colour;
+            return look;
+        }
+        const TMatTexture& source = material.Textures()[static_cast<std::size_t>(cel.TextureIndex)];
+        look.Kind = TMaterialKind::Texture;
+        look.Width = static_cast<int>(source.Width);
+        look.Height = static_cast<int>(source.Height);
+        const std::uint64_t bytes = std::uint64_t{source.Width} * source.Height * 4;
+        if (!FBudgetWarning.empty() || FSpent + bytes > FBudget)
+        {
+            if (FBudgetWarning.empty())
+                FBudgetWarning = FormatText(kTextureBudgetSpent, {name});
+            return look;
+        }
+        FSpent += bytes;
+        auto texture = std::make_shared<TRenderTexture>();
+        texture->Width = look.Width;
+        texture->Height = look.Height;
+        texture->Texels = DecodeCel(material, 0, FColormap).Pixels;
+        look.CutOut = std::any_of(texture->Texels.begin(), texture->Texels.end(),
+                                  [](std::uint32_t texel) { return texel >> 24 != 0xFF; });
+        look.Texture = std::move(texture);
         return look;
     }
-    TArgbImage image = DecodeCel(material, 0, colormap);
-    look.Kind = TMaterialKind::Texture;
-    look.Width = image.Width;
-    look.Height = image.Height;
-    look.Texels = std::move(image.Pixels);
-    look.CutOut = std::any_of(look.Texels.begin(), look.Texels.end(),
-                              [](std::uint32_t texel) { return texel >> 24 != 0xFF; });
-    return look;
-}
+
+    const TAssetSource& FSource;
+    const TColormap& FColormap;
+    std::uint64_t FBudget;
+    std::uint64_t FSpent = 0;
+    std::string FBudgetWarning;
+    std::map<std::string, TDecoded> FDone; // by ContentKey
+};
 } // namespace
 
 TModelColormap LoadModelColormap(const TAssetSource& source, const std::string& choice)
@@ -111,15 +187,19 @@ std::vector<std::string> TModelMaterials::Warnings() const
         else
             warnings.push_back(FormatText(kMaterialNotFound, {Looks[i].Name}));
     }
+    if (!BudgetWarning.empty())
+        warnings.push_back(BudgetWarning);
     return warnings;
 }
 
 TModelMaterials ResolveModelMaterials(const std::vector<std::string>& names,
-                                      const TAssetSource& source, const TColormap& colormap)
+                                      const TAssetSource& source, const TColormap& colormap,
+                                      std::uint64_t textureBudget)
 {
     TModelMaterials result;
     result.Looks.reserve(names.size());
     result.Sources.reserve(names.size());
+    TMaterialDecoder decoder(source, colormap, textureBudget);
     for (const std::string& name : names)
     {
         TMaterialLook look;
@@ -131,21 +211,11 @@ TModelMaterials ResolveModelMaterials(const std::vector<std::string>& names,
         else
         {
             where.Origin = std::move(found.Origin);
-            // Deliberate: a broken material is one missing texture, never a failed model.
-            try
-            {
-                const TMaterial material(source.Read(*where.Origin));
-                look = LookOf(name, material, colormap);
-                where.CelCount = static_cast<int>(material.Cels().size());
-                where.Warnings = material.Warnings();
-            }
-            catch (const std::runtime_error& e)
-            {
-                where.Problem = e.what();
-            }
+            decoder.Decode(*where.Origin, name, look, where);
         }
         result.Looks.push_back(std::move(look));
         result.Sources.push_back(std::move(where));
     }
+    result.BudgetWarning = decoder.BudgetWarning();
     return result;
 }

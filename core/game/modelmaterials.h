@@ -6,6 +6,7 @@
 #include "formats/colormap.h"
 #include "game/materiallook.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,13 @@ inline constexpr const char* kNoColormap =
 inline constexpr const char* kColormapUnusable = "Colormap %s: %s";
 inline constexpr const char* kMaterialNotFound = "Material not found: %s";
 inline constexpr const char* kMaterialUnusable = "Material %s: %s";
+inline constexpr const char* kTextureBudgetSpent =
+    "Textures over 256 MB: %s and the textures after it are shown and exported as the "
+    "placeholder";
+
+// Bytes of decoded textures one model's materials may hold. Real models need a few MB; a list
+// naming many large textures would otherwise take memory without end.
+inline constexpr std::uint64_t kTextureBudget = 256ull << 20;
 
 struct TModelColormap
 {
@@ -49,12 +57,20 @@ struct TModelMaterials
     std::vector<TMaterialLook> Looks;
     std::vector<TMaterialSource> Sources;
 
+    std::string BudgetWarning; // kTextureBudgetSpent when textures were left undecoded
+
     int UsableCount() const;
-    // One warning per missing or unusable material (kMaterialNotFound, kMaterialUnusable).
+    // One warning per missing or unusable material (kMaterialNotFound, kMaterialUnusable), then
+    // the budget's.
     std::vector<std::string> Warnings() const;
 };
 
 // Finds each material as 3do/mat/NAME, then mat/NAME, and decodes cel 0 through `colormap`.
-// A missing or broken material is left Missing; nothing here throws for the game's files.
+// A material file is read and decoded once however many names reach it (the same file, or
+// archive entries over the same bytes): their looks share its texels. Once decoding a texture
+// would take the decoded textures past `textureBudget` bytes, no further texture is decoded
+// (its look keeps its size but no texels) and BudgetWarning says so. A missing or broken
+// material is left Missing; nothing here throws for the game's files.
 TModelMaterials ResolveModelMaterials(const std::vector<std::string>& names,
-                                      const TAssetSource& source, const TColormap& colormap);
+                                      const TAssetSource& source, const TColormap& colormap,
+                                      std::uint64_t textureBudget = kTextureBudget);

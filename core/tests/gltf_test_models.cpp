@@ -46,7 +46,8 @@ TMaterialLook Texture(const std::string& name, int width, int height, bool cutOu
     m.Kind = TMaterialKind::Texture;
     m.Width = width;
     m.Height = height;
-    m.Texels = Checker(width, height, cutOut);
+    m.Texture = std::make_shared<const TRenderTexture>(
+        TRenderTexture{width, height, Checker(width, height, cutOut)});
     m.CutOut = cutOut;
     return m;
 }

@@ -453,11 +453,15 @@ TEST(GltfExport, FacesAreFannedAndSplitPerMaterialVariant)
 {
     TModel m;
     m.Model.Materials = {"tex.mat", "red.mat", "lost.mat", "holes.mat"};
-    TMaterialLook tex{"tex.mat", TMaterialKind::Texture, 0, 64, 32, {}, false};
-    tex.Texels.assign(64 * 32, 0xFF000000);
-    tex.Texels[0] = 0x80102030;       // a r g b
-    tex.Texels[64 * 31] = 0xFFA0B0C0; // first texel of the bottom row
-    TMaterialLook holes{"holes.mat", TMaterialKind::Texture, 0, 2, 1, {0, 0xFFFFFFFF}, true};
+    auto texels = std::make_shared<TRenderTexture>(
+        TRenderTexture{64, 32, std::vector<std::uint32_t>(64 * 32, 0xFF000000)});
+    texels->Texels[0] = 0x80102030;       // a r g b
+    texels->Texels[64 * 31] = 0xFFA0B0C0; // first texel of the bottom row
+    const TMaterialLook tex{"tex.mat", TMaterialKind::Texture, 0, 64, 32, texels, false};
+    const TMaterialLook holes{"holes.mat", TMaterialKind::Texture, 0, 2, 1,
+                              std::make_shared<const TRenderTexture>(
+                                  TRenderTexture{2, 1, {0, 0xFFFFFFFF}}),
+                              true};
     m.Materials = {tex, {"red.mat", TMaterialKind::Colour, 0xFF804000, 0, 0, {}, false}};
     m.Materials.push_back({}); // lost.mat: missing
     m.Materials.push_back(holes);
@@ -575,6 +579,37 @@ TEST(GltfExport, StoredNormalDecidesTheFrontAndEmptyPartsStayValid)
     EXPECT_EQ(n.J["nodes"].size(), 2u); // the mesh's node on the axis root
 }
 
+// Materials that reached one material file share its texels: one image. A texture the texture
+// budget left undecoded is exported as missing, without a warning of its own.
+TEST(GltfExport, OneImagePerTextureAndUndecodedTexturesAreMissing)
+{
+    TModel m(1);
+    m.Model.Materials = {"a.mat", "b.mat", "big.mat"};
+    T3DOMesh& mesh = m.Meshes().Get(0);
+    AddFace(mesh, 1, {0, 1, 2});
+    AddFace(mesh, 2, {0, 1, 2});
+    for (int k = 0; k < 3; ++k)
+        mesh.TexVertices.Add({0, 0});
+    m.Nodes.Add(Node("n", 0, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}));
+    const auto texels = std::make_shared<const TRenderTexture>(TRenderTexture{1, 1, {0xFF102030}});
+    m.Materials = {{"a.mat", TMaterialKind::Texture, 0, 1, 1, texels, false},
+                   {"b.mat", TMaterialKind::Texture, 0, 1, 1, texels, false},
+                   {"big.mat", TMaterialKind::Texture, 0, 4096, 4096, nullptr, false}};
+    std::vector<std::string> warnings;
+    const TGltf g = m.Export(TGltfContainer::Binary, &warnings);
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(g.J["images"].size(), 1u);
+    ASSERT_EQ(g.J["materials"].size(), 3u);
+    for (const json& material : g.J["materials"])
+    {
+        const json& pbr = material["pbrMetallicRoughness"];
+        if (material["name"] == "big.mat")
+            EXPECT_EQ(pbr["baseColorFactor"], json::array({1.0, 0.0, 1.0, 1.0}));
+        else
+            EXPECT_EQ(pbr["baseColorTexture"]["index"], 0) << material["name"];
+    }
+}
+
 TEST(GltfExport, BrokenModelsEndWithAMessage)
 {
     const auto error = [](const std::function<void(TModel&)>& breakIt)
@@ -623,7 +658,10 @@ TEST(GltfExport, BrokenModelsEndWithAMessage)
                   [&](TModel& m)
                   {
                       badUv(m);
-                      m.Materials[0] = {"m.mat", TMaterialKind::Texture, 0, 1, 1, {0}, false};
+                      m.Materials[0] = {"m.mat", TMaterialKind::Texture, 0, 1, 1,
+                                        std::make_shared<const TRenderTexture>(
+                                            TRenderTexture{1, 1, {0}}),
+                                        false};
                   }),
               "Mesh 'mesh0' has a face corner beyond its texture vertex list");
     EXPECT_EQ(ErrorText(

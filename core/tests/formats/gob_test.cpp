@@ -237,6 +237,10 @@ TEST(Gob, UnsafeNamesAreListedButGetNoExtractionPath)
         {"CON", kUnsafeDevice},
         {"mat\\nul.mat", kUnsafeDevice},
         {"Lpt1.txt", kUnsafeDevice},
+        {"COM\xB9", kUnsafeDevice},       // superscript one, Latin-1
+        {"lpt\xC2\xB2.txt", kUnsafeDevice}, // superscript two, UTF-8
+        {"a\\CONIN$", kUnsafeDevice},
+        {"conout$ .log", kUnsafeDevice},
         {"3do\\what?.3do", kUnsafeWindowsCharacter},
         {"a<b>", kUnsafeWindowsCharacter}};
     for (const auto& [name, reason] : unsafe)
@@ -244,7 +248,11 @@ TEST(Gob, UnsafeNamesAreListedButGetNoExtractionPath)
                   "Unsafe archive entry name: " +
                       (name == "3do\\a\x01.3do" ? "3do\\a\\x01.3do" : name) + " (" + reason + ")")
             << name;
-    for (const std::string name : {"..a", "a..b\\c", "com10", "console.txt", "3do\\mat\\.a"})
+    // C1 bytes are control characters too: 0x9B starts an escape sequence on some terminals.
+    EXPECT_EQ(UnsafeEntryReason("a\x9B" "2J\x80.3do"),
+              "Unsafe archive entry name: a\\x9B2J\\x80.3do (it holds a control character)");
+    for (const std::string name :
+         {"..a", "a..b\\c", "com10", "console.txt", "3do\\mat\\.a", "COM\xB4", "caf\xE9\xA0.mat"})
         EXPECT_EQ(UnsafeEntryReason(name), "") << name;
 }
 

@@ -54,8 +54,10 @@ std::vector<TMaterialLook> Looks()
     t.Colour = 0xFF808080u;
     t.Width = 64;
     t.Height = 32;
-    t.Texels.assign(64 * 32, 0xFF00FF00u);
-    std::fill(t.Texels.begin(), t.Texels.begin() + 64, 0xFFFF0000u);
+    auto texture = std::make_shared<TRenderTexture>(
+        TRenderTexture{64, 32, std::vector<std::uint32_t>(64 * 32, 0xFF00FF00u)});
+    std::fill(texture->Texels.begin(), texture->Texels.begin() + 64, 0xFFFF0000u);
+    t.Texture = texture;
     TMaterialLook c;
     c.Name = "c.mat";
     c.Kind = TMaterialKind::Colour;
@@ -141,6 +143,12 @@ TEST(FaceLooks, BindingModelMapsMaterialsModesAndTextureCoordinates)
     EXPECT_EQ(checker.Texels[8], 0xFF000000u);
     EXPECT_EQ(checker.Texels[8 * 64 + 8], 0xFFFF00FFu);
     EXPECT_FLOAT_EQ(placeholder.TexCoords[1], 0.5f); // 32 / 64
+    // So does a texture the texture budget left undecoded.
+    std::vector<TMaterialLook> spent = Looks();
+    spent[0].Texture = nullptr;
+    const TFaceLooks overBudget = BuildFaceLooks(*m.Model, 0, spent);
+    ASSERT_EQ(overBudget.FaceTextures[0], 0);
+    EXPECT_EQ(overBudget.Textures[0]->Texels, checker.Texels);
     missing[1] = TMaterialLook{};
     EXPECT_TRUE(BuildFaceLooks(*m.Model, 0, missing).Empty());
 }
@@ -184,7 +192,7 @@ TEST(FaceLooks, LoadModelLooksFindsDecodesAndWarns)
     EXPECT_EQ(found.Warnings(), (std::vector<std::string>{"Material not found: c.mat"}));
     EXPECT_TRUE(found.Faces.Empty());
     ASSERT_EQ(found.Found.Materials.Looks.size(), 2u);
-    EXPECT_EQ(found.Found.Materials.Looks[0].Texels[3], 0xFF04FB1Cu);
+    EXPECT_EQ(found.Found.Materials.Looks[0].Texture->Texels[3], 0xFF04FB1Cu);
     EXPECT_EQ(found.Found.Materials.Looks[1].Kind, TMaterialKind::Missing);
 
     // A saved colormap that cannot be used gives way to the default, its message first among

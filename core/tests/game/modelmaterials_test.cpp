@@ -1,5 +1,6 @@
 #include "game/modelmaterials.h"
 
+#include "base/U_String.h"
 #include "base/errors.h"
 #include "game_files.h"
 #include "formats/material.h"
@@ -72,8 +73,9 @@ TEST_F(ModelMaterials, ResolvesDecodesAndExplainsEachMaterial)
     const TMaterialLook& tex = m.Looks[0];
     EXPECT_EQ(tex.Kind, TMaterialKind::Texture);
     ASSERT_EQ(tex.Width * tex.Height, 4);
-    EXPECT_EQ(tex.Texels[0] >> 24, 0u);
-    EXPECT_EQ(tex.Texels[3], 0xFF03FC15u);
+    ASSERT_TRUE(tex.Texture);
+    EXPECT_EQ(tex.Texture->Texels[0] >> 24, 0u);
+    EXPECT_EQ(tex.Texture->Texels[3], 0xFF03FC15u);
     EXPECT_TRUE(tex.CutOut);
     EXPECT_EQ(tex.Colour, 0xFF09F63Fu);
     EXPECT_EQ(m.Sources[0].CelCount, 1);
@@ -97,6 +99,36 @@ TEST_F(ModelMaterials, ResolvesDecodesAndExplainsEachMaterial)
     EXPECT_EQ(m.Sources[3].Problem, kNotAMaterial);
     EXPECT_EQ(m.Warnings(), (std::vector<std::string>{"Material not found: gone.mat",
                                                       "Material broken.mat: Not a material file"}));
+}
+
+TEST_F(ModelMaterials, EachFileIsDecodedOnceAndTexturesStopAtTheBudget)
+{
+    // An archive whose second entry lies over the first one's bytes.
+    const std::string big = MatHeader(2, 1, 1) + TextureCel(0, 0) + TextureHeader(4, 4, 0, 1) +
+                            std::string(16, '\1');
+    std::string gob = WriteTestGob({{"mat/a.mat", CutOutTexture()},
+                                    {"mat/same.mat", "x"},
+                                    {"mat/big.mat", big},
+                                    {"mat/small.mat", MatHeader(2, 1, 1) + TextureCel(0, 0) +
+                                                          TextureHeader(1, 1, 0, 1) + "\2"}});
+    gob.replace(16 + 136, 8, gob.substr(16, 8));
+    Put("res.gob", gob);
+    TAssetSource source;
+    source.AddArchive(Utf8FromPath(FDir / "res.gob"));
+    // 16 + 16 bytes: a.mat's 2 x 2 texels and room for 4 more bytes, not for big.mat's 64.
+    const TModelMaterials m = ResolveModelMaterials(
+        {"a.mat", "A.MAT", "same.mat", "big.mat", "small.mat"}, source, TColormap::GreyRamp(), 32);
+    ASSERT_TRUE(m.Looks[0].Texture);
+    EXPECT_EQ(m.Looks[1].Texture, m.Looks[0].Texture);
+    EXPECT_EQ(m.Looks[2].Texture, m.Looks[0].Texture);
+    EXPECT_EQ(m.Looks[2].Name, "same.mat");
+    EXPECT_TRUE(m.Looks[2].CutOut);
+    // Past the budget: still textures of their size, undecoded, even one that would fit.
+    for (const std::size_t i : {3u, 4u})
+        EXPECT_TRUE(m.Looks[i].Kind == TMaterialKind::Texture && !m.Looks[i].Texture) << i;
+    EXPECT_EQ(m.Looks[3].Width, 4);
+    EXPECT_EQ(m.UsableCount(), 5);
+    EXPECT_EQ(m.Warnings(), std::vector<std::string>{FormatText(kTextureBudgetSpent, {"big.mat"})});
 }
 
 TEST_F(ModelMaterials, ColormapChoiceIsHonouredOrRefused)
