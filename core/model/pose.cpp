@@ -1,0 +1,297 @@
+// Poses: key evaluation and joint matrices.
+#include "model/pose.h"
+
+#include "base/U_String.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace
+{
+constexpr double kPi = 3.14159265358979323846;
+
+bool Unturned(const TNodePose& p)
+{
+    return p.Pitch == 0 && p.Yaw == 0 && p.Roll == 0;
+}
+} // namespace
+
+TRotation RotationMatrix(double pitch, double yaw, double roll)
+{
+    const double toRadians = kPi / 180.0;
+    const double sp = std::sin(pitch * toRadians), cp = std::cos(pitch * toRadians);
+    const double sy = std::sin(yaw * toRadians), cy = std::cos(yaw * toRadians);
+    const double sr = std::sin(roll * toRadians), cr = std::cos(roll * toRadians);
+    return {{{cy * cr - sy * sp * sr, -sy * cp, cy * sr + sy * sp * cr},
+             {sy * cr + cy * sp * sr, cy * cp, sy * sr - cy * sp * cr},
+             {-cp * sr, sp, cp * cr}}};
+}
+
+std::array<double, 4> RotationQuaternion(double pitch, double yaw, double roll)
+{
+    const double toHalfRadians = kPi / 360.0;
+    const double sx = std::sin(pitch * toHalfRadians), cx = std::cos(pitch * toHalfRadians);
+    const double sz = std::sin(yaw * toHalfRadians), cz = std::cos(yaw * toHalfRadians);
+    const double sy = std::sin(roll * toHalfRadians), cy = std::cos(roll * toHalfRadians);
+    // (0, 0, sz, cz) * (sx, 0, 0, cx) = (cz sx, sz sx, sz cx, cz cx); then * (0, sy, 0, cy).
+    const double ax = cz * sx, ay = sz * sx, az = sz * cx, aw = cz * cx;
+    std::array<double, 4> q{ax * cy - az * sy, aw * sy + ay * cy, az * cy + ax * sy,
+                            aw * cy - ay * sy};
+    const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    for (double& c : q)
+        c /= length;
+    return q;
+}
+
+TPose RestPose(const TNodeList& nodes)
+{
+    TPose pose;
+    pose.reserve(static_cast<std::size_t>(nodes.Count()));
+    for (const T3DONode& n : nodes)
+        pose.push_back({n.X, n.Y, n.Z, n.RotationA, n.RotationB, n.RotationC});
+    return pose;
+}
+
+std::vector<bool> ReachableNodes(const TNodeList& nodes)
+{
+    const int n = nodes.Count();
+    std::vector<bool> reached(static_cast<std::size_t>(n), false);
+    if (n == 0)
+        return reached;
+    // Iterative: a hostile model may chain a million nodes.
+    struct TStep
+    {
+        std::int32_t Next, Left;
+    };
+    std::vector<TStep> stack;
+    const auto enter = [&](int i)
+    {
+        reached[static_cast<std::size_t>(i)] = true;
+        const T3DONode& node = nodes.Get(i);
+        stack.push_back({node.ChildIndex, node.ChildCount});
+    };
+    enter(0);
+    while (!stack.empty())
+    {
+        TStep& step = stack.back();
+        const std::int32_t c = step.Next;
+        if (step.Left <= 0 || c < 0 || c >= n || reached[static_cast<std::size_t>(c)])
+        {
+            stack.pop_back();
+            continue;
+        }
+        step.Next = nodes.Get(c).SiblingIndex;
+        --step.Left;
+        enter(c);
+    }
+    return reached;
+}
+
+double KeyTime(const TKeyframes& key, double t, bool hold)
+{
+    const double frames = key.Frames;
+    if (hold && t >= frames)
+        return frames;
+    double wrapped = t - frames * std::floor(t / frames);
+    // Rounding can land a hair below 0 on exactly FRAMES.
+    if (wrapped >= frames)
+        wrapped = 0;
+    return wrapped;
+}
+
+TNodePose EvaluateKeyNode(const TKeyNode& node, double t)
+{
+    const auto after = std::upper_bound(node.Entries.begin(), node.Entries.end(), t,
+                                        [](double time, const TKeyEntry& e)
+                                        { return time < e.Frame; });
+    const TKeyEntry& e = after == node.Entries.begin() ? node.Entries.front() : *(after - 1);
+    const double dt = t - e.Frame;
+    TNodePose p{e.X, e.Y, e.Z, e.Pitch, e.Yaw, e.Roll};
+    if (e.Flags & kKeyEntryMoves)
+    {
+        p.X += e.DX * dt;
+        p.Y += e.DY * dt;
+        p.Z += e.DZ * dt;
+    }
+    if (e.Flags & kKeyEntryTurns)
+    {
+        p.Pitch += e.DPitch * dt;
+        p.Yaw += e.DYaw * dt;
+        p.Roll += e.DRoll * dt;
+    }
+    return p;
+}
+
+std::vector<int> KeyNodesFor(const TKeyframes& key, const TNodeList& nodes)
+{
+    const std::vector<bool> reached = ReachableNodes(nodes);
+    std::vector<int> map(reached.size(), -1);
+    for (std::size_t k = 0; k < key.Nodes.size(); ++k)
+    {
+        const std::int32_t i = key.Nodes[k].Index;
+        if (i >= 0 && i < nodes.Count() && reached[static_cast<std::size_t>(i)])
+            map[static_cast<std::size_t>(i)] = static_cast<int>(k);
+    }
+    return map;
+}
+
+TPose PoseAt(const TNodeList& nodes, const TKeyframes& key, double t)
+{
+    TPose pose;
+    PoseAt(nodes, key, KeyNodesFor(key, nodes), t, pose);
+    return pose;
+}
+
+void PoseAt(const TNodeList& nodes, const TKeyframes& key, const std::vector<int>& keyNodes,
+            double t, TPose& out)
+{
+    out.resize(static_cast<std::size_t>(nodes.Count()));
+    int i = 0;
+    for (const T3DONode& n : nodes)
+    {
+        const int k = i < static_cast<int>(keyNodes.size()) ? keyNodes[static_cast<std::size_t>(i)]
+                                                            : -1;
+        out[static_cast<std::size_t>(i)] =
+            k >= 0 ? EvaluateKeyNode(key.Nodes[static_cast<std::size_t>(k)], t)
+                   : TNodePose{n.X, n.Y, n.Z, n.RotationA, n.RotationB, n.RotationC};
+        ++i;
+    }
+}
+
+std::vector<TJointMatrix> ComposePose(const TNodeList& nodes, const TPose& pose)
+{
+    std::vector<TJointMatrix> joints;
+    ComposePose(nodes, pose, joints);
+    return joints;
+}
+
+void ComposePose(const TNodeList& nodes, const TPose& pose, std::vector<TJointMatrix>& out)
+{
+    const int n = nodes.Count();
+    if (static_cast<int>(pose.size()) != n)
+        throw EListError();
+    out.resize(static_cast<std::size_t>(n));
+    std::vector<std::uint8_t> state(static_cast<std::size_t>(n), 0); // 1 on the path, 2 done
+    std::vector<int> path;
+    for (int i = 0; i < n; ++i)
+    {
+        // Up to a done node or a root, then down again, parents first.
+        path.clear();
+        int p = i;
+        while (p >= 0 && state[static_cast<std::size_t>(p)] != 2)
+        {
+            if (state[static_cast<std::size_t>(p)] == 1)
+                throw EModelError(kParentChainCycle);
+            state[static_cast<std::size_t>(p)] = 1;
+            path.push_back(p);
+            p = nodes.Get(p).ParentIndex;
+            if (p >= n)
+                throw EListError();
+        }
+        for (auto it = path.rbegin(); it != path.rend(); ++it)
+        {
+            const int k = *it;
+            const TNodePose& local = pose[static_cast<std::size_t>(k)];
+            const TRotation r = RotationMatrix(local.Pitch, local.Yaw, local.Roll);
+            const double t[3] = {local.X, local.Y, local.Z};
+            const int parent = nodes.Get(k).ParentIndex;
+            TJointMatrix& j = out[static_cast<std::size_t>(k)];
+            if (parent < 0)
+            {
+                for (int row = 0; row < 3; ++row)
+                {
+                    for (int col = 0; col < 3; ++col)
+                        j.M[row][col] = r[row][col];
+                    j.M[row][3] = t[row];
+                }
+            }
+            else
+            {
+                const TJointMatrix& jp = out[static_cast<std::size_t>(parent)];
+                for (int row = 0; row < 3; ++row)
+                {
+                    for (int col = 0; col < 3; ++col)
+                        j.M[row][col] = jp.M[row][0] * r[0][col] + jp.M[row][1] * r[1][col] +
+                                        jp.M[row][2] * r[2][col];
+                    j.M[row][3] = jp.M[row][0] * t[0] + jp.M[row][1] * t[1] +
+                                  jp.M[row][2] * t[2] + jp.M[row][3];
+                }
+            }
+            state[static_cast<std::size_t>(k)] = 2;
+        }
+    }
+}
+
+TMeshPlacement PlaceMesh(const TNodeList& nodes, const TPose& pose,
+                         const std::vector<TJointMatrix>& joints, int nodeIndex)
+{
+    const T3DONode& node = nodes.Get(nodeIndex);
+    if (pose.size() != static_cast<std::size_t>(nodes.Count()) || joints.size() != pose.size())
+        throw EListError();
+    TMeshPlacement place;
+    const TNodePose& own = pose[static_cast<std::size_t>(nodeIndex)];
+    place.Turned = !Unturned(own);
+    // The same sums, in the same order, as NodeOffset.
+    T3DOOffset o{own.X + node.PivotX, own.Y + node.PivotY, own.Z + node.PivotZ};
+    int steps = 0;
+    for (int p = node.ParentIndex; p >= 0 && !place.Turned;)
+    {
+        if (++steps > nodes.Count())
+            throw EModelError(kParentChainCycle);
+        const T3DONode& parent = nodes.Get(p);
+        const TNodePose& up = pose[static_cast<std::size_t>(p)];
+        place.Turned = !Unturned(up);
+        o.X += up.X;
+        o.Y += up.Y;
+        o.Z += up.Z;
+        p = parent.ParentIndex;
+    }
+    if (!place.Turned)
+    {
+        place.Offset = o;
+        return place;
+    }
+    place.Joint = joints[static_cast<std::size_t>(nodeIndex)];
+    place.PivotX = node.PivotX;
+    place.PivotY = node.PivotY;
+    place.PivotZ = node.PivotZ;
+    return place;
+}
+
+std::vector<TKeyFinding> KeyFit(const TKeyframes& key, const TNodeList& nodes)
+{
+    std::vector<TKeyFinding> findings;
+    const int count = nodes.Count();
+    if (key.Joints != count)
+        findings.push_back({kfJointsDiffer, -1,
+                            FormatText(kKeyJointsDifferFormat,
+                                       {std::to_string(key.Joints), std::to_string(count)})});
+    for (std::size_t k = 0; k < key.Nodes.size(); ++k)
+    {
+        const TKeyNode& kn = key.Nodes[k];
+        const std::string index = std::to_string(kn.Index);
+        if (kn.Index >= count)
+            findings.push_back({kfNodeBeyondModel, static_cast<int>(k),
+                                FormatText(kKeyNodeBeyondModelFormat,
+                                           {index, kn.Name, std::to_string(count)})});
+        else if (kn.Index >= 0 && !SameText(ShortName(kn.Name), nodes.Get(kn.Index).Name))
+            findings.push_back({kfNameDiffers, static_cast<int>(k),
+                                FormatText(kKeyNameDiffersFormat,
+                                           {index, kn.Name, index, nodes.Get(kn.Index).Name})});
+    }
+    return findings;
+}
+
+bool KeyFits(const std::vector<TKeyFinding>& findings)
+{
+    return std::none_of(findings.begin(), findings.end(),
+                        [](const TKeyFinding& f) { return f.Kind != kfJointsDiffer; });
+}
+
+void RefuseUnfitKey(const std::vector<TKeyFinding>& findings)
+{
+    for (const TKeyFinding& f : findings)
+        if (f.Kind == kfNodeBeyondModel)
+            throw EKeyError(f.Text);
+}
