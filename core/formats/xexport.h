@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/model.h"
+#include "model/pose.h"
 
 #include <functional>
 #include <iosfwd>
@@ -33,6 +34,13 @@ using TXSink = std::function<void(std::string_view text)>;
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TXSink& sink);
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, std::ostream& out);
 std::string XText(const T3DO& model, const TNodeList& nodes, int geoSetIndex);
+// Added: the same text with each mesh placed in `pose` as PlaceMesh places it, for a picture of
+// the model posed by a key. A pose equal to the rest pose of a model whose nodes do not turn
+// gives exactly WriteX's text. Also throws as PlaceMesh.
+void WritePosedX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TPose& pose,
+                 const TXSink& sink);
+std::string PosedXText(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
+                       const TPose& pose);
 
 // Writes the .X text to FileName, replacing any file of that name (TReplacingFile: the text
 // goes to a new file beside it that takes the name only once complete, so a failed write leaves

@@ -166,6 +166,59 @@ std::vector<TJointMatrix> ComposePose(const TNodeList& nodes, const TPose& pose)
     return joints;
 }
 
+namespace
+{
+// J = J_parent T(position) R, or T(position) R for a root.
+void ComposeNode(const TJointMatrix* parent, const TNodePose& local, TJointMatrix& j)
+{
+    const TRotation r = RotationMatrix(local.Pitch, local.Yaw, local.Roll);
+    const double t[3] = {local.X, local.Y, local.Z};
+    if (!parent)
+    {
+        for (int row = 0; row < 3; ++row)
+        {
+            for (int col = 0; col < 3; ++col)
+                j.M[row][col] = r[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+            j.M[row][3] = t[row];
+        }
+        return;
+    }
+    const auto& p = parent->M;
+    for (int row = 0; row < 3; ++row)
+    {
+        for (std::size_t col = 0; col < 3; ++col)
+            j.M[row][col] = p[row][0] * r[0][col] + p[row][1] * r[1][col] + p[row][2] * r[2][col];
+        j.M[row][3] = p[row][0] * t[0] + p[row][1] * t[1] + p[row][2] * t[2] + p[row][3];
+    }
+}
+
+// The node and its ancestors, root last; throws for a link outside the list or a loop.
+void ParentChain(const TNodeList& nodes, int node, std::vector<int>& chain)
+{
+    chain.clear();
+    for (int p = node; p >= 0; p = nodes.Get(p).ParentIndex)
+    {
+        if (static_cast<int>(chain.size()) >= nodes.Count())
+            throw EModelError(kParentChainCycle);
+        chain.push_back(p);
+    }
+}
+
+TJointMatrix NodeJoint(const TNodeList& nodes, const TPose& pose, int node)
+{
+    std::vector<int> chain;
+    ParentChain(nodes, node, chain);
+    TJointMatrix j, parent;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+    {
+        ComposeNode(it == chain.rbegin() ? nullptr : &parent, pose[static_cast<std::size_t>(*it)],
+                    j);
+        parent = j;
+    }
+    return j;
+}
+} // namespace
+
 void ComposePose(const TNodeList& nodes, const TPose& pose, std::vector<TJointMatrix>& out)
 {
     const int n = nodes.Count();
@@ -192,42 +245,18 @@ void ComposePose(const TNodeList& nodes, const TPose& pose, std::vector<TJointMa
         for (auto it = path.rbegin(); it != path.rend(); ++it)
         {
             const int k = *it;
-            const TNodePose& local = pose[static_cast<std::size_t>(k)];
-            const TRotation r = RotationMatrix(local.Pitch, local.Yaw, local.Roll);
-            const double t[3] = {local.X, local.Y, local.Z};
             const int parent = nodes.Get(k).ParentIndex;
-            TJointMatrix& j = out[static_cast<std::size_t>(k)];
-            if (parent < 0)
-            {
-                for (int row = 0; row < 3; ++row)
-                {
-                    for (int col = 0; col < 3; ++col)
-                        j.M[row][col] = r[row][col];
-                    j.M[row][3] = t[row];
-                }
-            }
-            else
-            {
-                const TJointMatrix& jp = out[static_cast<std::size_t>(parent)];
-                for (int row = 0; row < 3; ++row)
-                {
-                    for (int col = 0; col < 3; ++col)
-                        j.M[row][col] = jp.M[row][0] * r[0][col] + jp.M[row][1] * r[1][col] +
-                                        jp.M[row][2] * r[2][col];
-                    j.M[row][3] = jp.M[row][0] * t[0] + jp.M[row][1] * t[1] +
-                                  jp.M[row][2] * t[2] + jp.M[row][3];
-                }
-            }
+            ComposeNode(parent < 0 ? nullptr : &out[static_cast<std::size_t>(parent)],
+                        pose[static_cast<std::size_t>(k)], out[static_cast<std::size_t>(k)]);
             state[static_cast<std::size_t>(k)] = 2;
         }
     }
 }
 
-TMeshPlacement PlaceMesh(const TNodeList& nodes, const TPose& pose,
-                         const std::vector<TJointMatrix>& joints, int nodeIndex)
+TMeshPlacement PlaceMesh(const TNodeList& nodes, const TPose& pose, int nodeIndex)
 {
     const T3DONode& node = nodes.Get(nodeIndex);
-    if (pose.size() != static_cast<std::size_t>(nodes.Count()) || joints.size() != pose.size())
+    if (pose.size() != static_cast<std::size_t>(nodes.Count()))
         throw EListError();
     TMeshPlacement place;
     const TNodePose& own = pose[static_cast<std::size_t>(nodeIndex)];
@@ -252,7 +281,7 @@ TMeshPlacement PlaceMesh(const TNodeList& nodes, const TPose& pose,
         place.Offset = o;
         return place;
     }
-    place.Joint = joints[static_cast<std::size_t>(nodeIndex)];
+    place.Joint = NodeJoint(nodes, pose, nodeIndex);
     place.PivotX = node.PivotX;
     place.PivotY = node.PivotY;
     place.PivotZ = node.PivotZ;

@@ -78,7 +78,8 @@ void ComposePose(const TNodeList& nodes, const TPose& pose, std::vector<TJointMa
 // ancestor turns, its vertices are moved by Offset, summed as NodeOffset sums the rest pose
 // (the node's position and pivot, then each ancestor's position from the node up), so a pose
 // equal to the rest pose places them exactly as the model's own offsets do. Otherwise they go to
-// Joint (vertex + pivot). Throws as NodeOffset.
+// Joint (vertex + pivot), the node's joint matrix as ComposePose gives it. Throws as NodeOffset;
+// only the node's own chain is looked at.
 struct TMeshPlacement
 {
     bool Turned = false;
@@ -87,8 +88,7 @@ struct TMeshPlacement
     double PivotX = 0, PivotY = 0, PivotZ = 0;
 };
 
-TMeshPlacement PlaceMesh(const TNodeList& nodes, const TPose& pose,
-                         const std::vector<TJointMatrix>& joints, int nodeIndex);
+TMeshPlacement PlaceMesh(const TNodeList& nodes, const TPose& pose, int nodeIndex);
 
 // How well a key fits a model. The game binds key nodes by index, so a node beyond the model
 // cannot play (the key is refused); a different JOINTS or node name is worth a warning.

@@ -163,10 +163,9 @@ TEST(Pose, UnturnedChainsArePlacedAsTheModelsOffsets)
     n2.PivotY = 0.21;
     nodes.Add(n2);
     const TPose rest = RestPose(nodes);
-    const std::vector<TJointMatrix> joints = ComposePose(nodes, rest);
     for (int i = 0; i < 3; ++i)
     {
-        const TMeshPlacement place = PlaceMesh(nodes, rest, joints, i);
+        const TMeshPlacement place = PlaceMesh(nodes, rest, i);
         const T3DOOffset o = NodeOffset(nodes, i);
         EXPECT_FALSE(place.Turned);
         EXPECT_EQ(place.Offset.X, o.X);
@@ -175,9 +174,13 @@ TEST(Pose, UnturnedChainsArePlacedAsTheModelsOffsets)
     }
     TPose turned = rest;
     turned[0].Roll = 1e-3;
-    const TMeshPlacement place = PlaceMesh(nodes, turned, ComposePose(nodes, turned), 2);
+    const TMeshPlacement place = PlaceMesh(nodes, turned, 2);
     EXPECT_TRUE(place.Turned);
     EXPECT_EQ(place.PivotY, 0.21);
+    const TJointMatrix all = ComposePose(nodes, turned)[2];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(place.Joint.M[r][c], all.M[r][c]);
 }
 
 TEST(Pose, CompositionRefusesBrokenChains)
