@@ -101,12 +101,11 @@ TLoadedKey LoadKey(const std::string& argument, const TAssetSource& source, cons
     TLoadedKey loaded{ReadKeyFile(*file), file->Title};
     for (const std::string& warning : loaded.Key.Warnings)
         PrintWarning(FormatText(kInFileFormat, {file->Where, warning}));
-    for (const TKeyFinding& f : KeyFit(loaded.Key, nodes))
-    {
-        const std::string text = FormatText(kInFileFormat, {file->Where, f.Text});
+    const std::vector<TKeyFinding> findings = KeyFit(loaded.Key, nodes);
+    for (const TKeyFinding& f : findings)
         if (f.Kind == kfNodeBeyondModel)
-            throw EKeyError(text);
-        PrintWarning(text);
-    }
+            throw EKeyError(FormatText(kInFileFormat, {file->Where, f.Text}));
+    for (const TKeyFinding& f : findings)
+        PrintWarning(FormatText(kInFileFormat, {file->Where, f.Text}));
     return loaded;
 }

@@ -127,7 +127,9 @@ std::optional<double> ReadNumber(std::string_view word)
     std::string text;
     if (word[0] == '.')
     {
-        text = "0" + std::string(word);
+        text.reserve(word.size() + 1);
+        text.push_back('0');
+        text.append(word);
         word = text;
     }
     double value = 0;
