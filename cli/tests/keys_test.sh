@@ -246,16 +246,18 @@ head -c 100000 /dev/urandom >"$tmp/h_binary.key"
 sed 's/FRAMES 10/FRAMES 2000000000/' "$tmp/good.key" >"$tmp/h_frames.key"
 for k in "$tmp"/h_*.key; do
     name=$(basename "$k")
-    for command in "pose $walker --key $k --frame 3" "convert $walker $tmp/h.glb --key $k"; do
+    for command in "pose $walker --key $k --frame 3" "convert $walker $tmp/h.glb --key $k" \
+        "render $walker $tmp/h.png --key $k --frame 3"; do
         # shellcheck disable=SC2086
         timeout 60 "$cli" $command >"$tmp/out" 2>"$tmp/err"
         rc=$?
-        if [ "$name" = h_frames.key ] && [ "${command%% *}" = pose ]; then
-            check "$name: pose plays a long key" "[ $rc -eq 0 ]"
+        if [ "$name" = h_frames.key ] && [ "${command%% *}" != convert ]; then
+            check "$name: ${command%% *} plays a long key" "[ $rc -eq 0 ]"
+            rm -f "$tmp/h.png"
             continue
         fi
         check "$name: ${command%% *} ends with a message (exit 1)" "[ $rc -eq 1 ] && [ -s $tmp/err ]"
-        check "$name: ${command%% *} leaves no file" "[ ! -e $tmp/h.glb ]"
+        check "$name: ${command%% *} leaves no file" "[ ! -e $tmp/h.glb ] && [ ! -e $tmp/h.png ]"
     done
 done
 "$cli" convert "$walker" "$tmp/h.glb" --key "$tmp/h_frames.key" 2>"$tmp/err"
