@@ -81,9 +81,8 @@ std::string KeyText(int frames, int spacing)
 {
     std::string text = "SECTION: HEADER\r\nFLAGS 0x0000\r\nTYPE 0xFFFF\r\nFRAMES " +
                        std::to_string(frames) + "\r\nFPS 15.000\r\nJOINTS " +
-                       std::to_string(kNodes) +
-                       "\r\n\r\nSECTION: KEYFRAME NODES\r\n\r\nNODES " + std::to_string(kNodes) +
-                       "\r\n";
+                       std::to_string(kNodes) + "\r\n\r\nSECTION: KEYFRAME NODES\r\n\r\nNODES " +
+                       std::to_string(kNodes) + "\r\n";
     char line[200];
     for (int n = 0; n < kNodes; ++n)
     {

@@ -18,7 +18,8 @@
 
 namespace
 {
-constexpr const char* kKeyNeedsGltf = "--key needs OUT.glb or OUT.gltf: a .X file holds no animation";
+constexpr const char* kKeyNeedsGltf =
+    "--key needs OUT.glb or OUT.gltf: a .X file holds no animation";
 
 class TConvertCommand : public TCommand
 {

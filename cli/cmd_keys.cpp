@@ -47,8 +47,8 @@ public:
         const TAssetSource source = ModelAssetSource(location, FGame.Folder());
         for (const std::string& warning : source.Warnings())
             PrintWarning(warning);
-        const json j = FPuppet.empty() ? Keys(source, *loaded.Nodes)
-                                       : Puppet(source, *loaded.Nodes);
+        const json j =
+            FPuppet.empty() ? Keys(source, *loaded.Nodes) : Puppet(source, *loaded.Nodes);
         std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
         return 0;
     }
@@ -56,12 +56,9 @@ public:
 private:
     static json KeyJson(const std::string& name, const TKeyframes& key, const json& found)
     {
-        return {{"name", name},
-                {"frames", key.Frames},
-                {"fps", key.Fps},
-                {"nodes", key.Nodes.size()},
-                {"joints", key.Joints},
-                {"found", found}};
+        return {{"name", name},         {"frames", key.Frames},
+                {"fps", key.Fps},       {"nodes", key.Nodes.size()},
+                {"joints", key.Joints}, {"found", found}};
     }
 
     static json Keys(const TAssetSource& source, const TNodeList& nodes)
@@ -81,8 +78,8 @@ private:
             }
             catch (const std::runtime_error& e)
             {
-                PrintWarning(FormatText(kKeySkippedFormat,
-                                        {DescribeOrigin(listing.Origin), e.what()}));
+                PrintWarning(
+                    FormatText(kKeySkippedFormat, {DescribeOrigin(listing.Origin), e.what()}));
             }
         }
         return {{"keys", std::move(list)}};
@@ -96,8 +93,7 @@ private:
         json Problem = nullptr;
     };
 
-    TKeyState KeyState(const std::string& name, const TAssetSource& source,
-                       const TNodeList& nodes)
+    TKeyState KeyState(const std::string& name, const TAssetSource& source, const TNodeList& nodes)
     {
         std::string lower = name;
         for (char& c : lower)
@@ -158,7 +154,8 @@ private:
         json joints = json::array();
         for (const TPuppetJoint& joint : pup.Joints)
             joints.push_back({{"bodypart", joint.BodyPart}, {"node", joint.Node}});
-        return {{"puppet", file->Where}, {"modes", std::move(modes)}, {"joints", std::move(joints)}};
+        return {
+            {"puppet", file->Where}, {"modes", std::move(modes)}, {"joints", std::move(joints)}};
     }
 
     std::string FModel, FPuppet;

@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         try
         {
-            const std::string glb = GltfBytes(model, nodes, 0, {}, TGltfContainer::Binary, nullptr,
-                                              {{"fuzz", &key}});
+            const std::string glb =
+                GltfBytes(model, nodes, 0, {}, TGltfContainer::Binary, nullptr, {{"fuzz", &key}});
             Check(glb.size() >= 12);
         }
         catch (const EModelError&)

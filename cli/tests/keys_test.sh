@@ -208,7 +208,9 @@ assert [m["mode"] for m in j["modes"]] == [0, 1] and j["modes"][1]["basedon"] ==
 walk = j["modes"][1]["actions"][1]
 assert (walk["action"], walk["key"], walk["flags"], walk["lowpri"], walk["fits"]) == \
     ("walk", "walk.key", 4, 2, True), walk
-assert walk["found"] == {"mount": sys.argv[3], "path": "3do\\key\\walk.key"}, walk
+# Windows shows the archive it was given with its own separators.
+assert walk["found"]["mount"].replace("\\", "/") == sys.argv[3].replace("\\", "/"), walk
+assert walk["found"]["path"] == "3do\\key\\walk.key", walk
 stand = j["modes"][0]["actions"][0]
 assert stand["key"] is None and stand["found"] is None and stand["fits"] is None
 assert j["joints"] == [{"bodypart": 0, "node": 2}, {"bodypart": 1, "node": 1}]

@@ -769,8 +769,7 @@ private:
                 std::array<double, 4> last{0, 0, 0, 1};
                 for (std::uint64_t f = 0; f < plan.Samples; ++f)
                 {
-                    const TNodePose p =
-                        EvaluateKeyNode(node, KeyTime(key, static_cast<double>(f)));
+                    const TNodePose p = EvaluateKeyNode(node, KeyTime(key, static_cast<double>(f)));
                     *translation++ = CheckedFloat(p.X, animation.Name);
                     *translation++ = CheckedFloat(p.Y, animation.Name);
                     *translation++ = CheckedFloat(p.Z, animation.Name);
@@ -797,12 +796,10 @@ private:
         {
             const TGltfAnimation& animation = FAnimations[a];
             const TAnimationPlan& plan = FAnimationPlans[a];
-            const int times =
-                AddAnimationAccessor(plan.At, plan.Samples, "SCALAR");
+            const int times = AddAnimationAccessor(plan.At, plan.Samples, "SCALAR");
             json& input = FJson["accessors"].back();
             input["min"] = {0.0};
-            input["max"] = {static_cast<double>(
-                Floats(FAnimationsAt + plan.At)[plan.Samples - 1])};
+            input["max"] = {static_cast<double>(Floats(FAnimationsAt + plan.At)[plan.Samples - 1])};
             json channels = json::array();
             json samplers = json::array();
             for (std::size_t c = 0; c < plan.Channels.size(); ++c)
@@ -953,8 +950,7 @@ void WriteGltfFile(const std::string& fileName, const T3DO& model, const TNodeLi
                    const std::vector<TGltfAnimation>& animations)
 {
     WriteFileReplacing(fileName,
-                       [&](const TXSink& sink)
-                       {
+                       [&](const TXSink& sink) {
                            WriteGltf(model, nodes, geoSetIndex, materials, container, sink,
                                      warnings, animations);
                        });

@@ -136,10 +136,9 @@ private:
             node.Entries.push_back(Entry("entry " + Ordinal(k, entries) + " of " + what, node));
         if (node.Index < 0 || node.Index >= FKey.Joints)
         {
-            FKey.Warnings.push_back(FormatText(kKeyNodeOutsideFormat,
-                                               {std::to_string(node.Line),
-                                                std::to_string(node.Index),
-                                                std::to_string(FKey.Joints)}));
+            FKey.Warnings.push_back(FormatText(
+                kKeyNodeOutsideFormat, {std::to_string(node.Line), std::to_string(node.Index),
+                                        std::to_string(FKey.Joints)}));
             return;
         }
         FKey.Nodes.push_back(std::move(node));

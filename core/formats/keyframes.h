@@ -21,11 +21,14 @@ inline constexpr const char* kKeyMarker = "a marker is a frame and a whole-numbe
 inline constexpr const char* kKeyNodeCount = "NODES must be a whole number of at least 0";
 inline constexpr const char* kKeyNodeIndex = "NODE must be a whole number";
 inline constexpr const char* kKeyEntryCount = "ENTRIES must be a whole number of at least 1";
-inline constexpr const char* kKeyCountBeyondFileFormat = "%s %s is more than the rest of the file holds";
+inline constexpr const char* kKeyCountBeyondFileFormat =
+    "%s %s is more than the rest of the file holds";
 inline constexpr const char* kKeyEntryLine =
     "an entry is a number, frame, hexadecimal flags, x y z and pitch yaw roll";
-inline constexpr const char* kKeyDeltaLine = "the second line of an entry is dx dy dz and dpitch dyaw droll";
-inline constexpr const char* kKeyDescending = "the entry's frame is before the frame of the entry above it";
+inline constexpr const char* kKeyDeltaLine =
+    "the second line of an entry is dx dy dz and dpitch dyaw droll";
+inline constexpr const char* kKeyDescending =
+    "the entry's frame is before the frame of the entry above it";
 // Warning: the node is left out and the rest of the file read.
 inline constexpr const char* kKeyNodeOutsideFormat =
     "Key file, line %s: node %s is outside the joint table (JOINTS %s); it is left out";
@@ -57,8 +60,8 @@ struct TKeyEntry
 
 struct TKeyNode
 {
-    std::int32_t Index = 0; // the hierarchy node it animates
-    std::string Name;       // as written (the game binds by Index)
+    std::int32_t Index = 0;         // the hierarchy node it animates
+    std::string Name;               // as written (the game binds by Index)
     std::vector<TKeyEntry> Entries; // at least one, frames never going down
     int Line = 0;                   // of its NODE line
 };

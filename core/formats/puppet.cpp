@@ -159,10 +159,12 @@ private:
                 return;
             const std::string_view word = FLines.Word(0);
             const std::size_t equals = word.find('=');
-            const std::optional<std::int32_t> part =
-                equals == std::string_view::npos ? std::nullopt : ReadInteger(word.substr(0, equals));
-            const std::optional<std::int32_t> node =
-                equals == std::string_view::npos ? std::nullopt : ReadInteger(word.substr(equals + 1));
+            const std::optional<std::int32_t> part = equals == std::string_view::npos
+                                                         ? std::nullopt
+                                                         : ReadInteger(word.substr(0, equals));
+            const std::optional<std::int32_t> node = equals == std::string_view::npos
+                                                         ? std::nullopt
+                                                         : ReadInteger(word.substr(equals + 1));
             if (!part || !node || FLines.Count() != 1)
                 Fail(kPuppetJoint);
             if (FPuppet.Joints.size() >= kMaxPuppetActions)

@@ -311,8 +311,7 @@ void WriteVertices(TXOutput& out, const T3DOMesh& mesh, const TNodeList& nodes, 
 {
     if (mesh.Vertices.Count() == 0)
         return;
-    const TMeshPlacement place =
-        pose ? PlaceMesh(nodes, *pose, mesh.NodeIndex) : TMeshPlacement{};
+    const TMeshPlacement place = pose ? PlaceMesh(nodes, *pose, mesh.NodeIndex) : TMeshPlacement{};
     if (place.Turned)
     {
         const auto& m = place.Joint.M;
@@ -424,7 +423,8 @@ std::string PosedXText(const T3DO& model, const TNodeList& nodes, int geoSetInde
                        const TPose& pose)
 {
     std::string text;
-    WritePosedX(model, nodes, geoSetIndex, pose, [&text](std::string_view piece) { text += piece; });
+    WritePosedX(model, nodes, geoSetIndex, pose,
+                [&text](std::string_view piece) { text += piece; });
     return text;
 }
 

@@ -102,9 +102,9 @@ double KeyTime(const TKeyframes& key, double t, bool hold)
 
 TNodePose EvaluateKeyNode(const TKeyNode& node, double t)
 {
-    const auto after = std::upper_bound(node.Entries.begin(), node.Entries.end(), t,
-                                        [](double time, const TKeyEntry& e)
-                                        { return time < e.Frame; });
+    const auto after =
+        std::upper_bound(node.Entries.begin(), node.Entries.end(), t,
+                         [](double time, const TKeyEntry& e) { return time < e.Frame; });
     const TKeyEntry& e = after == node.Entries.begin() ? node.Entries.front() : *(after - 1);
     const double dt = t - e.Frame;
     TNodePose p{e.X, e.Y, e.Z, e.Pitch, e.Yaw, e.Roll};
@@ -150,8 +150,8 @@ void PoseAt(const TNodeList& nodes, const TKeyframes& key, const std::vector<int
     int i = 0;
     for (const T3DONode& n : nodes)
     {
-        const int k = i < static_cast<int>(keyNodes.size()) ? keyNodes[static_cast<std::size_t>(i)]
-                                                            : -1;
+        const int k =
+            i < static_cast<int>(keyNodes.size()) ? keyNodes[static_cast<std::size_t>(i)] : -1;
         out[static_cast<std::size_t>(i)] =
             k >= 0 ? EvaluateKeyNode(key.Nodes[static_cast<std::size_t>(k)], t)
                    : TNodePose{n.X, n.Y, n.Z, n.RotationA, n.RotationB, n.RotationC};
@@ -301,9 +301,9 @@ std::vector<TKeyFinding> KeyFit(const TKeyframes& key, const TNodeList& nodes)
         const TKeyNode& kn = key.Nodes[k];
         const std::string index = std::to_string(kn.Index);
         if (kn.Index >= count)
-            findings.push_back({kfNodeBeyondModel, static_cast<int>(k),
-                                FormatText(kKeyNodeBeyondModelFormat,
-                                           {index, kn.Name, std::to_string(count)})});
+            findings.push_back(
+                {kfNodeBeyondModel, static_cast<int>(k),
+                 FormatText(kKeyNodeBeyondModelFormat, {index, kn.Name, std::to_string(count)})});
         else if (kn.Index >= 0 && !SameText(ShortName(kn.Name), nodes.Get(kn.Index).Name))
             findings.push_back({kfNameDiffers, static_cast<int>(k),
                                 FormatText(kKeyNameDiffersFormat,

@@ -45,11 +45,11 @@ std::string Message(const std::string& text)
 
 std::string Header(const std::string& frames = "20", const std::string& fps = "10")
 {
-    return "SECTION: HEADER\nFLAGS 0\nTYPE 0\nFRAMES " + frames + "\nFPS " + fps +
-           "\nJOINTS 2\n";
+    return "SECTION: HEADER\nFLAGS 0\nTYPE 0\nFRAMES " + frames + "\nFPS " + fps + "\nJOINTS 2\n";
 }
 
-const char* const kOneEntryNode = "NODE 0\nMESH NAME a\nENTRIES 1\n0: 0 0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
+const char* const kOneEntryNode =
+    "NODE 0\nMESH NAME a\nENTRIES 1\n0: 0 0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
 } // namespace
 
 TEST(Keyframes, KeepsEverythingOfTheFile)
@@ -100,8 +100,9 @@ TEST(Keyframes, LineEndsAndEndOfFileByteReadAlike)
         EXPECT_EQ(key.Nodes[0].Entries[1].DX, 0.5);
     }
     // CR alone ends lines too.
-    EXPECT_EQ(Message(Header() + "SECTION: KEYFRAME NODES\rNODES 1\rNODE 0\rMESH NAME a\rENTRIES 2\r"
-                                 "0: 5 0 0 0 0 0 0 0\r0 0 0 0 0 0\r1: 0 0 0 0 0 0 0 0\r0 0 0 0 0 0"),
+    EXPECT_EQ(Message(Header() +
+                      "SECTION: KEYFRAME NODES\rNODES 1\rNODE 0\rMESH NAME a\rENTRIES 2\r"
+                      "0: 5 0 0 0 0 0 0 0\r0 0 0 0 0 0\r1: 0 0 0 0 0 0 0 0\r0 0 0 0 0 0"),
               "Key file, line 14: the entry's frame is before the frame of the entry above it");
 }
 
@@ -115,7 +116,9 @@ TEST(Keyframes, RejectsWhatTheGameRejectsNamingTheLine)
         const char* message;
     } cases[] = {
         {"", "Key file, line 1: the file ends before SECTION: HEADER"},
-        {"\x7F" "ELF\x01\x02\n\x00\x00", "Key file, line 1: SECTION: HEADER expected"},
+        {"\x7F"
+         "ELF\x01\x02\n\x00\x00",
+         "Key file, line 1: SECTION: HEADER expected"},
         {"SECTION: HEADER\nTYPE 0\n", "Key file, line 2: FLAGS expected"},
         {"SECTION: HEADER\nFLAGS 0x1G\n", "Key file, line 2: FLAGS must be a hexadecimal number"},
         {Header("0") + nodes, "Key file, line 4: FRAMES must be a whole number of at least 1"},
@@ -123,7 +126,8 @@ TEST(Keyframes, RejectsWhatTheGameRejectsNamingTheLine)
         {Header("20", "0") + nodes, "Key file, line 5: FPS must be a number above 0"},
         {Header("20", "nan") + nodes, "Key file, line 5: FPS must be a number above 0"},
         {Header() + nineMarkers, "Key file, line 8: MARKERS must be a whole number from 0 to 8"},
-        {Header() + "SECTION: MARKERS\nMARKERS 1\n", "Key file, line 9: the file ends before marker 1 of 1"},
+        {Header() + "SECTION: MARKERS\nMARKERS 1\n",
+         "Key file, line 9: the file ends before marker 1 of 1"},
         {Header(), "Key file, line 7: the file ends before SECTION: KEYFRAME NODES"},
         {Header() + "SECTION: NODES\n", "Key file, line 7: SECTION: KEYFRAME NODES expected"},
         {Header() + "SECTION: KEYFRAME NODES\nNODES 99999999\n" + kOneEntryNode,
@@ -133,12 +137,15 @@ TEST(Keyframes, RejectsWhatTheGameRejectsNamingTheLine)
         {Header() + nodes + "NODE 0\nMESH NAME a\nENTRIES 2000000000\n0: 0 0 0 0 0 0 0 0\n",
          "Key file, line 11: ENTRIES 2000000000 is more than the rest of the file holds"},
         {Header() + nodes + "NODE 0\nMESH NAME a\nENTRIES 1\n0: 0 0 0 0 0 0 0\n0 0 0 0 0 0\n",
-         "Key file, line 12: an entry is a number, frame, hexadecimal flags, x y z and pitch yaw roll"},
-        {Header() + nodes + "NODE 0\nMESH NAME a\nENTRIES 2\n0: 0 0 0 0 0 0 0 0\n"
-                            "1: 1 0 0 0 0 0 0 0\n0 0 0 0 0 0\n0 0 0 0 0 0\n",
+         "Key file, line 12: an entry is a number, frame, hexadecimal flags, x y z and pitch yaw "
+         "roll"},
+        {Header() + nodes +
+             "NODE 0\nMESH NAME a\nENTRIES 2\n0: 0 0 0 0 0 0 0 0\n"
+             "1: 1 0 0 0 0 0 0 0\n0 0 0 0 0 0\n0 0 0 0 0 0\n",
          "Key file, line 13: the second line of an entry is dx dy dz and dpitch dyaw droll"},
-        {Header() + nodes + "NODE 0\nMESH NAME a\nENTRIES 2\n0: 0 0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
-                            "1: 1 0 0 0 0 0 0 0\n# cut off here, after a long enough comment\n",
+        {Header() + nodes +
+             "NODE 0\nMESH NAME a\nENTRIES 2\n0: 0 0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
+             "1: 1 0 0 0 0 0 0 0\n# cut off here, after a long enough comment\n",
          "Key file, line 16: the file ends before the second line of entry 2 of 2 of node 1 of 1"},
     };
     for (const auto& c : cases)

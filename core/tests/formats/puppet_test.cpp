@@ -65,7 +65,8 @@ TEST(Puppet, ReadsModesActionsAndJoints)
 
 TEST(Puppet, RejectsMalformedNumbersAndWarnsOfWhatItIgnores)
 {
-    EXPECT_EQ(Message("mode=x\n"), "Puppet file, line 1: mode= must be a whole number of at least 0");
+    EXPECT_EQ(Message("mode=x\n"),
+              "Puppet file, line 1: mode= must be a whole number of at least 0");
     EXPECT_EQ(Message("mode=0\nmode=1 basedon=-1\n"),
               "Puppet file, line 2: basedon= must be a whole number of at least 0");
     EXPECT_EQ(Message("\n\nstand a.key 0xZZ\n"),

@@ -376,11 +376,12 @@ TEST(XExport, PosedTextTurnsMeshesByTheirJointAndIsThePlainTextAtRest)
     // Node 1 turned 90 degrees of yaw: (1.5, 2.25, 3) about it becomes (-2.25, 1.5, 3), so the
     // world point is (8.75, 22.5, 34); written (-8.75, 34, -22.5) / 2.
     pose[1].Yaw = 90;
-    EXPECT_EQ(MeshBody(PosedXText(model, nodes, 0, pose)), Crlf(" 1;\n"
-                                                                " -4.375000;17.000000;-11.250000;,\n"
-                                                                "\n"
-                                                                " 1;\n"
-                                                                " 1;0;,\n"));
+    EXPECT_EQ(MeshBody(PosedXText(model, nodes, 0, pose)),
+              Crlf(" 1;\n"
+                   " -4.375000;17.000000;-11.250000;,\n"
+                   "\n"
+                   " 1;\n"
+                   " 1;0;,\n"));
 }
 
 TEST(XExport, OriginNegativeZeroAndLongNumbers)

@@ -174,7 +174,8 @@ TEST_F(Asset, KeysAndPuppetsAreFoundBesideTheModelThenInTheGame)
     Put("game/Resource/res.gob", WriteTestGob({{"3do\\key\\walk.key", "game walk"},
                                                {"3DO\\KEY\\RUN.KEY", "game run"},
                                                {"misc\\pup\\ky.pup", "game puppet"}}));
-    const TAssetSource source = ModelAssetSource({At("mod/walker.3do"), "", "", nullptr}, At("game"));
+    const TAssetSource source =
+        ModelAssetSource({At("mod/walker.3do"), "", "", nullptr}, At("game"));
     const TResolvedAsset walk = ResolveKey(source, "walk.key");
     ASSERT_TRUE(walk.Origin);
     EXPECT_EQ(walk.GamePath, "3do/key/walk.key");
