@@ -6,23 +6,80 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace
 {
 constexpr double kPi = 3.14159265358979323846;
 
+// 1/n! for n = 0 .. 19, worked out by the compiler.
+constexpr std::array<double, 20> kInverseFactorials = []
+{
+    std::array<double, 20> inverse{};
+    double factorial = 1;
+    for (int n = 0; n < 20; ++n)
+    {
+        factorial *= n > 0 ? n : 1;
+        inverse[static_cast<std::size_t>(n)] = 1.0 / factorial;
+    }
+    return inverse;
+}();
+
 bool Unturned(const TNodePose& p)
 {
     return p.Pitch == 0 && p.Yaw == 0 && p.Roll == 0;
+}
+
+// sin and cos of an angle in degrees with the same bits on every system: the C libraries round
+// the last place differently, and poses and glTF files are compared between builds byte for
+// byte. The angle is brought to [-45, 45] degrees exactly (fmod is exact, and so is subtracting
+// the nearest multiple of 90 from a number within a factor of two of it), then the Taylor
+// series run on well past a double's precision. Exact at multiples of 90 degrees.
+void SinCosDegrees(double degrees, double& s, double& c)
+{
+    if (!std::isfinite(degrees))
+    {
+        s = c = std::numeric_limits<double>::quiet_NaN();
+        return;
+    }
+    // Deliberate: no "+ 360" for a negative remainder; that sum would round.
+    const double r = std::fmod(degrees, 360.0);
+    const double quarter = std::floor(r / 90.0 + 0.5); // -4 .. 4
+    const double x = (r - 90.0 * quarter) * (kPi / 180.0);
+    const double x2 = x * x;
+    // sin x = x (1 - x2 (1/3! - x2 (1/5! - ... x2/19!))), cos x = 1 - x2 (1/2! - ... x2/18!).
+    double sn = kInverseFactorials[19], cs = kInverseFactorials[18];
+    for (int n = 17; n >= 3; n -= 2)
+    {
+        sn = kInverseFactorials[n] - x2 * sn;
+        cs = kInverseFactorials[n - 1] - x2 * cs;
+    }
+    sn = x * (1.0 - x2 * sn);
+    cs = 1.0 - x2 * cs;
+    switch ((static_cast<int>(quarter) + 4) & 3)
+    {
+    case 0:
+        s = sn, c = cs;
+        break;
+    case 1:
+        s = cs, c = -sn;
+        break;
+    case 2:
+        s = -sn, c = -cs;
+        break;
+    default:
+        s = -cs, c = sn;
+        break;
+    }
 }
 } // namespace
 
 TRotation RotationMatrix(double pitch, double yaw, double roll)
 {
-    const double toRadians = kPi / 180.0;
-    const double sp = std::sin(pitch * toRadians), cp = std::cos(pitch * toRadians);
-    const double sy = std::sin(yaw * toRadians), cy = std::cos(yaw * toRadians);
-    const double sr = std::sin(roll * toRadians), cr = std::cos(roll * toRadians);
+    double sp, cp, sy, cy, sr, cr;
+    SinCosDegrees(pitch, sp, cp);
+    SinCosDegrees(yaw, sy, cy);
+    SinCosDegrees(roll, sr, cr);
     return {{{cy * cr - sy * sp * sr, -sy * cp, cy * sr + sy * sp * cr},
              {sy * cr + cy * sp * sr, cy * cp, sy * sr - cy * sp * cr},
              {-cp * sr, sp, cp * cr}}};
@@ -30,10 +87,10 @@ TRotation RotationMatrix(double pitch, double yaw, double roll)
 
 std::array<double, 4> RotationQuaternion(double pitch, double yaw, double roll)
 {
-    const double toHalfRadians = kPi / 360.0;
-    const double sx = std::sin(pitch * toHalfRadians), cx = std::cos(pitch * toHalfRadians);
-    const double sz = std::sin(yaw * toHalfRadians), cz = std::cos(yaw * toHalfRadians);
-    const double sy = std::sin(roll * toHalfRadians), cy = std::cos(roll * toHalfRadians);
+    double sx, cx, sz, cz, sy, cy;
+    SinCosDegrees(pitch / 2, sx, cx);
+    SinCosDegrees(yaw / 2, sz, cz);
+    SinCosDegrees(roll / 2, sy, cy);
     // (0, 0, sz, cz) * (sx, 0, 0, cx) = (cz sx, sz sx, sz cx, cz cx); then * (0, sy, 0, cy).
     const double ax = cz * sx, ay = sz * sx, az = sz * cx, aw = cz * cx;
     std::array<double, 4> q{ax * cy - az * sy, aw * sy + ay * cy, az * cy + ax * sy,
