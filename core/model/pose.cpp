@@ -12,18 +12,32 @@ namespace
 {
 constexpr double kPi = 3.14159265358979323846;
 
-// 1/n! for n = 0 .. 19, worked out by the compiler.
-constexpr std::array<double, 20> kInverseFactorials = []
+// 1/first!, 1/(first + 2)!, ... 1/(first + 16)!, worked out by the compiler (exactly: 17! fits
+// a double's mantissa).
+constexpr std::array<double, 9> InverseFactorials(int first)
 {
-    std::array<double, 20> inverse{};
+    std::array<double, 9> terms{};
     double factorial = 1;
-    for (int n = 0; n < 20; ++n)
+    int n = 0;
+    for (std::size_t t = 0; t < terms.size(); ++t)
     {
-        factorial *= n > 0 ? n : 1;
-        inverse[static_cast<std::size_t>(n)] = 1.0 / factorial;
+        while (n < first + 2 * static_cast<int>(t))
+            factorial *= ++n;
+        terms[t] = 1.0 / factorial;
     }
-    return inverse;
-}();
+    return terms;
+}
+constexpr std::array<double, 9> kCosTerms = InverseFactorials(0);
+constexpr std::array<double, 9> kSinTerms = InverseFactorials(1);
+
+// c[0] - x2 (c[1] - x2 (c[2] - ...)), by Horner's scheme.
+double Alternating(const std::array<double, 9>& c, double x2)
+{
+    double sum = c[8];
+    for (std::size_t i = 8; i-- > 0;)
+        sum = c[i] - x2 * sum;
+    return sum;
+}
 
 bool Unturned(const TNodePose& p)
 {
@@ -34,7 +48,7 @@ bool Unturned(const TNodePose& p)
 // the last place differently, and poses and glTF files are compared between builds byte for
 // byte. The angle is brought to [-45, 45] degrees exactly (fmod is exact, and so is subtracting
 // the nearest multiple of 90 from a number within a factor of two of it), then the Taylor
-// series run on well past a double's precision. Exact at multiples of 90 degrees.
+// series run past a double's precision. Exact at multiples of 90 degrees.
 void SinCosDegrees(double degrees, double& s, double& c)
 {
     if (!std::isfinite(degrees))
@@ -42,20 +56,20 @@ void SinCosDegrees(double degrees, double& s, double& c)
         s = c = std::numeric_limits<double>::quiet_NaN();
         return;
     }
+    if (degrees == 0)
+    {
+        s = degrees; // keeps the sign of a zero, as sin does
+        c = 1;
+        return;
+    }
     // Deliberate: no "+ 360" for a negative remainder; that sum would round.
-    const double r = std::fmod(degrees, 360.0);
-    const double quarter = std::floor(r / 90.0 + 0.5); // -4 .. 4
+    const double r = degrees > -360 && degrees < 360 ? degrees : std::fmod(degrees, 360.0);
+    const double quarter = std::floor(r * (1.0 / 90.0) + 0.5); // -4 .. 4
     const double x = (r - 90.0 * quarter) * (kPi / 180.0);
     const double x2 = x * x;
-    // sin x = x (1 - x2 (1/3! - x2 (1/5! - ... x2/19!))), cos x = 1 - x2 (1/2! - ... x2/18!).
-    double sn = kInverseFactorials[19], cs = kInverseFactorials[18];
-    for (int n = 17; n >= 3; n -= 2)
-    {
-        sn = kInverseFactorials[n] - x2 * sn;
-        cs = kInverseFactorials[n - 1] - x2 * cs;
-    }
-    sn = x * (1.0 - x2 * sn);
-    cs = 1.0 - x2 * cs;
+    // |x| <= pi/4: the first term left out is below 1e-17 of the result.
+    const double sn = x * Alternating(kSinTerms, x2);
+    const double cs = Alternating(kCosTerms, x2);
     switch ((static_cast<int>(quarter) + 4) & 3)
     {
     case 0:
