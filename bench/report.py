@@ -3,7 +3,8 @@
 
 usage: report.py DIR   (DIR holds loader.json, xexport.json, gltfexport.json, xreader.json,
                         view.json, render.json, materials.json, preview.json, gob.json,
-                        browser.json and gamecheck.json; a missing file leaves its rows empty)
+                        browser.json, gamecheck.json and keys.json; a missing file leaves its
+                        rows empty)
 """
 import json
 import os
@@ -17,7 +18,7 @@ SIZES = (1, 10, 100)
 def load(directory):
     runs = {}
     for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "materials",
-                 "preview", "gob", "browser", "gamecheck"):
+                 "preview", "gob", "browser", "gamecheck", "keys"):
         path = os.path.join(directory, name + ".json")
         if not os.path.exists(path):
             continue
@@ -194,6 +195,22 @@ def main():
     rc = (seconds(check_big, "cpu_time") / seconds(load_big, "cpu_time")
           if check_big and load_big else None)
     row("  check time / load time", r, 3, "< 0.5", r is not None and r < 0.5, rc)
+
+    b = get("BM_PoseAt64Nodes")
+    v = seconds(b) * 1e6 if b else None
+    row("Key pose, 64 nodes evaluated and composed (us)", v, 2, "< 10", v is not None and v < 10,
+        seconds(b, "cpu_time") * 1e6 if b else None)
+    b = get("BM_ReadKey1MB")
+    v = ms(b)
+    size = f" ({b['file_MB']:.2f} MB)" if b else ""
+    row(f"Key read, 1 MB .key{size} (ms)", v, 2, "< 10", v is not None and v < 10,
+        ms(b, "cpu_time") if b else None)
+    bare, keyed = get("BM_WriteGlbWithKey/0"), get("BM_WriteGlbWithKey/1")
+    v = ms(keyed) - ms(bare) if bare and keyed else None
+    row("glTF, a 100-frame key of 64 nodes on top of its model's .glb (ms)", v, 2, "< 50",
+        v is not None and v < 50,
+        ms(keyed, "cpu_time") - ms(bare, "cpu_time") if bare and keyed else None)
+    row("  the 64-node model alone to .glb (ms)", ms(bare), 2, cpu=ms(bare, "cpu_time") if bare else None)
 
     head = ("Measure", "Wall clock", "By CPU time", "Target", "")
     widths = [max(len(r[i]) for r in rows + [head]) for i in range(5)]

@@ -3,8 +3,11 @@
 // framed on the model's box, one step of the default rotation, then one render. Added: --fit moves
 // the camera so the model fills the picture, --background replaces what was not drawn; a .3do is
 // drawn with its materials, found beside it and in the game folder (--game, else the one the
-// program saved), unless --no-textures.
+// program saved), unless --no-textures. Added: --key with --frame draws a .3do in a key's pose
+// (the .X text of the posed geometry set, then the same scene); --frames draws one picture per
+// whole frame.
 #include "commands.h"
+#include "keyinput.h"
 #include "materialoptions.h"
 #include "modelinput.h"
 
@@ -13,6 +16,7 @@
 #include "formats/xexport.h"
 #include "model/loader.h"
 #include "model/model.h"
+#include "model/pose.h"
 #include "scene/drivertable.h"
 #include "scene/dxerror.h"
 #include "scene/stillpicture.h"
@@ -26,6 +30,13 @@
 namespace
 {
 constexpr const char* kUnknownDriver = "Unknown driver '%s'; the drivers are %s";
+constexpr const char* kFrameNeedsKey = "--frame and --frames need --key";
+constexpr const char* kFrameAndFrames = "--frame and --frames do not go together";
+constexpr const char* kFramesNeedPattern = "--frames needs {frame} in OUT.png";
+constexpr const char* kKeyNeeds3DO = "--key needs a .3do model";
+constexpr const char* kFramePattern = "{frame}";
+// More pictures than this from one command is a mistyped range.
+constexpr long kMaxFrames = 100000;
 
 // The preview's 3D area: the 521 x 446 form less its frame, the 30-pixel bottom panel and the
 // bordered pane around the control.
@@ -49,6 +60,33 @@ bool ReadBackground(const std::string& text, TBackground& background)
     background.Kind = TBackgroundKind::bkColour;
     background.Rgb = static_cast<std::uint32_t>(std::stoul(text.substr(1), nullptr, 16));
     return true;
+}
+
+// "A:B", whole frames from A to B, A <= B, at most kMaxFrames of them.
+bool ReadFrameRange(const std::string& text, int& first, int& last)
+{
+    const std::size_t colon = text.find(':');
+    long a = 0, b = 0;
+    if (colon == std::string::npos ||
+        !ReadWhole(std::string_view(text).substr(0, colon), 0, 1000000000, a) ||
+        !ReadWhole(std::string_view(text).substr(colon + 1), a, 1000000000, b) ||
+        b - a >= kMaxFrames)
+        return false;
+    first = static_cast<int>(a);
+    last = static_cast<int>(b);
+    return true;
+}
+
+// OUT with {frame} as the frame's number, four digits at least: walk_{frame}.png, walk_0007.png.
+std::string FrameFileName(const std::string& pattern, int frame)
+{
+    std::string number = std::to_string(frame);
+    if (number.size() < 4)
+        number.insert(0, 4 - number.size(), '0');
+    std::string name = pattern;
+    for (std::size_t at; (at = name.find(kFramePattern)) != std::string::npos;)
+        name.replace(at, std::string_view(kFramePattern).size(), number);
+    return name;
 }
 
 // The named driver's GUID; nullptr (the default driver) for no name.
@@ -79,10 +117,24 @@ public:
         parser.Value("--background transparent|#RRGGBB",
                      [this](const std::string& v) { return ReadBackground(v, FBackground); });
         FMaterials.Declare(parser);
+        parser.Text("--key KEY", FKey);
+        parser.Value("--frame T",
+                     [this](const std::string& v)
+                     {
+                         FFrameGiven = true;
+                         return ReadReal(v, FFrame);
+                     });
+        parser.Value("--frames A:B",
+                     [this](const std::string& v)
+                     {
+                         FFramesGiven = true;
+                         return ReadFrameRange(v, FFirst, FLast);
+                     });
     }
 
     int Run(const TSharedOptions& shared) override
     {
+        CheckFrameOptions();
         MaskFloatingPointExceptions();
         EnumerateDrivers(kBitsPerPixel);
         TStillPicture picture;
@@ -93,17 +145,61 @@ public:
         picture.Background = FBackground;
 
         FModel = LocateModel(FInput, shared);
-        const TFrameBuffer frame = Draw(picture);
+        if (!FKey.empty())
+            return RenderPosed(picture);
+        WritePicture(Draw(picture), FOutput);
+        return 0;
+    }
+
+private:
+    void CheckFrameOptions() const
+    {
+        if ((FFrameGiven || FFramesGiven) && FKey.empty())
+            throw EUsage(kFrameNeedsKey);
+        if (FFrameGiven && FFramesGiven)
+            throw EUsage(kFrameAndFrames);
+        if (FFramesGiven && FOutput.find(kFramePattern) == std::string::npos)
+            throw EUsage(kFramesNeedPattern);
+    }
+
+    static void WritePicture(const TFrameBuffer& frame, const std::string& output)
+    {
         // The encoder takes the bytes R, G, B, A.
         std::vector<std::uint32_t> rgba(frame.Pixels.size());
         std::transform(frame.Pixels.begin(), frame.Pixels.end(), rgba.begin(),
                        [](std::uint32_t p)
                        { return (p & 0xFF00FF00u) | (p & 0xFF) << 16 | (p >> 16 & 0xFF); });
-        WritePng(FOutput, frame.Width, frame.Height, rgba.data());
+        WritePng(output, frame.Width, frame.Height, rgba.data());
+    }
+
+    // Added: the model in the key's pose at --frame, or at each frame of --frames, each picture
+    // drawn as plain render draws the model, from the .X text of the posed geometry set.
+    int RenderPosed(TStillPicture& picture) const
+    {
+        if (LowerExtension(ModelName(FModel)) != ".3do")
+            throw EUsage(kKeyNeeds3DO);
+        TSilentProgress progress;
+        const TLoadedModel loaded = ParseModel(FModel, progress);
+        const TNodeList& nodes = *loaded.Nodes;
+        loaded.Model->Get(FGeoSet);
+        const TAssetSource source = ModelAssetSource(FModel, FMaterials.Settings().Folder);
+        const TLoadedKey key = LoadKey(FKey, source, nodes);
+        picture.Looks = FMaterials.Load(*loaded.Model, FGeoSet, FModel).Faces;
+        const std::vector<int> keyNodes = KeyNodesFor(key.Key, nodes);
+        const auto draw = [&](double frame, const std::string& output)
+        {
+            TPose pose;
+            PoseAt(nodes, key.Key, keyNodes, KeyTime(key.Key, frame), pose);
+            const std::string text = PosedXText(*loaded.Model, nodes, FGeoSet, pose);
+            WritePicture(DrawStillPicture(text, picture), output);
+        };
+        if (!FFramesGiven)
+            draw(FFrame, FOutput);
+        for (int frame = FFirst; FFramesGiven && frame <= FLast; ++frame)
+            draw(frame, FrameFileName(FOutput, frame));
         return 0;
     }
 
-private:
     // A .3do goes through the program's own .X writer, exactly as the main window converts it,
     // and is drawn with the looks of its faces; anything else is taken as a .X file.
     TFrameBuffer Draw(TStillPicture& picture) const
@@ -118,7 +214,10 @@ private:
         return DrawStillPicture(text, picture);
     }
 
-    std::string FInput, FOutput, FDriver;
+    std::string FInput, FOutput, FDriver, FKey;
+    double FFrame = 0;
+    bool FFrameGiven = false, FFramesGiven = false;
+    int FFirst = 0, FLast = 0;
     TModelLocation FModel; // the file, or the archive and entry, FInput names
     TMaterialOptions FMaterials;
     bool FFit = false;

@@ -74,6 +74,12 @@ int main(int argc, char** argv)
         {
             return command->Run(parser.Shared());
         }
+        catch (const EUsage& e)
+        {
+            // Added: options that do not go together, which only the command can tell.
+            std::fprintf(stderr, "%s\nusage: %s\n", e.what(), CommandUsage(entry).c_str());
+            return 2;
+        }
         catch (const std::exception& e)
         {
             PrintError(ErrorText(e));

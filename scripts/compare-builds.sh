@@ -2,8 +2,8 @@
 # Runs two builds of quillmark-cli (say the Linux one and the Windows one under Wine) on the
 # same models and compares everything they produce byte for byte: info's JSON, every geoset's
 # .X, .glb and .gltf file, render and view pictures, messages and exit codes. Also a model under
-# a Cyrillic name and a second convert over an existing file, and archives: list, --archive,
-# extract and materials.
+# a Cyrillic name and a second convert over an existing file, archives: list, --archive,
+# extract and materials, and keys: pose, render --key, convert --key and keys.
 # usage: compare-builds.sh CLI_A CLI_B [MODEL.3do ...]   (default: the samples)
 # Ends with "N passed, N failed"; exits 1 when anything differs.
 set -u
@@ -89,6 +89,17 @@ same "convert .glb --game" convert "$cyrillic" OUT.glb --game samples
 same "convert .gltf --colormap" convert samples/walker.3do OUT.gltf --colormap dflt.cmp
 same "convert .glb --no-textures" convert samples/walker.3do OUT.glb --no-textures
 
+# Keys: the walker's walk posed, drawn and exported; a key that does not read.
+same "pose, rest" pose samples/walker.3do --frame 2.5
+same "pose --key" pose samples/walker.3do --key walk.key --frame 13.5
+same "pose --key, past the end" pose samples/walker.3do --key samples/key/walk.key --frame 100.25
+same "render --key" render samples/walker.3do OUT --key walk.key --frame 12 --size 64x48
+same "render --key --frames" render samples/walker.3do 'OUT.{frame}.png' --key walk.key \
+    --frames 20:22 --size 32x24 --fit
+same "convert --key .glb" convert samples/walker.3do OUT.glb --key walk.key
+same "convert --key .gltf, twice" convert samples/walker.3do OUT.gltf --key walk.key --key walk.key
+same "a key that does not read" pose samples/walker.3do --key samples/walker.3do
+
 # The .X written by each build, rendered by each build.
 "$a" convert "${models[0]}" "$work/model.x"
 same "render of a .X file" render "$work/model.x" OUT
@@ -153,6 +164,9 @@ pushd "$work" >/dev/null || exit 1
 same "materials --archive" materials --archive samples.gob walker.3do
 same "materials, a missing material" materials --archive mixed.gob 3do/gen/b.3do
 same "materials --colormap" materials --archive samples.gob canister_lod.3do --colormap mine.cmp
+same "keys --archive" keys --archive samples.gob walker.3do
+same "keys --pup" keys --archive samples.gob walker.3do --pup walker.pup
+same "convert --archive --key" convert --archive samples.gob walker.3do OUT.glb --key walk.key
 popd >/dev/null || exit 1
 
 # extract: the same messages, exit codes and files, everything, then named entries over the

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the samples' own game files: a colormap (samples/misc/cmp/dflt.cmp), the 64 x 64
-texture both sample models name (samples/mat/dflt.mat) and an archive laid out as the game's
-(samples/samples.gob). Everything is drawn here from numbers; no game data is read. Run it
-again after changing a sample model: the output depends only on this script and the models."""
+texture both sample models name (samples/mat/dflt.mat), a walk for the walker
+(samples/key/walk.key) and a puppet naming it (samples/misc/pup/walker.pup), and an archive laid
+out as the game's (samples/samples.gob). Everything is drawn here from numbers; no game data is
+read. Run it again after changing a sample model: the output depends only on this script and
+the models."""
 import os
 import struct
 
@@ -94,6 +96,87 @@ def material(colours, rows):
     return bytes(out)
 
 
+# The walker's nodes, as its hierarchy names them: (name, position, pitch yaw roll at rest).
+WALKER = [("$$$dummy_pelvis", (0, 0, 0.15), (0, 0, 0)), ("torso", (0, 0, 0.03), (0, 0, 0)),
+          ("head", (0, 0, 0.12), (5, 0, 0)), ("r_shoulder", (0.075, 0, 0.11), (0, 0, -10)),
+          ("r_elbow", (0, 0, -0.09), (-20, 0, 0)), ("l_shoulder", (-0.075, 0, 0.11), (0, 0, 10)),
+          ("l_elbow", (0, 0, -0.09), (-20, 0, 0)), ("r_hip", (0.025, 0, -0.02), (0, 0, 0)),
+          ("l_hip", (-0.025, 0, -0.02), (0, 0, 0))]
+WALK_FRAMES = 48  # two steps
+WALK_FPS = 16
+
+
+def swing(node, axis, start, end, half=WALK_FRAMES // 2):
+    """Entries that sweep one angle from start to end and back, each extrapolated with its own
+    change per frame from where it starts (flag 0x2)."""
+    _, pos, rot = WALKER[node]
+    entries = []
+    for frame, a, b in ((0, start, end), (half, end, start)):
+        angles = list(rot)
+        angles[axis] = a
+        delta = [0, 0, 0]
+        delta[axis] = (b - a) / half
+        entries.append((frame, 0x2, pos, angles, (0, 0, 0), delta))
+    return entries
+
+
+def walk_key():
+    """Two steps of walking: legs and arms swinging against each other, the pelvis bobbing with
+    each step (position changes, flag 0x1), the torso twisting, the elbows held bent (entries
+    without changes), and the head, a sensor, turning round and round: its yaw runs free, the
+    second entry saying 540 degrees rather than 180."""
+    quarter = WALK_FRAMES // 4
+    _, pelvis, _ = WALKER[0]
+    bob = []
+    for i in range(4):
+        z = pelvis[2] - (0 if i % 2 == 0 else 0.012)
+        step = (0.012 if i % 2 else -0.012) / quarter
+        bob.append((i * quarter, 0x1, (0, 0, z), (0, 0, 0), (0, 0, step), (0, 0, 0)))
+    _, head, (pitch, _, _) = WALKER[2]
+    turn = (0, 360 / WALK_FRAMES, 0)
+    spin = [(0, 0x2, head, (pitch, 0, 0), (0, 0, 0), turn),
+            (WALK_FRAMES // 2, 0x2, head, (pitch, 540, 0), (0, 0, 0), turn)]
+    elbow = lambda node: [(0, 0x0, WALKER[node][1], (-35, 0, 0), (0, 0, 0), (0, 0, 0))]
+    nodes = [(0, bob), (1, swing(1, 1, 4, -4)), (2, spin), (3, swing(3, 0, -20, 20)),
+             (4, elbow(4)), (5, swing(5, 0, 20, -20)), (6, elbow(6)), (7, swing(7, 0, 25, -25)),
+             (8, swing(8, 0, -25, 25))]
+    lines = ["# A walk for walker.3do, made by scripts/make-samples.py", "",
+             "SECTION: HEADER", "", "FLAGS 0x0000", "TYPE  0xFFFF",
+             "FRAMES %d" % WALK_FRAMES, "FPS   %.3f" % WALK_FPS, "JOINTS %d" % len(WALKER), "",
+             "SECTION: MARKERS", "", "MARKERS 2",
+             "  %f %d" % (quarter, 1), "  %f %d" % (3 * quarter, 2), "",
+             "SECTION: KEYFRAME NODES", "", "NODES %d" % len(nodes), ""]
+    for node, entries in nodes:
+        lines += ["NODE %d" % node, "MESH NAME %s" % WALKER[node][0],
+                  "ENTRIES %d" % len(entries), "",
+                  "#  num: frame   flags         x          y          z      pitch        yaw"
+                  "       roll",
+                  "#                            dx         dy         dz     dpitch       dyaw"
+                  "      droll"]
+        for i, (frame, flags, pos, rot, dpos, drot) in enumerate(entries):
+            values = " ".join("%10.6f" % v for v in (*pos, *rot))
+            deltas = " ".join("%10.6f" % v for v in (*dpos, *drot))
+            lines.append("  %4d: %5d  0x%04x  %s" % (i, frame, flags, values))
+            lines.append("                      %s" % deltas)
+        lines.append("")
+    return ("\r\n".join(lines)).encode()
+
+
+def walker_puppet():
+    return ("\r\n".join([
+        "# Which key the walker plays for which action; made by scripts/make-samples.py",
+        "mode=0",
+        "stand      none",
+        "walk       walk.key    0x00  1  1",
+        "run        walk.key    0x00  2",
+        "mode=1 basedon=0",
+        "walk       walk.key    0x04  2  2",
+        "joints",
+        "0=2",
+        "1=1",
+        "end", ""])).encode()
+
+
 def gob(members):
     out = bytearray(b"GOB ") + struct.pack("<III", 20, 12, len(members))
     offset = 16 + 136 * len(members)
@@ -118,11 +201,16 @@ def main():
     mat = material(colours, plate(colours))
     write("misc/cmp/dflt.cmp", cmp)
     write("mat/dflt.mat", mat)
+    key = walk_key()
+    pup = walker_puppet()
+    write("key/walk.key", key)
+    write("misc/pup/walker.pup", pup)
     models = []
     for name in ("walker.3do", "canister_lod.3do"):
         with open(os.path.join(SAMPLES, name), "rb") as f:
             models.append(("3do\\" + name, f.read()))
-    write("samples.gob", gob(models + [("3do\\mat\\dflt.mat", mat), ("misc\\cmp\\dflt.cmp", cmp)]))
+    write("samples.gob", gob(models + [("3do\\mat\\dflt.mat", mat), ("misc\\cmp\\dflt.cmp", cmp),
+                                       ("3do\\key\\walk.key", key), ("misc\\pup\\walker.pup", pup)]))
 
 
 if __name__ == "__main__":

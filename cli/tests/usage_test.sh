@@ -13,7 +13,7 @@ model="$src/samples/walker.3do"
 "$cli" --help >"$tmp/help" 2>"$tmp/err"
 check "--help exits 0, nothing on stderr" "[ $? -eq 0 ] && [ ! -s $tmp/err ]"
 check "--help starts with the usage" "[ \"\$(head -1 $tmp/help)\" = 'usage: quillmark-cli COMMAND ...' ]"
-check "--help lists the eight commands" "[ \$(grep -c '^  quillmark-cli ' $tmp/help) -eq 8 ]"
+check "--help lists the ten commands" "[ \$(grep -c '^  quillmark-cli ' $tmp/help) -eq 10 ]"
 "$cli" -h >"$tmp/h"
 check "-h is --help" "[ $? -eq 0 ] && cmp -s $tmp/help $tmp/h"
 "$cli" >"$tmp/out" 2>"$tmp/err"
@@ -23,7 +23,7 @@ check "unknown command: exit 2" "[ $? -eq 2 ] && [ ! -s $tmp/out ]"
 check "unknown command named before the usage" \
     "[ \"\$(head -1 $tmp/err)\" = \"Unknown command 'frob'\" ] && cmp -s $tmp/help <(tail -n +2 $tmp/err)"
 
-for command in info convert view render list extract materials; do
+for command in info convert view render list extract materials pose keys; do
     "$cli" "$command" --help >"$tmp/$command.usage" 2>"$tmp/err"
     code=$?
     listed=$(grep "^  quillmark-cli $command " "$tmp/help" | sed 's/^  /usage: /')
@@ -69,6 +69,12 @@ usage_error "Missing ARCHIVE" list
 usage_error "Unknown option '--archive'" list "$model" --archive "$model"
 usage_error "Missing --to DIR" extract "$model" a.3do b.3do
 usage_error "Missing value for --to" extract "$model" --to
+usage_error "Invalid value for --frame: 'abc'" pose "$model" --frame abc
+usage_error "Invalid value for --frame: 'inf'" pose "$model" --frame inf
+usage_error "Missing value for --key" pose "$model" --key
+usage_error "Missing MODEL.3do" keys --pup walker.pup
+usage_error "--key needs OUT.glb or OUT.gltf: a .X file holds no animation" convert "$model" \
+    "$tmp/x.x" --key walk.key
 
 # After "--" every argument is a file name, so this is a missing file, not an option.
 err=$("$cli" view -- --walker.3do "$tmp/x.png" 2>&1)

@@ -5,6 +5,8 @@
 #include "base/U_String.h"
 
 #include "formats/pngwrite.h"
+#include "model/loader.h"
+#include "model/pose.h"
 
 #include <nlohmann/json.hpp>
 
@@ -14,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 // The buffer is filled with the machine's own floats and integers; glTF wants little-endian.
 static_assert(std::endian::native == std::endian::little);
@@ -81,23 +84,6 @@ double SrgbToLinear(std::uint32_t channel)
     return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
 }
 
-// The unit quaternion (x, y, z, w) of Rz(yaw) Rx(pitch) Ry(roll), angles in degrees.
-std::array<double, 4> NodeRotation(double pitch, double yaw, double roll)
-{
-    const double toHalfRadians = kPi / 360.0;
-    const double sx = std::sin(pitch * toHalfRadians), cx = std::cos(pitch * toHalfRadians);
-    const double sz = std::sin(yaw * toHalfRadians), cz = std::cos(yaw * toHalfRadians);
-    const double sy = std::sin(roll * toHalfRadians), cy = std::cos(roll * toHalfRadians);
-    // (0, 0, sz, cz) * (sx, 0, 0, cx) = (cz sx, sz sx, sz cx, cz cx); then * (0, sy, 0, cy).
-    const double ax = cz * sx, ay = sz * sx, az = sz * cx, aw = cz * cx;
-    std::array<double, 4> q{ax * cy - az * sy, aw * sy + ay * cy, az * cy + ax * sy,
-                            aw * cy - ay * sy};
-    const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-    for (double& c : q)
-        c /= length;
-    return q;
-}
-
 // One glTF material: a model material and the face properties that change how it is drawn.
 struct TVariant
 {
@@ -127,13 +113,31 @@ struct TMeshPlan
     int GltfMesh = -1;
 };
 
+// One key's samples in the buffer: the times, then per animated node its translations and its
+// rotations.
+struct TAnimationPlan
+{
+    struct TChannel
+    {
+        int Node;    // hierarchy node, and glTF node
+        int KeyNode; // index into the key's nodes
+    };
+    std::vector<TChannel> Channels;
+    std::uint64_t Samples = 0;
+    std::uint64_t At = 0; // byte offset within the animation data
+
+    std::uint64_t TranslationsAt(std::size_t c) const { return At + Samples * (4 + 28 * c); }
+    std::uint64_t RotationsAt(std::size_t c) const { return TranslationsAt(c) + Samples * 12; }
+};
+
 class TGltfWriter
 {
 public:
     TGltfWriter(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
-                const std::vector<TMaterialLook>& materials, std::vector<std::string>* warnings)
+                const std::vector<TMaterialLook>& materials, std::vector<std::string>* warnings,
+                const std::vector<TGltfAnimation>& animations)
         : FModel(model), FNodes(nodes), FMeshes(model.Get(geoSetIndex).Meshes),
-          FMaterials(materials), FWarnings(warnings)
+          FMaterials(materials), FWarnings(warnings), FAnimations(animations)
     {
     }
 
@@ -142,7 +146,9 @@ public:
         CheckNodes();
         PrepareMaterials();
         PlanMeshes();
+        PlanAnimations();
         FillBuffer();
+        FillAnimations();
         BuildJson(container);
         if (container == TGltfContainer::Binary)
             WriteGlb(sink);
@@ -319,7 +325,8 @@ private:
         FNormalsAt = FVertexTotal * 12;
         FTexAt = FNormalsAt + FVertexTotal * 12;
         FIndicesAt = FTexAt + FTexTotal * 8;
-        FImagesAt = FIndicesAt + FIndexBytes;
+        FAnimationsAt = FIndicesAt + FIndexBytes;
+        FImagesAt = FAnimationsAt + FAnimationBytes;
         if (FImagesAt > std::numeric_limits<std::size_t>::max() / 2)
             throw EModelError(kGltfTooLarge);
         FBuffer.resize(static_cast<std::size_t>(FImagesAt));
@@ -562,6 +569,8 @@ private:
             texcoords = AddView(FTexAt, FTexTotal * 8, kArrayBuffer, 8);
         if (FIndexBytes > 0)
             indices = AddView(FIndicesAt, FIndexBytes, kElementArrayBuffer, 0);
+        if (FAnimationBytes > 0)
+            FAnimationView = AddView(FAnimationsAt, FAnimationBytes, 0, 0);
 
         for (int m = 0; m < FMeshes.Count(); ++m)
         {
@@ -597,6 +606,7 @@ private:
         if (!FAccessors.empty())
             FJson["accessors"] = std::move(FAccessors);
         BuildNodes();
+        BuildAnimations();
         if (FUsesUnlit)
             FJson["extensionsUsed"] = {kUnlit};
 
@@ -638,14 +648,15 @@ private:
     {
         const int n = FNodes.Count();
         const std::vector<std::vector<int>> children = Children();
+        const TPose rest = RestPose(FNodes);
         json nodes = json::array();
         for (int i = 0; i < n; ++i)
         {
-            const T3DONode& node = FNodes.Get(i);
-            json j = {{"name", Latin1ToUtf8(node.Name)}};
-            if (node.X != 0 || node.Y != 0 || node.Z != 0)
-                j["translation"] = {node.X, node.Y, node.Z};
-            const auto q = NodeRotation(node.RotationA, node.RotationB, node.RotationC);
+            const TNodePose& local = rest[static_cast<std::size_t>(i)];
+            json j = {{"name", Latin1ToUtf8(FNodes.Get(i).Name)}};
+            if (local.X != 0 || local.Y != 0 || local.Z != 0)
+                j["translation"] = {local.X, local.Y, local.Z};
+            const auto q = RotationQuaternion(local.Pitch, local.Yaw, local.Roll);
             if (q[0] != 0 || q[1] != 0 || q[2] != 0)
                 j["rotation"] = {q[0], q[1], q[2], q[3]};
             for (const int c : children[static_cast<std::size_t>(i)])
@@ -709,6 +720,127 @@ private:
         return index;
     }
 
+    // ---- Animations
+
+    void PlanAnimations()
+    {
+        std::uint64_t budget = LoaderMemoryBudget() / 4;
+        budget = std::min<std::uint64_t>(budget, std::uint64_t{1} << 30);
+        for (const TGltfAnimation& a : FAnimations)
+        {
+            TAnimationPlan plan;
+            const std::vector<int> keyNodes = KeyNodesFor(*a.Key, FNodes);
+            for (std::size_t i = 0; i < keyNodes.size(); ++i)
+                if (keyNodes[i] >= 0)
+                    plan.Channels.push_back({static_cast<int>(i), keyNodes[i]});
+            plan.Samples = static_cast<std::uint64_t>(a.Key->Frames) + 1;
+            const std::uint64_t bytes = plan.Samples * (4 + plan.Channels.size() * (12 + 16));
+            if (bytes > budget - std::min(budget, FAnimationBytes))
+                Fail(kGltfAnimationTooLongFormat, a.Name);
+            plan.At = FAnimationBytes;
+            FAnimationBytes += bytes;
+            FAnimationPlans.push_back(std::move(plan));
+        }
+    }
+
+    // Every whole frame from 0 to FRAMES, as the game's looping playback shows it: the last
+    // sample is the first again, so the animation loops where the game's does.
+    void FillAnimations()
+    {
+        for (std::size_t a = 0; a < FAnimations.size(); ++a)
+        {
+            const TGltfAnimation& animation = FAnimations[a];
+            const TKeyframes& key = *animation.Key;
+            const TAnimationPlan& plan = FAnimationPlans[a];
+            float* times = Floats(FAnimationsAt + plan.At);
+            for (std::uint64_t f = 0; f < plan.Samples; ++f)
+            {
+                times[f] = static_cast<float>(static_cast<double>(f) / key.Fps);
+                if (!std::isfinite(times[f]) || (f > 0 && !(times[f] > times[f - 1])))
+                    Fail(kGltfAnimationTimesFormat, animation.Name);
+            }
+            for (std::size_t c = 0; c < plan.Channels.size(); ++c)
+            {
+                const TKeyNode& node =
+                    key.Nodes[static_cast<std::size_t>(plan.Channels[c].KeyNode)];
+                float* translation = Floats(FAnimationsAt + plan.TranslationsAt(c));
+                float* rotation = Floats(FAnimationsAt + plan.RotationsAt(c));
+                std::array<double, 4> last{0, 0, 0, 1};
+                for (std::uint64_t f = 0; f < plan.Samples; ++f)
+                {
+                    const TNodePose p = EvaluateKeyNode(node, KeyTime(key, static_cast<double>(f)));
+                    *translation++ = CheckedFloat(p.X, animation.Name);
+                    *translation++ = CheckedFloat(p.Y, animation.Name);
+                    *translation++ = CheckedFloat(p.Z, animation.Name);
+                    std::array<double, 4> q = RotationQuaternion(p.Pitch, p.Yaw, p.Roll);
+                    // q and -q are one rotation: keep the sign of the sample before, so that
+                    // interpolating between them takes the short way.
+                    if (q[0] * last[0] + q[1] * last[1] + q[2] * last[2] + q[3] * last[3] < 0)
+                        for (double& v : q)
+                            v = -v;
+                    for (const double v : q)
+                        *rotation++ = CheckedFloat(v, animation.Name);
+                    last = q;
+                }
+            }
+        }
+    }
+
+    void BuildAnimations()
+    {
+        if (FAnimations.empty())
+            return;
+        json animations = json::array();
+        for (std::size_t a = 0; a < FAnimations.size(); ++a)
+        {
+            const TGltfAnimation& animation = FAnimations[a];
+            const TAnimationPlan& plan = FAnimationPlans[a];
+            const int times = AddAnimationAccessor(plan.At, plan.Samples, "SCALAR");
+            json& input = FJson["accessors"].back();
+            input["min"] = {0.0};
+            input["max"] = {static_cast<double>(Floats(FAnimationsAt + plan.At)[plan.Samples - 1])};
+            json channels = json::array();
+            json samplers = json::array();
+            for (std::size_t c = 0; c < plan.Channels.size(); ++c)
+            {
+                const int node = plan.Channels[c].Node;
+                for (const auto& [path, at, type] :
+                     {std::tuple{"translation", plan.TranslationsAt(c), "VEC3"},
+                      std::tuple{"rotation", plan.RotationsAt(c), "VEC4"}})
+                {
+                    const int output = AddAnimationAccessor(at, plan.Samples, type);
+                    channels.push_back({{"sampler", samplers.size()},
+                                        {"target", {{"node", node}, {"path", path}}}});
+                    samplers.push_back(
+                        {{"input", times}, {"interpolation", "LINEAR"}, {"output", output}});
+                }
+            }
+            json markers = json::array();
+            for (const TKeyMarker& m : animation.Key->Markers)
+                markers.push_back({{"frame", m.Frame}, {"type", m.Type}});
+            json entry = {{"name", Latin1ToUtf8(animation.Name)},
+                          {"channels", std::move(channels)},
+                          {"samplers", std::move(samplers)}};
+            entry["extras"] = {{"markers", std::move(markers)}};
+            animations.push_back(std::move(entry));
+        }
+        FJson["animations"] = std::move(animations);
+    }
+
+    // Accessors are moved into the JSON before the nodes are built; these follow them there.
+    int AddAnimationAccessor(std::uint64_t offset, std::uint64_t count, const char* type)
+    {
+        json a = json::object();
+        a["bufferView"] = FAnimationView;
+        a["byteOffset"] = offset;
+        a["componentType"] = kFloat;
+        a["count"] = count;
+        a["type"] = type;
+        json& accessors = FJson["accessors"];
+        accessors.push_back(std::move(a));
+        return static_cast<int>(accessors.size()) - 1;
+    }
+
     // ---- Containers
 
     void WriteGlb(const TByteSink& sink)
@@ -752,11 +884,15 @@ private:
     const TMeshList& FMeshes;
     const std::vector<TMaterialLook>& FMaterials;
     std::vector<std::string>* FWarnings;
+    const std::vector<TGltfAnimation>& FAnimations;
 
     std::vector<TMaterialKind> FKinds; // per model material, after checking the texture
     std::vector<TMeshPlan> FPlans;
     std::uint64_t FVertexTotal = 0, FTexTotal = 0, FIndexBytes = 0;
     std::uint64_t FPositionsAt = 0, FNormalsAt = 0, FTexAt = 0, FIndicesAt = 0, FImagesAt = 0;
+    std::uint64_t FAnimationsAt = 0, FAnimationBytes = 0;
+    std::vector<TAnimationPlan> FAnimationPlans; // per animation
+    int FAnimationView = -1;
     std::vector<char> FBuffer;
 
     json FJson;
@@ -780,28 +916,33 @@ std::optional<TGltfContainer> GltfContainerForName(std::string_view fileName)
 
 void WriteGltf(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                const std::vector<TMaterialLook>& materials, TGltfContainer container,
-               const TByteSink& sink, std::vector<std::string>* warnings)
+               const TByteSink& sink, std::vector<std::string>* warnings,
+               const std::vector<TGltfAnimation>& animations)
 {
-    TGltfWriter writer(model, nodes, geoSetIndex, materials, warnings);
+    TGltfWriter writer(model, nodes, geoSetIndex, materials, warnings, animations);
     writer.Write(container, sink);
 }
 
 std::string GltfBytes(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                       const std::vector<TMaterialLook>& materials, TGltfContainer container,
-                      std::vector<std::string>* warnings)
+                      std::vector<std::string>* warnings,
+                      const std::vector<TGltfAnimation>& animations)
 {
     std::string bytes;
     WriteGltf(
         model, nodes, geoSetIndex, materials, container,
-        [&bytes](std::string_view piece) { bytes += piece; }, warnings);
+        [&bytes](std::string_view piece) { bytes += piece; }, warnings, animations);
     return bytes;
 }
 
 void WriteGltfFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
                    int geoSetIndex, const std::vector<TMaterialLook>& materials,
-                   TGltfContainer container, std::vector<std::string>* warnings)
+                   TGltfContainer container, std::vector<std::string>* warnings,
+                   const std::vector<TGltfAnimation>& animations)
 {
-    WriteFileReplacing(
-        fileName, [&](const TByteSink& sink)
-        { WriteGltf(model, nodes, geoSetIndex, materials, container, sink, warnings); });
+    WriteFileReplacing(fileName,
+                       [&](const TByteSink& sink) {
+                           WriteGltf(model, nodes, geoSetIndex, materials, container, sink,
+                                     warnings, animations);
+                       });
 }

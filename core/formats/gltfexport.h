@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/platform.h"
+#include "formats/keyframes.h"
 #include "game/materiallook.h"
 #include "model/model.h"
 
@@ -21,6 +22,10 @@ inline constexpr const char* kGltfTexVertexIndexFormat =
 inline constexpr const char* kGltfNotFiniteFormat =
     "'%s' holds a number that is infinite or not a number";
 inline constexpr const char* kGltfTooLarge = "The model is too large for a .glb file";
+inline constexpr const char* kGltfAnimationTooLongFormat =
+    "Animation '%s' has too many frames to export";
+inline constexpr const char* kGltfAnimationTimesFormat =
+    "Animation '%s' has a frame rate that gives times a glTF file cannot hold";
 // Warnings: the export goes on.
 inline constexpr const char* kGltfMaterialBeyondListFormat =
     "Mesh '%s' has faces whose material is beyond the material list; they are left out";
@@ -33,6 +38,13 @@ enum class TGltfContainer
 {
     Binary, // .glb: JSON and buffer in one binary file
     Text,   // .gltf: JSON with the buffer and the images as base64 data URIs
+};
+
+// Added: one key as a glTF animation, named (the key's file name without its extension).
+struct TGltfAnimation
+{
+    std::string Name;
+    const TKeyframes* Key = nullptr;
 };
 
 // Binary for a name ending in ".glb", Text for ".gltf" (any case), nothing otherwise.
@@ -62,18 +74,27 @@ std::optional<TGltfContainer> GltfContainerForName(std::string_view fileName);
 //   the linear values glTF asks for; missing ones magenta. Face flag 0x1 makes a double-sided
 //   variant, 0x2 a blended one (alpha 90/255); lighting mode 0 (the lower of mesh and face) an
 //   unlit one (KHR_materials_unlit).
+// - Added: one animation per entry of `animations`, named as given: translation and rotation
+//   channels on the node of every node the key animates (KeyNodesFor), sampled linearly at
+//   every whole frame from 0 to FRAMES at frame / FPS seconds, each sample the key's value at
+//   that frame with looping playback (so the last is the first again); the key's markers in
+//   its extras as {"markers": [{"frame", "type"}]}. Rest values and hierarchy come from the
+//   pose unit, as every posed picture's.
 // Throws EListError for a geoset outside the model, EModelError(kParentChainCycle) for a
 // cyclic parent chain, EModelError for the kGltf...Format errors above and kGltfTooLarge;
 // nothing reaches the sink then. Warnings go to `warnings` when given.
 void WriteGltf(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                const std::vector<TMaterialLook>& materials, TGltfContainer container,
-               const TByteSink& sink, std::vector<std::string>* warnings = nullptr);
+               const TByteSink& sink, std::vector<std::string>* warnings = nullptr,
+               const std::vector<TGltfAnimation>& animations = {});
 std::string GltfBytes(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                       const std::vector<TMaterialLook>& materials, TGltfContainer container,
-                      std::vector<std::string>* warnings = nullptr);
+                      std::vector<std::string>* warnings = nullptr,
+                      const std::vector<TGltfAnimation>& animations = {});
 
 // Writes the file through WriteFileReplacing (platform.h): complete or not at all. Also throws its
 // EInOutError.
 void WriteGltfFile(const std::string& fileName, const T3DO& model, const TNodeList& nodes,
                    int geoSetIndex, const std::vector<TMaterialLook>& materials,
-                   TGltfContainer container, std::vector<std::string>* warnings = nullptr);
+                   TGltfContainer container, std::vector<std::string>* warnings = nullptr,
+                   const std::vector<TGltfAnimation>& animations = {});

@@ -290,28 +290,45 @@ void CountLine(TXOutput& out, std::int64_t n)
     out.Commit(WriteLineEnd(p));
 }
 
-void WriteVertices(TXOutput& out, const T3DOMesh& mesh, const TNodeList& nodes, double scale)
+// " " + -px, pz, -py scaled + ";,": the model's axes turned into the .X file's.
+void VertexLine(TXOutput& out, double px, double py, double pz, double scale)
+{
+    static_assert(3 * kMaxXRealLength + 8 <= TXOutput::kRoom);
+    char* p = out.Reserve(3 * kMaxXRealLength + 8);
+    *p++ = ' ';
+    p = FormatXReal(p, -px * scale);
+    *p++ = ';';
+    p = FormatXReal(p, pz * scale);
+    *p++ = ';';
+    p = FormatXReal(p, -py * scale);
+    *p++ = ';';
+    *p++ = ',';
+    out.Commit(WriteLineEnd(p));
+}
+
+void WriteVertices(TXOutput& out, const T3DOMesh& mesh, const TNodeList& nodes, double scale,
+                   const TPose* pose)
 {
     if (mesh.Vertices.Count() == 0)
         return;
-    const T3DOOffset o = NodeOffset(nodes, mesh.NodeIndex);
-    static_assert(3 * kMaxXRealLength + 8 <= TXOutput::kRoom);
-    for (const T3DOVertex& v : mesh.Vertices)
+    const TMeshPlacement place = pose ? PlaceMesh(nodes, *pose, mesh.NodeIndex) : TMeshPlacement{};
+    if (place.Turned)
     {
-        const double px = v.X + o.X;
-        const double py = v.Y + o.Y;
-        const double pz = v.Z + o.Z;
-        char* p = out.Reserve(3 * kMaxXRealLength + 8);
-        *p++ = ' ';
-        p = FormatXReal(p, -px * scale);
-        *p++ = ';';
-        p = FormatXReal(p, pz * scale);
-        *p++ = ';';
-        p = FormatXReal(p, -py * scale);
-        *p++ = ';';
-        *p++ = ',';
-        out.Commit(WriteLineEnd(p));
+        const auto& m = place.Joint.M;
+        for (const T3DOVertex& v : mesh.Vertices)
+        {
+            const double x = v.X + place.PivotX;
+            const double y = v.Y + place.PivotY;
+            const double z = v.Z + place.PivotZ;
+            VertexLine(out, m[0][0] * x + m[0][1] * y + m[0][2] * z + m[0][3],
+                       m[1][0] * x + m[1][1] * y + m[1][2] * z + m[1][3],
+                       m[2][0] * x + m[2][1] * y + m[2][2] * z + m[2][3], scale);
+        }
+        return;
     }
+    const T3DOOffset o = pose ? place.Offset : NodeOffset(nodes, mesh.NodeIndex);
+    for (const T3DOVertex& v : mesh.Vertices)
+        VertexLine(out, v.X + o.X, v.Y + o.Y, v.Z + o.Z, scale);
 }
 
 void WriteFaces(TXOutput& out, const T3DOMesh& mesh, std::int64_t vertexBase)
@@ -341,7 +358,8 @@ void WriteFaces(TXOutput& out, const T3DOMesh& mesh, std::int64_t vertexBase)
     }
 }
 
-void WriteAll(TXOutput& out, const T3DO& model, const TNodeList& nodes, int geoSetIndex)
+void WriteAll(TXOutput& out, const T3DO& model, const TNodeList& nodes, int geoSetIndex,
+              const TPose* pose)
 {
     // Mended: a model without a radius line would otherwise come out as infinities.
     const double scale = model.Radius == 0 ? 1.0 : 1.0 / model.Radius;
@@ -371,7 +389,7 @@ void WriteAll(TXOutput& out, const T3DO& model, const TNodeList& nodes, int geoS
     out.Line("Mesh {");
     CountLine(out, vertexTotal);
     for (const T3DOMesh& m : meshes)
-        WriteVertices(out, m, nodes, scale);
+        WriteVertices(out, m, nodes, scale, pose);
     out.Line("");
     CountLine(out, faceTotal);
     std::int64_t vertexBase = 0;
@@ -391,7 +409,23 @@ void WriteAll(TXOutput& out, const T3DO& model, const TNodeList& nodes, int geoS
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TByteSink& sink)
 {
     TXOutput out(sink);
-    WriteAll(out, model, nodes, geoSetIndex);
+    WriteAll(out, model, nodes, geoSetIndex, nullptr);
+}
+
+void WritePosedX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TPose& pose,
+                 const TByteSink& sink)
+{
+    TXOutput out(sink);
+    WriteAll(out, model, nodes, geoSetIndex, &pose);
+}
+
+std::string PosedXText(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
+                       const TPose& pose)
+{
+    std::string text;
+    WritePosedX(model, nodes, geoSetIndex, pose,
+                [&text](std::string_view piece) { text += piece; });
+    return text;
 }
 
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, std::ostream& out)

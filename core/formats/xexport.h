@@ -4,6 +4,7 @@
 
 #include "base/platform.h"
 #include "model/model.h"
+#include "model/pose.h"
 
 #include <iosfwd>
 #include <string>
@@ -29,6 +30,13 @@ std::string FormatXReal(double value);
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TByteSink& sink);
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, std::ostream& out);
 std::string XText(const T3DO& model, const TNodeList& nodes, int geoSetIndex);
+// Added: the same text with each mesh placed in `pose` as PlaceMesh places it, for a picture of
+// the model posed by a key. A pose equal to the rest pose of a model whose nodes do not turn
+// gives exactly WriteX's text. Also throws as PlaceMesh.
+void WritePosedX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, const TPose& pose,
+                 const TByteSink& sink);
+std::string PosedXText(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
+                       const TPose& pose);
 
 // Writes the .X text to FileName through WriteFileReplacing (platform.h): a failed write leaves
 // no partial file and the previous file untouched; an existing device or pipe is written in

@@ -524,3 +524,13 @@ TResolvedAsset ResolveMaterial(const TAssetSource& source, std::string_view name
 {
     return ResolveAsset(source, name, {"3do/mat", "mat"});
 }
+
+TResolvedAsset ResolveKey(const TAssetSource& source, std::string_view name)
+{
+    return ResolveAsset(source, name, {"3do/key"});
+}
+
+TResolvedAsset ResolvePuppet(const TAssetSource& source, std::string_view name)
+{
+    return ResolveAsset(source, name, {"misc/pup"});
+}

@@ -134,3 +134,6 @@ TResolvedAsset ResolveAsset(const TAssetSource& source, std::string_view name,
                             const std::vector<std::string_view>& folders);
 // A material: 3do/mat/NAME, then mat/NAME.
 TResolvedAsset ResolveMaterial(const TAssetSource& source, std::string_view name);
+// Added: a key, 3do/key/NAME; a puppet, misc/pup/NAME.
+TResolvedAsset ResolveKey(const TAssetSource& source, std::string_view name);
+TResolvedAsset ResolvePuppet(const TAssetSource& source, std::string_view name);

@@ -1,7 +1,7 @@
 // Test-only: writes .glb and .gltf files for the validator test. Every geoset of each sample
 // given, with placeholder materials and with a texture for every material, then generated
 // models with deep and detached hierarchies, rotations, pivots, two geosets and every kind of
-// material and face variant. usage: gltf_test_models OUTDIR [MODEL.3do ...]
+// material and face variant, and animations. usage: gltf_test_models OUTDIR [MODEL.3do ...]
 #include "formats/gltfexport.h"
 #include "model/loader.h"
 #include "model/model.h"
@@ -15,13 +15,15 @@
 namespace
 {
 void Export(const std::string& base, const T3DO& model, const TNodeList& nodes, int geoSet,
-            const std::vector<TMaterialLook>& materials)
+            const std::vector<TMaterialLook>& materials,
+            const std::vector<TGltfAnimation>& animations = {})
 {
     for (const auto& [ending, container] :
          {std::pair{".glb", TGltfContainer::Binary}, std::pair{".gltf", TGltfContainer::Text}})
     {
         std::vector<std::string> warnings;
-        WriteGltfFile(base + ending, model, nodes, geoSet, materials, container, &warnings);
+        WriteGltfFile(base + ending, model, nodes, geoSet, materials, container, &warnings,
+                      animations);
         for (const std::string& w : warnings)
             std::printf("%s%s: %s\n", base.c_str(), ending, w.c_str());
     }
@@ -164,6 +166,48 @@ void Generated(const std::string& dir)
     }
     for (int g = 0; g < 2; ++g)
         Export(dir + "/generated_geoset" + std::to_string(g), model, nodes, g, materials);
+
+    // Two animations: one turning the chain with free-running angles, moving some joints and
+    // jumping at its second entries, with markers; one that animates only a node the walk from
+    // node 0 never reaches (no channels) and a root at an odd frame rate.
+    TKeyframes swing;
+    swing.Frames = 48;
+    swing.Fps = 15;
+    swing.Joints = nodes.Count();
+    swing.Markers = {{12, 1}, {36, 2}};
+    for (int i = 1; i <= depth; i += 3)
+    {
+        TKeyNode n;
+        n.Index = i;
+        TKeyEntry a;
+        a.Flags = i % 2 ? 0x3 : 0x2;
+        a.Pitch = 350;
+        a.DPitch = 7.5;
+        a.DX = 0.01 * i;
+        TKeyEntry b;
+        b.Frame = 30;
+        b.Yaw = -i;
+        b.Z = 0.2;
+        n.Entries = {a, b};
+        swing.Nodes.push_back(n);
+    }
+    TKeyframes odd;
+    odd.Frames = 7;
+    odd.Fps = 0.3;
+    odd.Joints = nodes.Count();
+    for (const int index : {0, depth + 3})
+    {
+        TKeyNode n;
+        n.Index = index;
+        TKeyEntry a;
+        a.Flags = 0x3;
+        a.DY = 1;
+        a.DRoll = 400;
+        n.Entries = {a};
+        odd.Nodes.push_back(n);
+    }
+    Export(dir + "/generated_animated", model, nodes, 0, materials,
+           {{"swing", &swing}, {"odd", &odd}});
 
     // Every material as a placeholder, and a model without any node.
     Export(dir + "/generated_placeholders", model, nodes, 0, {});

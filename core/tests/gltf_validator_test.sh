@@ -14,9 +14,9 @@ bash "$source/scripts/install-gltf-validator.sh" "$validator"
 "${emulator[@]}" "$tool" "$dir" "$source/samples/walker.3do" "$source/samples/canister_lod.3do"
 shopt -s nullglob
 files=("$dir"/*.glb "$dir"/*.gltf)
-# Two samples (one geoset, three) twice each, four generated models; both containers.
-if [ ${#files[@]} -ne 24 ]; then
-    echo "FAIL: expected 24 files, got ${#files[@]}"
+# Two samples (one geoset, three) twice each, five generated models; both containers.
+if [ ${#files[@]} -ne 26 ]; then
+    echo "FAIL: expected 26 files, got ${#files[@]}"
     exit 1
 fi
 node "$source/scripts/validate-gltf.js" "$validator" "${files[@]}"

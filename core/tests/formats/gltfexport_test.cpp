@@ -700,3 +700,85 @@ TEST(GltfExport, FileIsWrittenWholeOrNotAtAll)
     EXPECT_EQ(GltfContainerForName("x.x"), std::nullopt);
     EXPECT_EQ(GltfContainerForName("glb"), std::nullopt);
 }
+
+TEST(GltfExport, AnimationsSampleTheKeyAtEveryFrameAsTheGamePlaysIt)
+{
+    TModel m(2);
+    m.Nodes.Add(Node("root", -1, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}));
+    m.Nodes.Add(Node("arm", 0, 0, {1, 0, 0}, {0, 0, 0}, {0, 1, 0}));
+    m.Nodes.Add(Node("hand", 1, 1, {0, 2, 0}, {0, 0, 0}, {0, 0, 0}));
+    m.Nodes.Get(0).ChildIndex = 1;
+    m.Nodes.Get(0).ChildCount = 1;
+    m.Nodes.Get(1).ChildIndex = 2;
+    m.Nodes.Get(1).ChildCount = 1;
+    // Node 1: from frame 0 moving 0.5 along x and turning 10 degrees of yaw per frame from 350;
+    // from frame 3 still at (0, 2, 0), pitched 30 degrees. Node 2 is left alone.
+    TKeyframes key;
+    key.Frames = 5;
+    key.Fps = 10;
+    key.Joints = 3;
+    key.Markers = {{2.5, 1}};
+    TKeyNode arm;
+    arm.Index = 1;
+    TKeyEntry e0;
+    e0.Flags = kKeyEntryMoves | kKeyEntryTurns;
+    e0.X = 1, e0.DX = 0.5, e0.Yaw = 350, e0.DYaw = 10;
+    TKeyEntry e1;
+    e1.Frame = 3, e1.Y = 2, e1.Pitch = 30, e1.DYaw = 99;
+    arm.Entries = {e0, e1};
+    key.Nodes = {arm};
+
+    const TGltf g = Read(GltfBytes(m.Model, m.Nodes, 0, m.Materials, TGltfContainer::Binary,
+                                   nullptr, {{"wave", &key}}));
+    ASSERT_EQ(g.J["animations"].size(), 1u);
+    const json& a = g.J["animations"][0];
+    EXPECT_EQ(a["name"], "wave");
+    EXPECT_EQ(a["extras"]["markers"], json::parse(R"([{"frame": 2.5, "type": 1}])"));
+    ASSERT_EQ(a["channels"].size(), 2u);
+    const auto sampler = [&](const std::string& path)
+    {
+        for (const json& c : a["channels"])
+            if (c["target"]["path"] == path)
+            {
+                EXPECT_EQ(c["target"]["node"], 1);
+                return a["samplers"][c["sampler"].get<std::size_t>()];
+            }
+        ADD_FAILURE() << "no " << path << " channel";
+        return json();
+    };
+    const json translation = sampler("translation"), rotation = sampler("rotation");
+    EXPECT_EQ(translation["interpolation"], "LINEAR");
+    const std::vector<double> times = Elements(g, translation["input"], 1);
+    ASSERT_EQ(times.size(), 6u);
+    const std::vector<double> t = Elements(g, translation["output"], 3);
+    const std::vector<double> r = Elements(g, rotation["output"], 4);
+    // Frame 5 is frame 0 again: the game loops.
+    const double x[] = {1, 1.5, 2, 0, 0, 1}, y[] = {0, 0, 0, 2, 2, 0};
+    const double pitch[] = {0, 0, 0, 30, 30, 0}, yaw[] = {350, 360, 370, 0, 0, 350};
+    for (std::size_t f = 0; f < 6; ++f)
+    {
+        EXPECT_NEAR(times[f], f / 10.0, 1e-7);
+        ExpectNear({t[3 * f], t[3 * f + 1], t[3 * f + 2]}, {x[f], y[f], 0});
+        // The sampled pose places node 2's mesh where the game's composition does.
+        json posed = g.J;
+        posed["nodes"][1]["translation"] = {t[3 * f], t[3 * f + 1], t[3 * f + 2]};
+        posed["nodes"][1]["rotation"] = {r[4 * f], r[4 * f + 1], r[4 * f + 2], r[4 * f + 3]};
+        TNodeList expected = m.Nodes;
+        T3DONode& n = expected.Get(1);
+        n.X = x[f], n.Y = y[f], n.RotationA = pitch[f], n.RotationB = yaw[f];
+        const TVec corner = Apply(GameWorld(posed)[4], {1, 0, 0});
+        ExpectNear(corner, Apply(Joint(expected, 2), {1, 0, 0}), 1e-5);
+        // Neighbouring rotations on the same side, so interpolation takes the short way.
+        if (f > 0)
+        {
+            EXPECT_GT(r[4 * f] * r[4 * f - 4] + r[4 * f + 1] * r[4 * f - 3] +
+                          r[4 * f + 2] * r[4 * f - 2] + r[4 * f + 3] * r[4 * f - 1],
+                      0);
+        }
+    }
+
+    // Without animations the file is what it always was.
+    EXPECT_EQ(GltfBytes(m.Model, m.Nodes, 0, m.Materials, TGltfContainer::Text),
+              GltfBytes(m.Model, m.Nodes, 0, m.Materials, TGltfContainer::Text, nullptr, {}));
+    EXPECT_FALSE(m.Export().J.contains("animations"));
+}

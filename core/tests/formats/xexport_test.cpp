@@ -355,6 +355,35 @@ TEST(XExport, VerticesArePlacedByTheirNodeChainScaledAndAxesMapped)
                                                      " 0;\n"));
 }
 
+TEST(XExport, PosedTextTurnsMeshesByTheirJointAndIsThePlainTextAtRest)
+{
+    T3DO model;
+    model.Radius = 2;
+    T3DOGeoSet g;
+    T3DOMesh m;
+    m.NodeIndex = 2;
+    AddVertex(m, 1, 2, 3);
+    AddFace(m, {0});
+    g.Meshes.Add(std::move(m));
+    model.Add(std::move(g));
+    TNodeList nodes;
+    nodes.Add(Node(-1, 10, 20, 30, 100, 100, 100));
+    nodes.Add(Node(0, 1, 1, 1, 50, 50, 50));
+    nodes.Add(Node(1, 0, 0, 0, 0.5, 0.25, 0));
+    TPose pose = RestPose(nodes);
+    EXPECT_EQ(PosedXText(model, nodes, 0, pose), XText(model, nodes, 0));
+
+    // Node 1 turned 90 degrees of yaw: (1.5, 2.25, 3) about it becomes (-2.25, 1.5, 3), so the
+    // world point is (8.75, 22.5, 34); written (-8.75, 34, -22.5) / 2.
+    pose[1].Yaw = 90;
+    EXPECT_EQ(MeshBody(PosedXText(model, nodes, 0, pose)),
+              Crlf(" 1;\n"
+                   " -4.375000;17.000000;-11.250000;,\n"
+                   "\n"
+                   " 1;\n"
+                   " 1;0;,\n"));
+}
+
 TEST(XExport, OriginNegativeZeroAndLongNumbers)
 {
     TOneMesh one(1);

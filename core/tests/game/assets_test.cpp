@@ -165,3 +165,23 @@ TEST_F(Asset, ModelLocationMountsComeBeforeTheGameFolder)
     EXPECT_EQ(source.Mounts().size(), 3u);
     EXPECT_EQ(Bytes(source, "3do/mat/kyhead.mat"), "res kyhead");
 }
+
+TEST_F(Asset, KeysAndPuppetsAreFoundBesideTheModelThenInTheGame)
+{
+    Put("mod/walker.3do", "model");
+    Put("mod/KEY/Walk.KEY", "own walk");
+    Put("mod/misc/pup/walker.pup", "own puppet");
+    Put("game/Resource/res.gob", WriteTestGob({{"3do\\key\\walk.key", "game walk"},
+                                               {"3DO\\KEY\\RUN.KEY", "game run"},
+                                               {"misc\\pup\\ky.pup", "game puppet"}}));
+    const TAssetSource source =
+        ModelAssetSource({At("mod/walker.3do"), "", "", nullptr}, At("game"));
+    const TResolvedAsset walk = ResolveKey(source, "walk.key");
+    ASSERT_TRUE(walk.Origin);
+    EXPECT_EQ(walk.GamePath, "3do/key/walk.key");
+    EXPECT_EQ(source.Read(*walk.Origin), "own walk");
+    EXPECT_EQ(Bytes(source, ResolveKey(source, "run.key").GamePath), "game run");
+    EXPECT_EQ(source.Read(*ResolvePuppet(source, "WALKER.PUP").Origin), "own puppet");
+    EXPECT_EQ(source.Read(*ResolvePuppet(source, "ky.pup").Origin), "game puppet");
+    EXPECT_FALSE(ResolveKey(source, "walker.pup").Origin);
+}

@@ -66,7 +66,7 @@ TEST_F(ModelMaterials, ResolvesDecodesAndExplainsEachMaterial)
         {"tex.mat", "COL.MAT", "gone.mat", "broken.mat", "swap.mat"}, source, cmp.Colormap);
     ASSERT_EQ(m.Looks.size(), 5u);
     EXPECT_EQ(m.UsableCount(), 3);
-    EXPECT_EQ(m.Looks[4].Texels, std::vector<std::uint32_t>{0xFF09F63F});
+    EXPECT_EQ(m.Looks[4].Texture->Texels, std::vector<std::uint32_t>{0xFF09F63F});
 
     // Palette entry i is (i, 255 - i, 7i mod 256); index 0 of a transparent texture is cut out,
     // the header's key stays.
