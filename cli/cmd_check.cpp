@@ -1,11 +1,15 @@
 // quillmark-cli check: will the model load in the game? One line per thing the game would refuse
 // or mishandle, errors first, then "N errors, M warnings"; or, with --json, the same as one JSON
-// object. Materials are looked for as the preview and render look for them.
+// object. Materials are looked for as the preview and render look for them; each --key is checked
+// against the model as the game would play it.
 #include "commands.h"
+#include "keyinput.h"
 #include "materialoptions.h"
 #include "modelinput.h"
 #include "terminal.h"
 
+#include "base/U_String.h"
+#include "base/errors.h"
 #include "game/gamecheck.h"
 #include "game/gamesettings.h"
 #include "model/loader.h"
@@ -13,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +47,12 @@ public:
     {
         parser.Model("MODEL.3do", FInput);
         FMaterialOptions.DeclareGame(parser);
+        parser.Value("--key KEY",
+                     [this](const std::string& v)
+                     {
+                         FKeys.push_back(v);
+                         return true;
+                     });
         parser.Flag("--json", FJson);
     }
 
@@ -65,6 +76,8 @@ public:
         if (loaded.Model)
             findings = CheckModelWithGameFolder(*loaded.Model, *loaded.Nodes, location,
                                                 FMaterialOptions.Settings().Folder, &warnings);
+        if (loaded.Model && !FKeys.empty())
+            CheckKeys(location, *loaded.Nodes, findings);
         for (const std::string& warning : warnings)
             PrintWarning(warning);
         if (FJson)
@@ -85,6 +98,25 @@ public:
     }
 
 private:
+    // A key that cannot be found or read ends the check as any other command ends.
+    void CheckKeys(const TModelLocation& location, const TNodeList& nodes,
+                   std::vector<TGameFinding>& findings) const
+    {
+        const TAssetSource source =
+            ModelAssetSource(location, FMaterialOptions.Settings().Folder);
+        for (const std::string& argument : FKeys)
+        {
+            const std::optional<TNamedFile> file = FindNamedFile(argument, source, "3do/key");
+            if (!file)
+                throw EInOutError(FormatText(kKeyNotFoundFormat, {argument}));
+            const TKeyframes key = ReadKeyFile(*file);
+            for (const std::string& warning : key.Warnings)
+                PrintWarning(FormatText(kInFileFormat, {file->Where, warning}));
+            CheckKeyForGame(key, argument, nodes, findings);
+        }
+    }
+
+    std::vector<std::string> FKeys;
     std::string FInput;
     TMaterialOptions FMaterialOptions;
     bool FJson = false;

@@ -2,7 +2,8 @@
 # quillmark-cli check: a model exactly at every limit of the game's reader has no finding; models
 # that each break one rule have that finding alone, with its code, place and exit status, in
 # the text lines and in the JSON alike; materials are found beside the model, in a game folder
-# and in an archive; a model that does not load is its loader's message; usage errors exit 2.
+# and in an archive; keys are checked against the model; a model that does not load is its
+# loader's message; usage errors exit 2.
 set -u
 cli="$1"
 src="$2"
@@ -157,6 +158,31 @@ for name, message in (("bad-number", "'0x1' is not a valid integer value"),
     out = run([f"one/{name}.3do"], 1, [("error", "load", None, None, None, None)], name)
     if out != f"error: {message}\n1 errors, 0 warnings\n":
         print(f"FAIL: {name}: {out}"); fail = True
+
+# Keys against the model (root, node1): a node beyond it, kept by the reader or left out, is an
+# error; another JOINTS and another name are warnings; a key that fits has no finding.
+def key(joints, nodes):
+    s = f"SECTION: HEADER\nFLAGS 0x0\nTYPE 0xFFFF\nFRAMES 2\nFPS 10\nJOINTS {joints}\n"
+    s += f"SECTION: KEYFRAME NODES\nNODES {len(nodes)}\n"
+    for k, name in nodes:
+        s += f"NODE {k}\nMESH NAME {name}\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
+    return s
+put("one/keyed.3do", model(nodes=["root", "node1"]))
+put("one/3do/key/fits.key", key(2, [(0, "root"), (1, "node1")]))
+put("one/beyond.key", key(3, [(2, "extra")]))
+put("one/leftout.key", key(2, [(0, "root"), (5, "far")]))
+put("one/other.key", key(4, [(1, "arm")]))
+run(["one/keyed.3do", "--key", "fits.key"], 0, [], "a key that fits, found as the game finds it")
+run(["one/keyed.3do", "--key", "one/beyond.key", "--key", "one/other.key"], 1,
+    [("error", "key-node", None, None, None, 2), ("warning", "key-joints", None, None, None, None),
+     ("warning", "key-joints", None, None, None, None), ("warning", "key-node-name", None, None, None, 1)],
+    "keys beyond the model and named otherwise")
+r = subprocess.run([cli, "check", "--json", "one/keyed.3do", "--key", "one/leftout.key"], capture_output=True)
+if r.returncode != 1 or [f["node"] for f in json.loads(r.stdout)["errors"]] != [5] or b"outside" not in r.stderr:
+    print(f"FAIL: a key node the reader leaves out: {r.returncode} {r.stdout!r} {r.stderr!r}"); fail = True
+r = subprocess.run([cli, "check", "one/keyed.3do", "--key", "nowhere"], capture_output=True)
+if r.returncode != 1 or b"Key not found: nowhere" not in r.stderr:
+    print(f"FAIL: a key not found: {r.returncode} {r.stderr!r}"); fail = True
 
 # Usage errors.
 for args in ([], ["one/geosets.3do", "--bogus"], ["a.3do", "b.3do"], ["one/geosets.3do", "--game"]):

@@ -139,6 +139,7 @@ private:
             FKey.Warnings.push_back(FormatText(
                 kKeyNodeOutsideFormat, {std::to_string(node.Line), std::to_string(node.Index),
                                         std::to_string(FKey.Joints)}));
+            FKey.LeftOut.push_back({node.Index, std::move(node.Name), node.Line});
             return;
         }
         FKey.Nodes.push_back(std::move(node));

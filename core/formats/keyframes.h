@@ -72,6 +72,14 @@ struct TKeyMarker
     std::int32_t Type = 0;
 };
 
+// A node the reader left out (outside the joint table), kept so a check can say so.
+struct TLeftOutKeyNode
+{
+    std::int32_t Index = 0;
+    std::string Name;
+    int Line = 0;
+};
+
 struct TKeyframes
 {
     std::uint32_t Flags = 0; // playback flags as written (hexadecimal)
@@ -81,6 +89,7 @@ struct TKeyframes
     std::int32_t Joints = 0; // size of the model's joint table the key was made for
     std::vector<TKeyMarker> Markers;
     std::vector<TKeyNode> Nodes; // in file order, without those left out
+    std::vector<TLeftOutKeyNode> LeftOut;
     std::vector<std::string> Warnings;
 };
 

@@ -3,6 +3,7 @@
 
 #include "base/U_String.h"
 #include "game/materialreport.h"
+#include "model/pose.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -319,6 +320,48 @@ std::vector<TGameFinding> CheckModelWithGameFolder(const T3DO& model, const TNod
             if (warning != kNoColormap)
                 warnings->push_back(warning);
     return CheckModelForGame(model, nodes, location, &found.Materials);
+}
+
+void CheckKeyForGame(const TKeyframes& key, std::string_view keyName, const TNodeList& nodes,
+                     std::vector<TGameFinding>& findings)
+{
+    const std::string name = ShownText(keyName);
+    const std::string count = Number(nodes.Count());
+    const auto add = [&](TFindingSeverity severity, const char* code, std::string message, int node)
+    {
+        TGameFinding& finding = findings.emplace_back();
+        finding.Severity = severity;
+        finding.Code = code;
+        finding.Message = std::move(message);
+        finding.Node = node;
+    };
+    for (const TKeyFinding& fit : KeyFit(key, nodes))
+    {
+        if (fit.Kind == kfJointsDiffer)
+        {
+            add(fsWarning, "key-joints", FormatText(kCheckKeyJoints, {name, Number(key.Joints), count}),
+                -1);
+            continue;
+        }
+        const TKeyNode& kn = key.Nodes[static_cast<std::size_t>(fit.KeyNode)];
+        const std::string index = Number(kn.Index);
+        if (fit.Kind == kfNodeBeyondModel)
+            add(fsError, "key-node",
+                FormatText(kCheckKeyNode, {name, index, Latin1ToUtf8(kn.Name), count}), kn.Index);
+        else
+            add(fsWarning, "key-node-name",
+                FormatText(kCheckKeyNodeName, {name, index, Latin1ToUtf8(kn.Name), index,
+                                               Latin1ToUtf8(nodes.Get(kn.Index).Name)}),
+                kn.Index);
+    }
+    // The reader leaves out a node beyond the key's joint table; beyond the model it is an error.
+    for (const TLeftOutKeyNode& left : key.LeftOut)
+        if (left.Index < 0 || left.Index >= nodes.Count())
+            add(fsError, "key-node",
+                FormatText(kCheckKeyNode, {name, Number(left.Index), Latin1ToUtf8(left.Name), count}),
+                left.Index);
+    std::stable_partition(findings.begin(), findings.end(),
+                          [](const TGameFinding& f) { return f.Severity == fsError; });
 }
 
 TGameFinding LoadFailure(std::string_view message)

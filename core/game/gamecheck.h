@@ -4,6 +4,7 @@
 #pragma once
 
 #include "game/assets.h"
+#include "formats/keyframes.h"
 #include "game/modelmaterials.h"
 #include "model/model.h"
 
@@ -59,6 +60,13 @@ inline constexpr const char* kCheckHierarchyNodes =
     "the model has %s hierarchy nodes; the game's animations drive only the first 64";
 inline constexpr const char* kCheckFileNameLength =
     "the model's file name '%s' has %s characters; the game cuts it to 31";
+// The first %s of the key messages is the key's name.
+inline constexpr const char* kCheckKeyNode =
+    "key %s animates node %s '%s'; the model has %s hierarchy nodes: the game leaves the node out";
+inline constexpr const char* kCheckKeyJoints =
+    "key %s is for %s joints; the model has %s hierarchy nodes: the key was made for another model";
+inline constexpr const char* kCheckKeyNodeName =
+    "key %s names node %s '%s'; the model's node %s is '%s': the game animates the model's node";
 inline constexpr const char* kCheckSummary = "%s errors, %s warnings";
 
 enum TFindingSeverity
@@ -93,6 +101,13 @@ std::vector<TGameFinding> CheckModelWithGameFolder(const T3DO& model, const TNod
                                                    const TModelLocation& location,
                                                    const std::string& gameFolder,
                                                    std::vector<std::string>* warnings = nullptr);
+
+// Adds to `findings` what the game makes of playing `key` (named `keyName`) on the model: a key
+// node beyond the model's hierarchy (kept or left out by the reader) is an error, a JOINTS other
+// than the model's node count and a node named otherwise than the model's are warnings. Errors
+// stay first.
+void CheckKeyForGame(const TKeyframes& key, std::string_view keyName, const TNodeList& nodes,
+                     std::vector<TGameFinding>& findings);
 
 // The one finding of a model that does not load: code "load", the loader's message.
 TGameFinding LoadFailure(std::string_view message);
