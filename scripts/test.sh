@@ -8,26 +8,26 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/install-gltf-validator.sh
 jobs="$(nproc)"
-fuzz_seconds="${QUILLMARK_FUZZ_SECONDS:-20}"
+fuzz_seconds="${QUILLMARK_FUZZ_SECONDS:-10}"
 
 echo "== Fuzz targets (${fuzz_seconds} s each, ASan + UBSan)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 bash fuzz/run.sh build-fuzz "$fuzz_seconds"
 
-echo "== Unit tests under ASan + UBSan"
+echo "== Unit tests under ASan + UBSan (${SECONDS} s so far)"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset asan -j"$jobs" --timeout 600
 
-echo "== Unit tests"
+echo "== Unit tests (${SECONDS} s so far)"
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j"$jobs"
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset dev -j"$jobs" --timeout 600
 
-echo "== Windows build (MinGW-w64): core and command-line tests under Wine"
+echo "== Windows build (MinGW-w64): core and command-line tests under Wine (${SECONDS} s so far)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 # The build's own Wine prefix (build-windows/wine-prefix) is set up once, before the tests
