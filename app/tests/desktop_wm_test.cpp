@@ -209,8 +209,10 @@ private slots:
 
         StructureForm->show();
         QTRY_COMPARE_WITH_TIMEOUT(OuterRect(StructureForm), QRect(238, 139, 231, 225), kEventually);
-        // Shown again, it keeps its size.
+        // Shown again, it keeps its size. The window manager lets go of the hidden window before
+        // it is shown again, so the stacking list read next is the new one's, not the old one's.
         StructureForm->hide();
+        QTRY_VERIFY_WITH_TIMEOUT(StackingIndex(StructureForm) < 0, kEventually);
         StructureForm->show();
         QTRY_VERIFY_WITH_TIMEOUT(StackingIndex(StructureForm) >= 0, kEventually);
         QTRY_COMPARE_WITH_TIMEOUT(OuterRect(StructureForm), QRect(238, 139, 231, 225), kEventually);
