@@ -47,7 +47,13 @@ gltf() {
     done
 }
 
+# Under an emulator each start costs about a second, and the sweeps below exercise the same code
+# on every system: there they run only what touches the file system (list and extract).
+emulated=
+case "$cli" in *-emulated) emulated=1 ;; esac
+
 for f in "$dir"/*.3do; do
+    [ -n "$emulated" ] && break
     run "info $(basename "$f")" "$cli" info "$f"
     run "info --full $(basename "$f")" "$cli" info "$f" --full
     run "convert $(basename "$f")" "$cli" convert "$f" "$dir/out.x"
@@ -87,12 +93,14 @@ limit=20
 for f in "$dir"/*.gob; do
     g=$(basename "$f")
     run "list $g" "$cli" list "$f"
-    run "list --json $g" "$cli" list "$f" --json
-    run "info $g" "$cli" info --archive "$f" a.3do
-    run "convert $g" "$cli" convert --archive "$f" a.3do "$dir/out.x"
-    gltf "$g" --archive "$f" a.3do
-    run "view $g" "$cli" view --archive "$f" a.3do "$dir/out.png"
-    run "render $g" "$cli" render --archive "$f" a.3do "$dir/out.png" --size 64x48
+    if [ -z "$emulated" ]; then
+        run "list --json $g" "$cli" list "$f" --json
+        run "info $g" "$cli" info --archive "$f" a.3do
+        run "convert $g" "$cli" convert --archive "$f" a.3do "$dir/out.x"
+        gltf "$g" --archive "$f" a.3do
+        run "view $g" "$cli" view --archive "$f" a.3do "$dir/out.png"
+        run "render $g" "$cli" render --archive "$f" a.3do "$dir/out.png" --size 64x48
+    fi
     rm -rf "$dir/target"
     mkdir "$dir/target"
     run "extract $g" "$cli" extract "$f" --to "$dir/target/out"
@@ -194,7 +202,7 @@ shown "convert" "$e/out" "$e/err"
 shown "check" "$e/out" "$e/err"
 "$cli" convert "$e/inf.3do" "$e/out.gltf" --no-textures 2>"$e/err"
 shown "an error naming a node" "$e/err"
-case "$cli" in *-emulated) c1= ;; esac
+[ -n "$emulated" ] && c1=
 "$cli" render "$e/esc.3do" "$e/out.png" --$'\e]0;pwned\a\e[2J\x9b2J' 2>"$e/err"
 shown "a usage error" "$e/err"
 "$cli" convert --archive "$e/esc.gob" $'\e]0;pwned\a\e[2J\x9b2J' "$e/o.x" 2>"$e/err"
