@@ -2,6 +2,7 @@
 #include "F_D3D.h"
 
 #include "U_Idle.h"
+#include "base/platform.h"
 #include "gldriver.h"
 #include "view/keycodes.h"
 #include "dialogs.h"
@@ -66,7 +67,7 @@ void TD3DForm::Reload(TPreviewLooks looks)
 {
     D3DWin->SetFaceLooks(std::move(looks.Faces));
     D3DWin->setToolTip(looks.Summary);
-    if (!D3DWin->Initialized())
+    if (!D3DWin->Initialized() || FModelReleased)
         return;
     D3DWin->LoadModel(FFileName);
     // The model's new frame turns as the bar says.
@@ -317,4 +318,12 @@ void TD3DForm::closeEvent(QCloseEvent* event)
 {
     hide();
     event->accept();
+    // Added: nothing shows a closed preview again, so its model's memory goes back now.
+    RunCommand(
+        [this]
+        {
+            FModelReleased = true;
+            D3DWin->ReleaseModel();
+            ReleaseFreeMemory();
+        });
 }

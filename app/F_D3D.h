@@ -36,7 +36,7 @@ public:
     // passed on; earlier previews are not touched.
     static TD3DForm* Create(QWidget* parent, const std::string& xFile, TPreviewLooks looks = {});
     // Added: loads the file again with other looks (the texture settings changed); the camera
-    // is framed anew and the rotation speed kept.
+    // is framed anew and the rotation speed kept. A closed preview only keeps the looks.
     void Reload(TPreviewLooks looks);
 
     // The components, named as the form lays them out.
@@ -84,4 +84,6 @@ private:
     std::string FFileName;
     // The timer's tag: the frame count at the previous tick.
     int FTimerTag = 0;
+    // Added: closed, the preview let go of its model.
+    bool FModelReleased = false;
 };

@@ -12,6 +12,9 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
+
+#include <cmath>
 
 namespace
 {
@@ -42,6 +45,9 @@ TD3DRMWindow::TD3DRMWindow(QWidget* owner, bool designing) : QWidget(owner), FDe
             QApplication::restoreOverrideCursor();
     };
     FInitialized = false;
+    // Its timeout is an event like any other, which starts the idle calls again.
+    FWakeTimer.setSingleShot(true);
+    FWakeTimer.setTimerType(Qt::PreciseTimer);
 }
 
 TD3DRMWindow::~TD3DRMWindow()
@@ -64,6 +70,12 @@ int TD3DRMWindow::ScreenBitsPerPixel() const
     return depth();
 }
 
+double TD3DRMWindow::ScreenRefreshRate() const
+{
+    const QScreen* s = screen();
+    return s ? s->refreshRate() : 0;
+}
+
 void TD3DRMWindow::InitScene()
 {
     if (FDesigning)
@@ -82,9 +94,16 @@ void TD3DRMWindow::RecreateDevice(bool force)
     FPreview.RecreateDevice(FDriverGUID, width(), height(), force);
 }
 
-void TD3DRMWindow::RenderFrame()
+void TD3DRMWindow::RenderFrame(D3DVALUE step)
 {
-    FPreview.RenderFrame();
+    FPreview.RenderFrame(step);
+}
+
+void TD3DRMWindow::ReleaseModel()
+{
+    if (!FInitialized || HasFailed() || !Device())
+        return;
+    FPreview.ReleaseModel(FDriverGUID);
 }
 
 bool TD3DRMWindow::OwnerMinimized() const
@@ -103,16 +122,34 @@ void TD3DRMWindow::IdleHandler(QObject*, bool& done)
     if (!OwnerMinimized() && Device() && FRenderFailures < 2 && isVisible() && FInitialized &&
         !QCoreApplication::closingDown())
     {
+        D3DVALUE step = 1.0f;
+        if (FFrameCap)
+        {
+            // Added: not before the screen's next refresh. The timer wakes the loop then, and
+            // until it does the process sleeps instead of spinning.
+            FPacer.SetRefreshRate(ScreenRefreshRate());
+            const double now = FClock();
+            if (const double wait = FPacer.Wait(now); wait > 0)
+            {
+                FWakeTimer.start(static_cast<int>(std::ceil(wait * 1000)));
+                done = true;
+                return;
+            }
+            step = static_cast<D3DVALUE>(FPacer.FrameDrawn(now));
+        }
         done = false;
         // Counted as failed until it returns, so a raise leaves the count up by one and the
         // frame uncounted.
         ++FRenderFailures;
-        RenderFrame();
+        RenderFrame(step);
         --FRenderFailures;
         ++FFrameCount;
     }
     else
+    {
+        FPacer.Pause();
         done = true;
+    }
 }
 
 void TD3DRMWindow::HandleActivate(std::uint32_t wParam)

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "scene/drivertable.h"
+#include "scene/framepace.h"
 #include "scene/previewscene.h"
 
 #include <QColor>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -48,9 +50,23 @@ public:
     void SetFaceLooks(TFaceLooks looks) { FPreview.SetFaceLooks(std::move(looks)); }
     // Centres the model and moves the camera back so that all of it is in view.
     void ResetView();
-    void RenderFrame();
+    // Added: `step` steps of motion (the paced loop's share of a second), one by default.
+    void RenderFrame(D3DVALUE step = 1.0f);
     // The application idle handler; the host installs it with SetApplicationIdleHandler.
+    // Added: at most one frame per refresh of the control's screen, its motion scaled by the
+    // time since the last one (framepace.h); with QUILLMARK_NO_FRAME_CAP=1 one frame per call,
+    // a step each, as before.
     void IdleHandler(QObject* sender, bool& done);
+    // Added: the clock the paced loop reads (seconds); tests give their own.
+    using TFrameClock = std::function<double()>;
+    void SetFrameClock(TFrameClock clock)
+    {
+        FClock = std::move(clock);
+        FPacer.Pause();
+    }
+    bool FrameCapped() const { return FFrameCap; }
+    // Added: lets go of the model and what the device holds for it (a closed preview).
+    void ReleaseModel();
     // Hands an activation (low word of wParam: 0 inactive, 1 active, 2 click-active) to the
     // window device.
     void HandleActivate(std::uint32_t wParam);
@@ -90,6 +106,8 @@ public:
 protected:
     // Bits per pixel of the screen the control is on; tests override it.
     virtual int ScreenBitsPerPixel() const;
+    // Added: refreshes per second of that screen (0 when it does not tell); tests override it.
+    virtual double ScreenRefreshRate() const;
 
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -120,4 +138,9 @@ private:
     bool FMousePressed = false;
     // Added: the canvas a paint hands to the device; set only inside paintEvent.
     class QPainter* FPainter = nullptr;
+    // Added: the paced loop (see IdleHandler) and the timer that wakes it for the next frame.
+    bool FFrameCap = !FrameCapDisabled();
+    TFramePacer FPacer;
+    TFrameClock FClock = SteadySeconds;
+    QTimer FWakeTimer;
 };

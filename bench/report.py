@@ -148,6 +148,11 @@ def main():
     v = ms(b)
     row(f"Materials of the {REAL} MB model (17) found, decoded, laid on faces (ms)", v, 2, "< 10",
         v is not None and v < 10, ms(b, "cpu_time") if b else None)
+    b = get(f"PreviewMemoryAfterClose/{BIG}")
+    v = b["after_mb"] if b else None
+    row(f"Memory after a {BIG} MB model's preview is closed and a {REAL} MB model opened (MB)", v,
+        0, "<= 200", v is not None and v <= 200)
+    row(f"  while the {BIG} MB model's preview was open (MB)", b["open_mb"] if b else None, 0)
     for driver in ("software", "opengl"):
         v = ms(get(f"FileToFirstFrame/{driver}/{BIG}"))
         if driver == "software":

@@ -301,6 +301,9 @@ private slots:
         form->Timer->stop();
         ClearApplicationIdleHandler(form->D3DWin);
         QCOMPARE(form->FPSPane->text(), QString("00"));
+        // A clock a tenth of a second on at each call: every call draws a frame.
+        double now = 0;
+        form->D3DWin->SetFrameClock([&] { return now += 0.1; });
         const int before = form->D3DWin->FrameCount();
         bool done = false;
         for (int i = 0; i < 12; ++i)
@@ -359,6 +362,12 @@ private slots:
         bool done = false;
         form->D3DWin->IdleHandler(nullptr, done);
         QVERIFY(done);
+        // Its model is let go of: the model frame holds nothing to draw any more.
+        QVERIFY(Frame(form->D3DWin->ModelFrame()).Visuals.empty());
+        // Nor does a change of looks load it again while it is closed.
+        const std::size_t from = Log->Calls.size();
+        form->Reload({});
+        QVERIFY(Log->Since(from).empty());
     }
 
     void FailedCreationLeavesEarlierPreviews()

@@ -2,6 +2,7 @@
 #include "d3drmwnd.h"
 
 #include "U_Idle.h"
+#include "base/platform.h"
 #include "d3drmfake.h"
 #include "dialogs.h"
 #include "testsupport.h"
@@ -22,9 +23,11 @@ class TTestWindow : public TD3DRMWindow
 public:
     using TD3DRMWindow::TD3DRMWindow;
     int Depth = 32;
+    double RefreshRate = 32;
 
 protected:
     int ScreenBitsPerPixel() const override { return Depth; }
+    double ScreenRefreshRate() const override { return RefreshRate; }
 };
 
 struct TTextBox
@@ -445,6 +448,70 @@ private slots:
         QCOMPARE(std::vector<std::string>(calls.end() - 4, calls.end()), render);
     }
 
+    void IdleDrawsOnePacedFramePerRefresh()
+    {
+        SetEnvironmentValue(kNoFrameCapVariable, std::nullopt);
+        auto w = InitializedWindow();
+        double now = 100;
+        w->SetFrameClock([&] { return now; });
+        w->show();
+        std::vector<std::string> moves;
+        auto idle = [&]
+        {
+            const std::size_t from = Log->Calls.size();
+            bool done = false;
+            w->IdleHandler(nullptr, done);
+            for (const std::string& c : Log->Since(from))
+                if (c.find(".Move(") != std::string::npos)
+                    moves.push_back(c);
+            return done;
+        };
+        QVERIFY(!idle());
+        // Not again before the 32 Hz screen's next refresh: the loop sleeps instead.
+        QVERIFY(idle());
+        now += 0.015625;
+        QVERIFY(idle());
+        QCOMPARE(w->FrameCount(), 1);
+        // Motion follows the clock: 1/32 s is 1.875 of the 60 Hz steps, a stall at most 6.
+        now += 0.015625;
+        QVERIFY(!idle());
+        now += 3;
+        QVERIFY(!idle());
+        QCOMPARE(w->FrameCount(), 3);
+        // After a time hidden, the first frame takes one step again.
+        w->hide();
+        QVERIFY(idle());
+        w->show();
+        now += 60;
+        QVERIFY(!idle());
+        QCOMPARE(moves, (std::vector<std::string>{"F5.Move(1)", "F5.Move(1.875)", "F5.Move(6)",
+                                                  "F5.Move(1)"}));
+    }
+
+    void NoFrameCapVariableBringsBackOneStepPerIdleCall()
+    {
+        SetEnvironmentValue(kNoFrameCapVariable, "1");
+        auto w = InitializedWindow();
+        SetEnvironmentValue(kNoFrameCapVariable, std::nullopt);
+        QVERIFY(!w->FrameCapped());
+        w->SetFrameClock([] { return 5.0; });
+        w->show();
+        const std::size_t from = Log->Calls.size();
+        for (int i = 0; i < 3; ++i)
+        {
+            bool done = true;
+            w->IdleHandler(nullptr, done);
+            QVERIFY(!done);
+        }
+        QCOMPARE(w->FrameCount(), 3);
+        std::vector<std::string> moves;
+        for (const std::string& c : Log->Since(from))
+            if (c.find(".Move(") != std::string::npos)
+                moves.push_back(c);
+        QCOMPARE(moves, std::vector<std::string>(3, "F5.Move(1)"));
+        QVERIFY(InitializedWindow()->FrameCapped());
+    }
+
     void IdleDoesNotRenderHiddenOrMinimized()
     {
         QWidget form;
@@ -468,6 +535,8 @@ private slots:
     void RenderFailuresStopRenderingAtTwo()
     {
         auto w = InitializedWindow();
+        double now = 0;
+        w->SetFrameClock([&] { return now += 1; });
         w->show();
         Log->Failures["Render"] = D3DRMERR_BADOBJECT;
         for (int attempt = 1; attempt <= 2; ++attempt)

@@ -28,6 +28,9 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -215,6 +218,11 @@ std::uint64_t AvailableSystemMemory()
     if (!GlobalMemoryStatusEx(&status))
         return 0;
     return status.ullAvailPhys;
+}
+
+void ReleaseFreeMemory()
+{
+    // The Windows heap gives large blocks back by itself.
 }
 
 int ProcessId()
@@ -429,6 +437,13 @@ std::uint64_t AvailableSystemMemory()
         return kb * 1024;
     }
     return 0;
+}
+
+void ReleaseFreeMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 int ProcessId()

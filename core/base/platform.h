@@ -60,6 +60,11 @@ TPathKind PathKind(const std::string& name);
 // tell.
 std::uint64_t AvailableSystemMemory();
 
+// Hands the heap's free memory back to the system now, so that a big model's memory shows as
+// given back once it is freed (glibc keeps freed memory for the process otherwise). Elsewhere
+// nothing to do.
+void ReleaseFreeMemory();
+
 int ProcessId();
 
 // An environment variable as UTF-8; nothing when it is not set.

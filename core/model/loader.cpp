@@ -773,6 +773,8 @@ void LoadCurrent(const std::function<TLoadedModel()>& parse, TLoadProgress& prog
         throw;
     }
     FreeModel();
+    // Added: the old model's memory goes back to the system at once.
+    ReleaseFreeMemory();
     CurrentModel = std::move(loaded.Model);
     HierarchyNodes = std::move(loaded.Nodes);
     progress.Hide();

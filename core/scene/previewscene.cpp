@@ -266,6 +266,20 @@ void TPreviewScene::LoadModelWith(const std::function<HRESULT(IDirect3DRMMeshBui
     ResetView();
 }
 
+void TPreviewScene::ReleaseModel(const GUID* driver)
+{
+    if (!FScene || !FModelFrame)
+        return;
+    DXCheck(FScene->DeleteChild(FModelFrame));
+    COMRelease(FModelFrame);
+    DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
+    DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
+    // A driver keeps working memory as large as the largest model it drew.
+    if (FDevice)
+        RecreateDevice(driver, static_cast<int>(FDevice->GetWidth()),
+                       static_cast<int>(FDevice->GetHeight()), true);
+}
+
 void TPreviewScene::ResetView()
 {
     const TPreviewFraming framing = FrameModelBox(ModelBox(FD3DRM, FModelFrame));
@@ -351,11 +365,11 @@ void TPreviewScene::LoadModelFitted(const TXMesh& mesh, int position, double fil
     }
 }
 
-void TPreviewScene::RenderFrame()
+void TPreviewScene::RenderFrame(D3DVALUE step)
 {
     if (!FDevice || !FViewport || !FScene)
         return;
-    DXCheck(FScene->Move(1.0f));
+    DXCheck(FScene->Move(step));
     DrawFrame();
 }
 

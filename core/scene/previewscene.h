@@ -51,8 +51,9 @@ public:
     void ResetView();
     // Turns the model about the scene's downward axis by RotationPerFrame(position) per frame.
     void SetRotationSpeed(int position);
-    // One frame: advance the scene's motion by a step, then DrawFrame.
-    void RenderFrame();
+    // One frame: advance the scene's motion by a step (Added: or by `step` steps, the paced
+    // preview's share of a second), then DrawFrame.
+    void RenderFrame(D3DVALUE step = 1.0f);
     // Clear, render and show. Only once device, viewport and scene exist.
     void DrawFrame();
     // Added: for a still picture of the first frame. Loads the mesh as LoadModel does, turns it
@@ -66,6 +67,10 @@ public:
     // Looks that do not fit the file's mesh are left off, and the model is shown without them.
     void SetFaceLooks(TFaceLooks looks) { FFaceLooks = std::move(looks); }
     const TFaceLooks& FaceLooks() const { return FFaceLooks; }
+    // Added: lets go of the model (an empty model frame takes its place) and rebuilds the device
+    // so that nothing sized to the model stays, for a preview that is closed. Nothing happens
+    // before the scene is built.
+    void ReleaseModel(const GUID* driver);
     // Releases viewport, window device and device where present, then the model frame,
     // camera, scene and clipper; a missing one of these four is reported.
     void Release();
