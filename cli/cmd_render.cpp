@@ -17,6 +17,7 @@
 #include "model/loader.h"
 #include "model/model.h"
 #include "model/pose.h"
+#include "scene/d3ddriver.h"
 #include "scene/drivertable.h"
 #include "scene/dxerror.h"
 #include "scene/stillpicture.h"
@@ -25,11 +26,17 @@
 #include <cctype>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
 {
 constexpr const char* kUnknownDriver = "Unknown driver '%s'; the drivers are %s";
+constexpr const char* kDriversHelp = "--driver takes one of these drivers (letter case ignored):\n";
+// Added: short names for the drivers, taken as the name they stand for. "OpenGL" is the
+// OpenGL driver's name (gl/gldriver.h), which builds without it do not have.
+constexpr std::pair<const char*, const char*> kDriverShortNames[] = {
+    {"software", kSoftwareDriverName}, {"opengl", "OpenGL"}};
 constexpr const char* kFrameNeedsKey = "--frame and --frames need --key";
 constexpr const char* kFrameAndFrames = "--frame and --frames do not go together";
 constexpr const char* kFramesNeedPattern = "--frames needs {frame} in OUT.png";
@@ -94,7 +101,11 @@ const GUID* ChosenDriver(const std::string& name)
 {
     if (name.empty())
         return nullptr;
-    const int index = FindDriver(name);
+    std::string full = name;
+    for (const auto& [shortName, driverName] : kDriverShortNames)
+        if (SameText(name, shortName))
+            full = driverName;
+    const int index = FindDriver(full);
     if (index >= 0)
         return &DriverTable[index].Guid;
     std::string names;
@@ -130,6 +141,26 @@ public:
                          FFramesGiven = true;
                          return ReadFrameRange(v, FFirst, FLast);
                      });
+    }
+
+    // Added: the drivers this build has, each by its short name and its name.
+    std::string HelpNotes() const override
+    {
+        EnumerateDrivers(kBitsPerPixel);
+        const TDriverRegistration* standard = FindD3DDriver(nullptr);
+        std::string notes = kDriversHelp;
+        for (int i = 0; i < DriverTableCount; ++i)
+        {
+            std::string shortName;
+            for (const auto& [s, driverName] : kDriverShortNames)
+                if (SameText(DriverTable[i].Name, driverName))
+                    shortName = s;
+            notes += "  " + (shortName.empty() ? "" : shortName + " or ") + "\"" +
+                     DriverTable[i].Name + "\" (" + DriverTable[i].Description + ")" +
+                     (standard && standard->Guid == DriverTable[i].Guid ? ", the default" : "") +
+                     "\n";
+        }
+        return notes;
     }
 
     int Run(const TSharedOptions& shared) override

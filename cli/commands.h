@@ -18,6 +18,8 @@ public:
     virtual void Declare(TOptionParser& parser) = 0;
     // The exit status. Errors are raised with the user's text.
     virtual int Run(const TSharedOptions& shared) = 0;
+    // Added: lines the command's --help prints after its usage line (none by default).
+    virtual std::string HelpNotes() const { return {}; }
 };
 
 struct TCommandEntry

@@ -57,7 +57,8 @@ int main(int argc, char** argv)
         command->Declare(parser);
         if (TOptionParser::AsksForHelp(args))
         {
-            std::printf("usage: %s\n", CommandUsage(entry).c_str());
+            std::printf("usage: %s\n%s", CommandUsage(entry).c_str(),
+                        command->HelpNotes().c_str());
             return 0;
         }
         try

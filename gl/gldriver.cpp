@@ -25,6 +25,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -447,6 +448,7 @@ public:
     QOpenGLFunctions& Functions() { return *this; }
     QOpenGLShaderProgram& Program() { return *FProgram; }
     bool IsES() const { return FContext->isOpenGLES(); }
+    const std::string& Renderer() const { return FRenderer; }
 
     struct TLocations
     {
@@ -514,6 +516,8 @@ private:
             return false;
         connect(FContext.get(), &QOpenGLContext::aboutToBeDestroyed, this, &TGLShared::Cleanup);
         initializeOpenGLFunctions();
+        if (const GLubyte* renderer = glGetString(GL_RENDERER))
+            FRenderer = reinterpret_cast<const char*>(renderer);
         PinDriverModules();
         if (!QOpenGLFramebufferObject::hasOpenGLFramebufferObjects())
             return false;
@@ -640,6 +644,7 @@ private:
     TLookLocations FLookLocations{};
     int FMaxTextureSize = 64;
     std::map<const TRenderMesh*, TUploadedMesh> FMeshes;
+    std::string FRenderer;
 };
 
 // One device's picture: a framebuffer object in the shared context, read back on demand.
@@ -957,6 +962,12 @@ bool OpenGLAvailable()
     return TGLShared::Instance() != nullptr;
 }
 
+std::string OpenGLRenderer()
+{
+    const TGLShared* shared = TGLShared::Instance();
+    return shared ? shared->Renderer() : std::string();
+}
+
 std::unique_ptr<TDeviceDriver> CreateOpenGLDriver(int width, int height)
 {
     TGLShared* shared = TGLShared::Instance();
@@ -974,7 +985,8 @@ bool RegisterOpenGLDriver(bool makeDefault)
     if (!*registered)
         return false;
     RegisterD3DDriver(OpenGLRegistration(&CreateOpenGLDriver));
-    if (makeDefault)
+    // Added: OpenGL drawn by the processor is slower than the built-in driver.
+    if (makeDefault && !IsSoftwareOpenGLRenderer(OpenGLRenderer()))
         SetDefaultD3DDriver(kOpenGLDriverGuid);
     return true;
 }

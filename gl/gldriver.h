@@ -5,6 +5,7 @@
 #include "scene/d3ddriver.h"
 
 #include <memory>
+#include <string>
 
 inline constexpr GUID kOpenGLDriverGuid = {
     0x51756C6D, 0x4F47, 0x0001, {0x80, 0x00, 0x51, 0x75, 0x69, 0x6C, 0x6C, 0x32}};
@@ -14,8 +15,12 @@ inline constexpr const char* kOpenGLDriverName = "OpenGL";
 // QGuiApplication; the answer is worked out once.
 bool OpenGLAvailable();
 
+// The renderer string of this process's OpenGL ("llvmpipe (LLVM ...)"), empty without OpenGL.
+std::string OpenGLRenderer();
+
 // Registers the OpenGL driver with the 3D layer when OpenGL is available and, if
-// `makeDefault`, makes it the driver used without a GUID. Returns whether it was registered.
+// `makeDefault` and OpenGL runs on graphics hardware (not IsSoftwareOpenGLRenderer), makes it
+// the driver used without a GUID. Returns whether it was registered.
 // Needs a QGuiApplication; call it before the drivers are first enumerated. Only the first
 // call in a process acts; later ones give its answer and leave the default driver alone.
 bool RegisterOpenGLDriver(bool makeDefault = true);

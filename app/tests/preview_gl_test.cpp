@@ -111,6 +111,16 @@ private slots:
         QVERIFY(DriverIndexOf(w, "OpenGL") >= 0);
     }
 
+    void DefaultDriverIsOpenGLOnlyOnGraphicsHardware()
+    {
+        // Mesa under Xvfb draws on the processor; a machine with a graphics driver says so too.
+        const std::string renderer = OpenGLRenderer();
+        QVERIFY(!renderer.empty());
+        const TDriverRegistration* chosen = FindD3DDriver(nullptr);
+        QVERIFY(chosen);
+        QCOMPARE(chosen->Guid == kOpenGLDriverGuid, !IsSoftwareOpenGLRenderer(renderer));
+    }
+
     void LightingMatchesHandWorkedShades_data()
     {
         QTest::addColumn<QString>("driver");

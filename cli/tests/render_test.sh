@@ -24,6 +24,8 @@ check "same scene, same pixels" "cmp -s $tmp/cube.png $tmp/cube2.png"
 
 "$cli" render "$data/top_lf.x" "$tmp/small.png" --size 64x48 --driver "rgb emulation"
 check "size option and driver by name in any case" "[ \"\$(png_size $tmp/small.png)\" = 64x48 ]"
+"$cli" render "$data/top_lf.x" "$tmp/short.png" --size 64x48 --driver SoftWare
+check "driver by its short name in any case" "cmp -s $tmp/small.png $tmp/short.png"
 
 # The pixel checks need ImageMagick (scripts/install-deps.sh installs it): without it, fail.
 check "ImageMagick's convert is installed" "command -v convert >/dev/null"

@@ -28,10 +28,13 @@ for command in info convert view render list extract materials pose keys; do
     code=$?
     listed=$(grep "^  quillmark-cli $command " "$tmp/help" | sed 's/^  /usage: /')
     check "$command --help exits 0 with the line --help lists" \
-        "[ $code -eq 0 ] && [ ! -s $tmp/err ] && [ \"\$(cat $tmp/$command.usage)\" = \"\$listed\" ]"
+        "[ $code -eq 0 ] && [ ! -s $tmp/err ] && [ \"\$(head -1 $tmp/$command.usage)\" = \"\$listed\" ]"
 done
+check "render --help lists the drivers by short name and name" \
+    "grep -qx '  software or \"RGB Emulation\" (Quillmark software rasterizer), the default' $tmp/render.usage"
 "$cli" view "$model" "$tmp/v.png" --zoom abc -h >"$tmp/out"
 check "help wins over other errors" "[ $? -eq 0 ] && cmp -s $tmp/out $tmp/view.usage"
+check "a command without notes prints its usage line alone" "[ \$(wc -l <$tmp/view.usage) -eq 1 ]"
 
 # usage_error EXPECTED COMMAND ARGS...: exit 2, EXPECTED then the command's usage line on stderr,
 # nothing on stdout and no picture.
@@ -41,7 +44,7 @@ usage_error() {
     "$cli" "$command" "$@" >"$tmp/out" 2>"$tmp/err"
     local code=$?
     if [ $code -ne 2 ] || [ "$(head -1 "$tmp/err")" != "$expected" ] ||
-        ! cmp -s <(tail -n +2 "$tmp/err") "$tmp/$command.usage" || [ -s "$tmp/out" ] ||
+        ! cmp -s <(tail -n +2 "$tmp/err") <(head -1 "$tmp/$command.usage") || [ -s "$tmp/out" ] ||
         [ -e "$tmp/x.png" ]; then
         echo "FAIL: $command $* gave $code: $(cat "$tmp/err" "$tmp/out")"
         fail=1

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <deque>
+#include <initializer_list>
 #include <mutex>
 #include <utility>
 
@@ -60,6 +61,18 @@ void SetDefaultD3DDriver(const GUID& guid)
 {
     const std::lock_guard lock(Registry().Lock);
     Registry().Default = guid;
+}
+
+bool IsSoftwareOpenGLRenderer(std::string_view renderer)
+{
+    std::string lower(renderer);
+    for (char& c : lower)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    // "Software Rasterizer" is how Mesa's swrast names itself.
+    for (const char* name : {"llvmpipe", "softpipe", "swrast", "software rasterizer"})
+        if (lower.find(name) != std::string::npos)
+            return true;
+    return false;
 }
 
 std::vector<TDriverRegistration> D3DDrivers()

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Added: a texture faces share: Width x Height texels, each 0xAARRGGBB, rows from the top.
@@ -161,6 +162,10 @@ void RegisterD3DDriver(TDriverRegistration driver);
 bool UnregisterD3DDriver(const GUID& guid);
 // Makes a driver the one used for a null GUID (the built-in one until changed).
 void SetDefaultD3DDriver(const GUID& guid);
+// Added: whether an OpenGL renderer string names one that draws on the processor (Mesa's
+// llvmpipe, softpipe, swrast: virtual machines, remote desktops, no graphics driver). There
+// the built-in driver is several times faster, so OpenGL is not made the default.
+bool IsSoftwareOpenGLRenderer(std::string_view renderer);
 // The drivers in the order EnumDevices lists them: the built-in one, then the registered ones.
 std::vector<TDriverRegistration> D3DDrivers();
 // The driver of `guid` (nullptr: the default driver), or nullptr when there is none. The

@@ -555,3 +555,14 @@ TEST(D3DRMPlatform, AFakePlatformServesTheEntryPoints)
     EXPECT_EQ(Direct3DRMCreate(d3drm), D3DRM_OK);
     EXPECT_NE(d3drm, nullptr);
 }
+
+TEST(D3DRMDrivers, SoftwareOpenGLRenderersAreKnownByName)
+{
+    for (const char* renderer : {"llvmpipe (LLVM 15.0.6, 256 bits)", "Gallium 0.4 on softpipe",
+                                 "Mesa OffScreen swrast", "Software Rasterizer"})
+        EXPECT_TRUE(IsSoftwareOpenGLRenderer(renderer)) << renderer;
+    for (const char* renderer : {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)",
+                                 "NVIDIA GeForce RTX 3060/PCIe/SSE2", "AMD Radeon RX 6600 (radeonsi)",
+                                 ""})
+        EXPECT_FALSE(IsSoftwareOpenGLRenderer(renderer)) << renderer;
+}
