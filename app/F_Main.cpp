@@ -51,8 +51,10 @@ QPointer<QWidget> D3DForm;
 namespace
 {
 
-constexpr const char* kOpenFilter = "Jedi Knight 3DO (*.3do);;All Files (*)";
-constexpr const char* kArchiveFilter = "Jedi Knight Archives (*.gob *.goo);;All Files (*)";
+// Each shows without its last brackets: "Jedi Knight 3DO (*.3do)" and "All Files", as designed.
+constexpr const char* kOpenFilter = "Jedi Knight 3DO (*.3do) (*.3do);;All Files (*)";
+constexpr const char* kArchiveFilter =
+    "Jedi Knight Archives (*.gob *.goo) (*.gob *.goo);;All Files (*)";
 constexpr const char* kGltfFilter = "glTF Binary (*.glb);;glTF (*.gltf)";
 // Added: after an export that went on past problems, one box lists them (the first few).
 constexpr const char* kExportWarnings = "The glTF file was written, with these problems:";
@@ -623,6 +625,11 @@ QString DroppedFile(const QMimeData* data)
     return file;
 }
 } // namespace
+
+QMenu* TMainForm::createPopupMenu()
+{
+    return nullptr;
+}
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event)
 {

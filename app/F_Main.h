@@ -184,6 +184,9 @@ protected:
     // browser; anything else is refused.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Deliberate: none. Qt's own menu of the bars would let a right-click show the tool bar
+    // that stays hidden for the whole run.
+    QMenu* createPopupMenu() override;
 
 private:
     void createActions();

@@ -25,7 +25,12 @@ class TQtDialogs : public TDialogs
 public:
     QString OpenFileName(QWidget* parent, const QString& filter) override
     {
-        return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+        QFileDialog dialog(parent);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        SetOpenFilters(dialog, filter);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
     }
 
     QString SaveFileName(QWidget* parent, const QString& filter) override
@@ -164,6 +169,12 @@ QString ErrorText(const std::exception& e)
     if (dynamic_cast<const std::bad_alloc*>(&e) || dynamic_cast<const std::length_error*>(&e))
         return QString::fromLatin1(kOutOfMemory);
     return MessageText(e.what());
+}
+
+void SetOpenFilters(QFileDialog& dialog, const QString& filter)
+{
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(filter.split(QStringLiteral(";;")));
 }
 
 void RunCommand(const std::function<void()>& command)

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string_view>
 
+class QFileDialog;
 class QWidget;
 
 inline constexpr const char* kAppTitle = "Quillmark";
@@ -26,7 +27,8 @@ class TDialogs
 public:
     virtual ~TDialogs() = default;
     // An existing file chosen by the user, or an empty string when cancelled. `filter` is a
-    // Qt name filter list separated by ";;".
+    // Qt name filter list separated by ";;"; the dialog shows each without its last brackets,
+    // the patterns (SetOpenFilters).
     virtual QString OpenFileName(QWidget* parent, const QString& filter) = 0;
     // Added: a file to write, chosen by the user (who has agreed to replace it if it exists),
     // or an empty string when cancelled. A name typed without a suffix takes the suffix of the
@@ -52,6 +54,10 @@ public:
 TDialogs& Dialogs();
 // Installs `dialogs` (not owned) for every later dialog; nullptr restores Qt's dialogs.
 void SetDialogs(TDialogs* dialogs);
+
+// The name filters of an open dialog, each shown as its text without its last brackets, which
+// hold the patterns: "All Files (*)" reads "All Files" and still lists every file.
+void SetOpenFilters(QFileDialog& dialog, const QString& filter);
 
 // Runs a command. An exception that leaves it is shown in an error box captioned with the
 // application title, and the program goes on with the state the command reached.

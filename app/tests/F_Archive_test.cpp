@@ -143,7 +143,7 @@ private slots:
         TArchiveForm* form = OpenByMenu(FArchive);
         QVERIFY(form);
         QCOMPARE(FDialogs.Filters,
-                 QStringList{"Jedi Knight Archives (*.gob *.goo);;All Files (*)"});
+                 QStringList{"Jedi Knight Archives (*.gob *.goo) (*.gob *.goo);;All Files (*)"});
         QCOMPARE(form->windowTitle(), QStringLiteral("Test.GOB"));
         const TArchiveListModel* model = form->Model();
         // Models only, in index order, the duplicate too (it is an entry of its own).
