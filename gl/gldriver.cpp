@@ -468,6 +468,9 @@ public:
     const TLookLocations& LookLocations() const { return FLookLocations; }
     const TLocations& LookCommonLocations() const { return FLookCommon; }
 
+    // Lets go of the buffers of meshes that are gone (the context current).
+    void ForgetExpiredMeshes() { ForgetExpired(); }
+
     // The buffer holding `mesh`, uploaded when it is new or has changed.
     TUploadedMesh& Upload(const std::shared_ptr<const TRenderMesh>& mesh)
     {
@@ -665,8 +668,12 @@ public:
     ~TOpenGLDriver() override
     {
         // Without the context Qt has already let go of the framebuffer's GL names.
-        if (FShared)
-            FShared->MakeCurrent();
+        if (FShared && FShared->MakeCurrent())
+        {
+            // Added: a preview closed on a big model must not leave its buffers behind until
+            // some other device draws.
+            FShared->ForgetExpiredMeshes();
+        }
         FTarget.reset();
     }
 
