@@ -102,6 +102,15 @@ error 'Archive entry not found: 3do/nope.3do' view --archive "$gob" 3do/nope.3do
 error 'Archive entry not found: gen' render --archive "$gob" gen "$tmp/x.png"
 error 'File not found' convert --archive "$tmp/none.gob" box.3do "$tmp/x.x"
 error 'Not a Jedi Knight GOB archive' list "$tmp/box.3do"
+# An archive where a model is expected is refused, saying how to name a model in it.
+for command in "view" "render" "convert" "materials"; do
+    out=$([ $command = materials ] || echo "$tmp/x.png")
+    error "$gob is a GOB archive, not a model: name a model in it with --archive $gob ENTRY" \
+        $command "$gob" $out
+done
+"$cli" info "$gob" >"$tmp/out"
+check "info of an archive: exit 1, said in its JSON" "[ $? -eq 1 ] &&
+    grep -q 'is a GOB archive, not a model' $tmp/out"
 "$cli" info --archive "$gob" TRI.3DO >"$tmp/out"
 code=$?
 echo '{"error":"Ambiguous archive entry: TRI.3DO (2 matches)"}' >"$tmp/out.expected"
