@@ -516,8 +516,7 @@ private:
         const std::string name = index < FModel.Materials.size()
                                      ? Latin1ToUtf8(FModel.Materials[index])
                                      : std::string(kGltfBeyondListMaterial);
-        json material = {{"name", name},
-                         {"pbrMetallicRoughness", pbr}};
+        json material = {{"name", name}, {"pbrMetallicRoughness", pbr}};
         if (v.Translucent)
             material["alphaMode"] = "BLEND";
         else if (kind == TMaterialKind::Texture && FMaterials[index].CutOut)

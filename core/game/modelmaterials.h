@@ -38,9 +38,10 @@ struct TModelColormap
 };
 
 // With an empty `choice`, misc/cmp/dflt.cmp from the source, or a grey ramp with one warning
-// when it is missing or cannot be read (kNoColormap, kColormapUnreadable naming it and why). Otherwise the chosen one: a file on disk, else a game path (a bare
-// name is looked for in misc/cmp/). Throws EInOutError(kColormapNotFound) when a chosen one is
-// not found and EColormapError when it cannot be read: a choice is never silently replaced.
+// when it is missing or cannot be read (kNoColormap, kColormapUnreadable naming it and why).
+// Otherwise the chosen one: a file on disk, else a game path (a bare name is looked for in
+// misc/cmp/). Throws EInOutError(kColormapNotFound) when a chosen one is not found and
+// EColormapError when it cannot be read: a choice is never silently replaced.
 TModelColormap LoadModelColormap(const TAssetSource& source, const std::string& choice);
 
 // Where one material came from, or why it is missing.

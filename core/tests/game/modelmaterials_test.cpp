@@ -104,8 +104,8 @@ TEST_F(ModelMaterials, ResolvesDecodesAndExplainsEachMaterial)
 TEST_F(ModelMaterials, EachFileIsDecodedOnceAndTexturesStopAtTheBudget)
 {
     // An archive whose second entry lies over the first one's bytes.
-    const std::string big = MatHeader(2, 1, 1) + TextureCel(0, 0) + TextureHeader(4, 4, 0, 1) +
-                            std::string(16, '\1');
+    const std::string big =
+        MatHeader(2, 1, 1) + TextureCel(0, 0) + TextureHeader(4, 4, 0, 1) + std::string(16, '\1');
     std::string gob = WriteTestGob({{"mat/a.mat", CutOutTexture()},
                                     {"mat/same.mat", "x"},
                                     {"mat/big.mat", big},
@@ -148,7 +148,8 @@ TEST_F(ModelMaterials, ColormapChoiceIsHonouredOrRefused)
     const TModelColormap shortFile = LoadModelColormap(Source(), "");
     EXPECT_EQ(shortFile.Colormap.Colour(200), 0xFFC8C8C8u);
     EXPECT_EQ(shortFile.Warnings,
-              std::vector<std::string>{"Colormap " + Utf8FromPath(FDir / "misc" / "cmp" / "dflt.cmp") +
+              std::vector<std::string>{"Colormap " +
+                                       Utf8FromPath(FDir / "misc" / "cmp" / "dflt.cmp") +
                                        " cannot be read (Colormap file is truncated): colours "
                                        "are shown as a grey ramp"});
     const std::string gob = WriteTestGob({{"misc\\cmp\\dflt.cmp", Cmp()}});
