@@ -643,6 +643,7 @@ TArchiveForm* TMainForm::OpenArchiveFile(const QString& fileName)
         file.WriteString(kGameSection, kGameBrowserGalleryKey, gallery ? "1" : "0");
     };
     FBrowsers.append(form);
+    CentreOnScreen(form);
     form->show();
     form->activateWindow();
     return form;
