@@ -298,7 +298,7 @@ TArchiveForm::TArchiveForm(std::shared_ptr<const TGobArchive> archive, const QSt
                 &TArchiveForm::SchedulePriorities);
 
     resize(DefaultSize());
-    StartThumbnails(false);
+    StartThumbnails();
     UpdateCount();
     SchedulePriorities();
 }
@@ -315,11 +315,14 @@ QSize TArchiveForm::DefaultSize()
     return QSize(4 * kGalleryCellWidth + 40, 3 * kGalleryCellHeight + 90);
 }
 
-void TArchiveForm::StartThumbnails(bool held)
+void TArchiveForm::StartThumbnails()
 {
+    // Pictures already drawn (materials, when the models are drawn again) are kept.
+    std::vector<std::size_t> entries = FModel->Pictured();
+    std::erase_if(entries, [this](std::size_t entry) { return FModel->HasThumbnail(entry); });
     FThumbnailer = std::make_unique<TThumbnailer>(
-        FArchive, FModel->Pictured(), QSize(kGalleryThumbnailSize, kGalleryThumbnailSize), 0,
-        nullptr, FTextures ? FFileName.toStdString() : std::string(), held, FColormap);
+        FArchive, std::move(entries), QSize(kGalleryThumbnailSize, kGalleryThumbnailSize), 0,
+        nullptr, FTextures ? FFileName.toStdString() : std::string(), false, FColormap);
     connect(FThumbnailer.get(), &TThumbnailer::Ready, this, &TArchiveForm::ThumbnailReady);
 }
 
@@ -331,7 +334,7 @@ void TArchiveForm::SetTextures(bool textures)
     // The old workers finish what they draw and post nothing more.
     FThumbnailer.reset();
     FModel->ForgetModelThumbnails();
-    StartThumbnails(false);
+    StartThumbnails();
     SchedulePriorities();
 }
 

@@ -148,7 +148,7 @@ protected:
 private:
     void FilterChanged();
     void ModeChanged();
-    void StartThumbnails(bool held);
+    void StartThumbnails();
     QAbstractItemView* CurrentView() const;
     void OpenRow(int row);
     void ThumbnailReady(std::size_t entry, const QImage& picture, const QString& error);
