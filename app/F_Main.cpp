@@ -3,6 +3,7 @@
 #include "F_Archive.h"
 #include "F_Check.h"
 #include "F_D3D.h"
+#include "F_Material.h"
 #include "F_Pref.h"
 #include "F_Progrs.h"
 #include "F_Strctr.h"
@@ -11,6 +12,7 @@
 #include "dialogs.h"
 #include "game/facelooks.h"
 #include "game/gamesettings.h"
+#include "formats/colormap.h"
 #include "formats/gltfexport.h"
 #include "formats/gob.h"
 #include "model/loader.h"
@@ -20,6 +22,8 @@
 #include "formats/xexport.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -66,6 +70,17 @@ constexpr const char* kStatusConverting = "Coverting Model to Direct3D...";
 constexpr const char* kStatusCreating = "Creating Direct3D Window...";
 constexpr const char* kDefaultColormapItem = "Default (misc/cmp/dflt.cmp)";
 constexpr const char* kColormapNotSeen = "%1 (not found)";
+// Added: Game, Game Folder... with a folder that has nothing of the game in it.
+constexpr const char* kNotAGameFolder =
+    "%1 holds nothing of the game (no resource or episode folder, no .gob or .goo archive, no "
+    "3do or mat folder).\nUse it as the game folder all the same?";
+// Added: an archive entry the program does not show.
+constexpr const char* kEntryNotShown = "%1 is %2, which Quillmark does not show.\n"
+                                       "quillmark-cli extract copies it out of the archive.";
+constexpr const char* kKindOf = "a .%1 file";
+constexpr const char* kNoKind = "a file without an extension";
+constexpr const char* kFolderInUse = "Game folder: %1";
+constexpr const char* kNoFolderInUse = "Game folder: none";
 constexpr const char* kColormapGivesWay =
     "%1\nThe default colormap (misc/cmp/dflt.cmp) is used instead.";
 
@@ -362,12 +377,16 @@ void TMainForm::createActions()
           {"C&lear Game Folder", "mnuGameClearFolder", kShown, kNoKey,
            &TMainForm::mnuGameClearFolder, &TMainForm::mnuGameClearFolderClick,
            "Look for materials only beside the model"},
+          {"", "mnuGameFolderInUse", kShown, kNoKey, &TMainForm::mnuGameFolderInUse, nullptr,
+           "The folder the game's files are looked for in"},
           {"&Colormap...", "mnuGameColormap", kShown, kNoKey, &TMainForm::mnuGameColormap,
            &TMainForm::mnuGameColormapClick, "Choose the palette that colours the materials"}});
     // The start model is one empty mesh: nothing worth a file until a model is loaded.
     mnuGameExportGltf->setEnabled(false);
     mnuGameCheck->setEnabled(false);
     mnuGameTextures->setCheckable(true);
+    // Added: says which game folder is in use; nothing to run.
+    mnuGameFolderInUse->setEnabled(false);
 
     mnuEdit = addMenu(tr("&Edit"), 1, false);
     fill(mnuEdit, {{"Cu&t", "mnuEditCut", kShown, ctrlX}, {"&Copy", "mnuEditCopy", kShown, ctrlC}});
@@ -475,10 +494,28 @@ void TMainForm::createStatusBar()
 
 void TMainForm::mnuFileOpenClick()
 {
-    const QString fileName = Dialogs().OpenFileName(this, QString::fromLatin1(kOpenFilter));
+    const QString fileName = Dialogs().OpenFileName(this, QString::fromLatin1(kOpenFilter),
+                                                    DialogFolder(kGameModelDialogKey));
     if (fileName.isEmpty())
         return;
-    OpenModelFile(fileName);
+    RememberDialogFolder(kGameModelDialogKey, fileName);
+    // Added: an archive chosen here would be read as model text; it opens in the browser.
+    if (HasGobSignature(fileName.toStdString()))
+        OpenArchiveFile(fileName);
+    else
+        OpenModelFile(fileName);
+}
+
+QString TMainForm::DialogFolder(const char* key) const
+{
+    return QString::fromStdString(
+        ReadPrivateProfileString(kGameSection, key, SettingsFileName()).value_or(std::string()));
+}
+
+void TMainForm::RememberDialogFolder(const char* key, const QString& fileName)
+{
+    const std::string folder = QFileInfo(fileName).absolutePath().toStdString();
+    TSettingsFile(SettingsFileName()).WriteString(kGameSection, key, folder);
 }
 
 void TMainForm::OpenModelFile(const QString& fileName)
@@ -513,9 +550,11 @@ void TMainForm::ShowLoadedModel()
 
 void TMainForm::mnuGameOpenArchiveClick()
 {
-    const QString fileName = Dialogs().OpenFileName(this, QString::fromLatin1(kArchiveFilter));
+    const QString fileName = Dialogs().OpenFileName(this, QString::fromLatin1(kArchiveFilter),
+                                                    DialogFolder(kGameArchiveDialogKey));
     if (fileName.isEmpty())
         return;
+    RememberDialogFolder(kGameArchiveDialogKey, fileName);
     OpenArchiveFile(fileName);
 }
 
@@ -535,9 +574,22 @@ void TMainForm::mnuGameCheckClick()
 
 void TMainForm::mnuGameExportGltfClick()
 {
-    const QString chosen = Dialogs().SaveFileName(this, QString::fromLatin1(kGltfFilter));
+    // The model's own name with .glb, in the folder of the last export.
+    const std::string& model =
+        FModelLocation.ArchiveName.empty() ? FModelLocation.FileName : FModelLocation.EntryName;
+    QString base = MessageText(model.c_str());
+    base = base.mid(std::max(base.lastIndexOf(QLatin1Char('/')), base.lastIndexOf('\\')) + 1);
+    base = QFileInfo(base).completeBaseName();
+    const QString folder = DialogFolder(kGameExportDialogKey);
+    const QString suggested =
+        base.isEmpty()
+            ? folder
+            : (folder.isEmpty() ? base : QDir(folder).filePath(base)) + QStringLiteral(".glb");
+    const QString chosen =
+        Dialogs().SaveFileName(this, QString::fromLatin1(kGltfFilter), suggested);
     if (chosen.isEmpty())
         return;
+    RememberDialogFolder(kGameExportDialogKey, chosen);
     std::string fileName = chosen.toStdString();
     std::optional<TGltfContainer> container = GltfContainerForName(fileName);
     if (!container)
@@ -566,17 +618,75 @@ void TMainForm::mnuGameExportGltfClick()
 TArchiveForm* TMainForm::OpenArchiveFile(const QString& fileName)
 {
     std::shared_ptr<const TGobArchive> archive = TGobArchive::Open(fileName.toStdString());
-    auto* form = new TArchiveForm(archive, fileName, nullptr, FGame.Textures);
-    form->OnOpenEntry = [this, archive, fileName](std::size_t entry)
-    { RunCommand([&] { OpenArchiveEntry(archive, fileName, entry); }); };
-    QMdiSubWindow* sub = MdiArea->addSubWindow(form);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    // The whole area, but not maximised: a maximised child would put its buttons in the menu
-    // bar.
-    sub->setGeometry(QRect(QPoint(), MdiArea->viewport()->size()));
-    sub->show();
-    MdiArea->setActiveSubWindow(sub);
+    const TModelLocation location{{}, fileName.toStdString(), {}, archive};
+    auto colormap =
+        std::make_shared<const TColormap>(ColormapInUse(location, FGame.Folder, FGame.Colormap));
+    // Added: a window of its own, as large as the user last left one, in the mode last shown.
+    auto* form = new TArchiveForm(archive, fileName, this, FGame.Textures, colormap);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->OnOpenEntry = [this, archive, fileName, colormap](std::size_t entry)
+    { RunCommand([&] { OpenArchiveEntryByKind(archive, fileName, entry, *colormap); }); };
+    const std::string settings = SettingsFileName();
+    const std::optional<std::string> size =
+        ReadPrivateProfileString(kGameSection, kGameBrowserSizeKey, settings);
+    int width = 0, height = 0;
+    if (size && std::sscanf(size->c_str(), "%dx%d", &width, &height) == 2 && width >= 200 &&
+        height >= 150 && width <= 16384 && height <= 16384)
+        form->resize(width, height);
+    form->GalleryMode->setChecked(
+        ReadPrivateProfileString(kGameSection, kGameBrowserGalleryKey, settings).value_or("0") ==
+        "1");
+    // Deliberate: the main window may be going when this runs, so nothing of it is used.
+    form->OnClosing = [settings](QSize size, bool gallery)
+    {
+        TSettingsFile file(settings);
+        file.WriteString(kGameSection, kGameBrowserSizeKey,
+                         std::to_string(size.width()) + "x" + std::to_string(size.height()));
+        file.WriteString(kGameSection, kGameBrowserGalleryKey, gallery ? "1" : "0");
+    };
+    FBrowsers.append(form);
+    CentreOnScreen(form);
+    form->show();
+    form->activateWindow();
     return form;
+}
+
+QList<TArchiveForm*> TMainForm::ArchiveBrowsers() const
+{
+    QList<TArchiveForm*> forms;
+    for (const QPointer<TArchiveForm>& form : FBrowsers)
+        if (form)
+            forms << form.data();
+    return forms;
+}
+
+void TMainForm::OpenArchiveEntryByKind(const std::shared_ptr<const TGobArchive>& archive,
+                                       const QString& archiveName, std::size_t entry,
+                                       const TColormap& colormap)
+{
+    // The one place an entry's kind decides what opening it does.
+    const std::string_view name = archive->Entry(entry).Name;
+    switch (EntryKind(name))
+    {
+    case ekModel:
+        OpenArchiveEntry(archive, archiveName, entry);
+        return;
+    case ekMaterial:
+        (new TMaterialForm(archive->Read(entry), NameText(name), colormap, this))->show();
+        return;
+    case ekOther:
+        break;
+    }
+    const std::size_t dot = name.find_last_of("./\\");
+    const QString kind = dot != std::string_view::npos && name[dot] == '.'
+                             ? NameText(name.substr(dot + 1)).toUpper()
+                             : QString();
+    Dialogs().Message(this, QString::fromLatin1(kAppTitle),
+                      QString::fromLatin1(kEntryNotShown)
+                          .arg(NameText(name), kind.isEmpty()
+                                                   ? QString::fromLatin1(kNoKind)
+                                                   : QString::fromLatin1(kKindOf).arg(kind)),
+                      QMessageBox::Information);
 }
 
 namespace
@@ -590,7 +700,7 @@ bool IsArchiveName(const QString& fileName)
 
 void TMainForm::OpenFile(const QString& fileName)
 {
-    if (IsArchiveName(fileName))
+    if (IsArchiveName(fileName) || HasGobSignature(fileName.toStdString()))
         OpenArchiveFile(fileName);
     else
         OpenModelFile(fileName);
@@ -701,6 +811,10 @@ void TMainForm::mnuGameFolderClick()
         Dialogs().FolderName(this, tr("Game Folder"), QString::fromStdString(FGame.Folder));
     if (folder.isEmpty())
         return;
+    if (!LooksLikeGameFolder(folder.toStdString()) &&
+        !Dialogs().Ask(this, QString::fromLatin1(kAppTitle),
+                       QString::fromLatin1(kNotAGameFolder).arg(QDir::toNativeSeparators(folder))))
+        return;
     TGameSettings next = FGame;
     next.Folder = folder.toStdString();
     ChangeGameSettings(next, kGameFolderKey, next.Folder);
@@ -721,14 +835,18 @@ void TMainForm::mnuGameColormapClick()
     std::vector<std::string> choices{std::string()};
     for (const TAssetListing& listing : source.List(kColormapFolder, "*.cmp"))
     {
+        // The default is listed once, as the first item.
+        if (SameText(listing.GamePath, kDefaultColormapPath))
+            continue;
         items << MessageText(listing.GamePath.c_str());
         choices.push_back(listing.GamePath);
     }
     const auto chosen =
         std::find_if(choices.begin(), choices.end(),
                      [this](const std::string& c) { return SameText(c, FGame.Colormap); });
-    int current = static_cast<int>(chosen - choices.begin());
-    if (chosen == choices.end())
+    const bool savedDefault = SameText(FGame.Colormap, kDefaultColormapPath);
+    int current = savedDefault ? 0 : static_cast<int>(chosen - choices.begin());
+    if (chosen == choices.end() && !savedDefault)
     {
         // Kept in the list, so that confirming the dialog leaves the choice as it is.
         items << QString::fromLatin1(kColormapNotSeen).arg(MessageText(FGame.Colormap.c_str()));
@@ -737,7 +855,8 @@ void TMainForm::mnuGameColormapClick()
     const std::optional<int> answer =
         Dialogs().ChooseItem(this, tr("Colormap"), tr("Colours of the materials:"), items, current);
     if (!answer || *answer < 0 || *answer >= static_cast<int>(choices.size()) ||
-        choices[static_cast<std::size_t>(*answer)] == FGame.Colormap)
+        choices[static_cast<std::size_t>(*answer)] == FGame.Colormap ||
+        (*answer == 0 && savedDefault))
         return;
     TGameSettings next = FGame;
     next.Colormap = choices[static_cast<std::size_t>(*answer)];
@@ -751,6 +870,9 @@ void TMainForm::ChangeGameSettings(const TGameSettings& next, const char* key,
     FGame = next;
     FMaterials.reset();
     ShowGameSettings();
+    // Added: the browsers' thumbnails follow the textures switch, as previews do.
+    for (TArchiveForm* form : ArchiveBrowsers())
+        form->SetTextures(FGame.Textures);
     // Deliberate: only the newest preview renders, so only it shows the change; older ones
     // keep what they were made with, as they keep their geoset.
     if (auto* preview = dynamic_cast<TD3DForm*>(D3DForm.data()))
@@ -761,6 +883,12 @@ void TMainForm::ShowGameSettings()
 {
     mnuGameTextures->setChecked(FGame.Textures);
     mnuGameClearFolder->setEnabled(!FGame.Folder.empty());
+    mnuGameFolderInUse->setText(
+        FGame.Folder.empty()
+            ? QString::fromLatin1(kNoFolderInUse)
+            : QString::fromLatin1(kFolderInUse)
+                  .arg(QDir::toNativeSeparators(QString::fromStdString(FGame.Folder))
+                           .replace(QLatin1Char('&'), QStringLiteral("&&"))));
 }
 
 TPreviewLooks TMainForm::PreviewLooks()

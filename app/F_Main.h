@@ -29,6 +29,7 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class TArchiveForm;
+class TColormap;
 class TGobArchive;
 struct TPreviewLooks;
 
@@ -102,6 +103,7 @@ public:
     QAction* mnuGameTextures;
     QAction* mnuGameFolder;
     QAction* mnuGameClearFolder;
+    QAction* mnuGameFolderInUse;
     QAction* mnuGameColormap;
     QAction* mnuGameExportGltf;
     QAction* mnuGameCheck;
@@ -161,6 +163,14 @@ public:
     // Added: opens an archive in a new browser window, which it returns. A file that is not a
     // usable archive raises its error before anything changes.
     TArchiveForm* OpenArchiveFile(const QString& fileName);
+    // Added: the browser windows open, oldest first.
+    QList<TArchiveForm*> ArchiveBrowsers() const;
+    // Added: an archive's entry opened by its kind: a model as File, Open opens one, a
+    // material in the material window (through `colormap`), anything else in a message that
+    // says how to copy it out.
+    void OpenArchiveEntryByKind(const std::shared_ptr<const TGobArchive>& archive,
+                                const QString& archiveName, std::size_t entry,
+                                const TColormap& colormap);
     // Added: a file named on the command line or dropped on the window: an archive (.gob or
     // .goo, any case) opens in the browser, anything else as File, Open opens it.
     void OpenFile(const QString& fileName);
@@ -194,6 +204,10 @@ private:
     // preview is loaded again to show them.
     void ChangeGameSettings(const TGameSettings& next, const char* key, const std::string& value);
     void ShowGameSettings();
+    // Added: the folder the file dialogs of one kind (a key of the GAME section) start in, and
+    // remembering the folder of the file chosen.
+    QString DialogFolder(const char* key) const;
+    void RememberDialogFolder(const char* key, const QString& fileName);
     void createStatusBar();
     void createToolBar();
     void createLeftPane();
@@ -216,6 +230,7 @@ private:
     TGameSettings FGame;
     // The current model's materials under FGame; found when a preview first needs them.
     std::optional<TFoundMaterials> FMaterials;
+    QList<QPointer<TArchiveForm>> FBrowsers;
 };
 
 extern TMainForm* MainForm;

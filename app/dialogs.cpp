@@ -23,9 +23,9 @@ namespace
 class TQtDialogs : public TDialogs
 {
 public:
-    QString OpenFileName(QWidget* parent, const QString& filter) override
+    QString OpenFileName(QWidget* parent, const QString& filter, const QString& start) override
     {
-        QFileDialog dialog(parent);
+        QFileDialog dialog(parent, QString(), start);
         dialog.setFileMode(QFileDialog::ExistingFile);
         SetOpenFilters(dialog, filter);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -33,7 +33,7 @@ public:
         return dialog.selectedFiles().first();
     }
 
-    QString SaveFileName(QWidget* parent, const QString& filter) override
+    QString SaveFileName(QWidget* parent, const QString& filter, const QString& start) override
     {
         const auto suffixOf = [](const QString& nameFilter)
         {
@@ -45,6 +45,8 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters(filters);
         dialog.setDefaultSuffix(suffixOf(filters.first()));
+        if (!start.isEmpty())
+            dialog.selectFile(start);
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                          [&dialog, suffixOf](const QString& chosen)
                          { dialog.setDefaultSuffix(suffixOf(chosen)); });
@@ -73,6 +75,14 @@ public:
     QString FolderName(QWidget* parent, const QString& caption, const QString& initial) override
     {
         return QFileDialog::getExistingDirectory(parent, caption, initial);
+    }
+
+    bool Ask(QWidget* parent, const QString& caption, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                        parent);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     }
 
     std::optional<int> ChooseItem(QWidget* parent, const QString& caption, const QString& label,

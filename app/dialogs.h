@@ -28,12 +28,16 @@ public:
     virtual ~TDialogs() = default;
     // An existing file chosen by the user, or an empty string when cancelled. `filter` is a
     // Qt name filter list separated by ";;"; the dialog shows each without its last brackets,
-    // the patterns (SetOpenFilters).
-    virtual QString OpenFileName(QWidget* parent, const QString& filter) = 0;
+    // the patterns (SetOpenFilters). Added: the dialog starts in the folder `start` (empty: Qt's
+    // choice).
+    virtual QString OpenFileName(QWidget* parent, const QString& filter,
+                                 const QString& start = {}) = 0;
     // Added: a file to write, chosen by the user (who has agreed to replace it if it exists),
     // or an empty string when cancelled. A name typed without a suffix takes the suffix of the
-    // filter chosen, the first pattern's.
-    virtual QString SaveFileName(QWidget* parent, const QString& filter) = 0;
+    // filter chosen, the first pattern's. `start` is the file the dialog suggests, its folder
+    // where it opens.
+    virtual QString SaveFileName(QWidget* parent, const QString& filter,
+                                 const QString& start = {}) = 0;
     // The chosen colour (0x00BBGGRR), or nothing when cancelled; the dialog starts at `initial`.
     virtual std::optional<std::int32_t> ChooseColor(QWidget* parent, std::int32_t initial) = 0;
     // A message box with an OK button. It opens above any window that stays on top, so that
@@ -43,6 +47,8 @@ public:
     // Added: an existing folder chosen by the user, or an empty string when cancelled; the
     // dialog starts in `initial`.
     virtual QString FolderName(QWidget* parent, const QString& caption, const QString& initial) = 0;
+    // Added: a question with Yes and No buttons; true for Yes.
+    virtual bool Ask(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Added: the index of the entry of `items` the user chose, or nothing when cancelled;
     // entry `current` is selected when the list opens.
     virtual std::optional<int> ChooseItem(QWidget* parent, const QString& caption,

@@ -1,6 +1,8 @@
 #include "thumbnailer.h"
 
+#include "base/U_String.h"
 #include "base/errors.h"
+#include "formats/colormap.h"
 #include "formats/gob.h"
 #include "scene/thumbnail.h"
 
@@ -9,10 +11,13 @@
 
 TThumbnailer::TThumbnailer(std::shared_ptr<const TGobArchive> archive,
                            std::vector<std::size_t> entries, QSize size, int threads,
-                           QObject* parent, std::string texturesFrom, bool held)
+                           QObject* parent, std::string texturesFrom, bool held,
+                           std::shared_ptr<const TColormap> colormap)
     : QObject(parent), FArchive(std::move(archive)), FSize(size),
-      FTexturesFrom(std::move(texturesFrom)), FHeld(held), FOrder(std::move(entries)),
-      FTaken(FArchive->Count(), false)
+      FTexturesFrom(std::move(texturesFrom)),
+      FColormap(colormap ? std::move(colormap)
+                         : std::make_shared<const TColormap>(TColormap::GreyRamp())),
+      FHeld(held), FOrder(std::move(entries)), FTaken(FArchive->Count(), false)
 {
     if (threads <= 0)
         threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) - 1);
@@ -93,12 +98,18 @@ void TThumbnailer::Work()
         try
         {
             const std::string bytes = FArchive->Read(entry);
-            // Each picture finds its own materials: nothing is shared between the workers
-            // but the archive, which may be read by several at once.
-            const TModelLocation location{
-                {}, FTexturesFrom, std::string(FArchive->Entry(entry).Name), FArchive};
-            thumbnail = DrawThumbnail(bytes, FSize.width(), FSize.height(), &FCancel,
-                                      FTexturesFrom.empty() ? nullptr : &location);
+            const std::string_view name = FArchive->Entry(entry).Name;
+            if (name.size() >= 4 && SameText(name.substr(name.size() - 4), ".mat"))
+                thumbnail = DrawMaterialThumbnail(bytes, FSize.width(), FSize.height(), *FColormap);
+            else
+            {
+                // Each picture finds its own materials: nothing is shared between the workers
+                // but the archive, which may be read by several at once.
+                const TModelLocation location{
+                    {}, FTexturesFrom, std::string(FArchive->Entry(entry).Name), FArchive};
+                thumbnail = DrawThumbnail(bytes, FSize.width(), FSize.height(), &FCancel,
+                                          FTexturesFrom.empty() ? nullptr : &location);
+            }
         }
         catch (const std::bad_alloc&)
         {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+class TColormap;
 class TGobArchive;
 
 // What a thumbnail shows where the model is not (0xFFRRGGBB).
@@ -33,9 +34,12 @@ public:
     // archive's file name in `texturesFrom`, the models show their materials found in it.
     // With `held` the workers take nothing until Release, so that priorities set before are
     // the first thing they see (tests).
+    // Added: entries whose name ends in .mat are drawn as their cel 0 through `colormap` (a
+    // grey ramp when null).
     TThumbnailer(std::shared_ptr<const TGobArchive> archive, std::vector<std::size_t> entries,
                  QSize size, int threads = 0, QObject* parent = nullptr,
-                 std::string texturesFrom = {}, bool held = false);
+                 std::string texturesFrom = {}, bool held = false,
+                 std::shared_ptr<const TColormap> colormap = nullptr);
     // Calls off what is left and waits for the pictures being drawn.
     ~TThumbnailer() override;
 
@@ -59,6 +63,7 @@ private:
     std::shared_ptr<const TGobArchive> FArchive;
     const QSize FSize;
     const std::string FTexturesFrom;
+    const std::shared_ptr<const TColormap> FColormap;
     std::mutex FLock;
     std::condition_variable FReleased;
     bool FHeld;

@@ -12,6 +12,9 @@ TModelLocation LocateModel(const std::string& argument, const TSharedOptions& sh
     TModelLocation location;
     if (shared.Archive.empty())
     {
+        // Read as model text, an archive's index would make a model of several.
+        if (HasGobSignature(argument))
+            throw EOptionValue(FormatText(kModelIsArchive, {argument, argument}));
         location.FileName = argument;
         return location;
     }

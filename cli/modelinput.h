@@ -7,8 +7,13 @@
 
 #include <string>
 
+// Added: a model argument that is an archive, given without --archive.
+inline constexpr const char* kModelIsArchive =
+    "%s is a GOB archive, not a model: name a model in it with --archive %s ENTRY";
+
 // Where the command's model argument points: the file, or the archive opened and the entry
-// found (MatchEntry). Throws as TGobArchive::Open and MatchEntry do.
+// found (MatchEntry). Throws as TGobArchive::Open and MatchEntry do, and EOptionValue
+// (kModelIsArchive) for a file that starts as an archive does when --archive is not given.
 TModelLocation LocateModel(const std::string& argument, const TSharedOptions& shared);
 
 // The model's name as stored (the file name, or the entry name).

@@ -2,6 +2,7 @@
 // Archive..., the command line and drops.
 #include "F_Archive.h"
 #include "F_D3D.h"
+#include "F_Material.h"
 #include "F_Main.h"
 #include "F_Progrs.h"
 #include "game_files.h"
@@ -15,6 +16,8 @@
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
+#include <QStackedWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -89,20 +92,13 @@ private:
 
     TArchiveForm* OpenByMenu(const QString& fileName)
     {
+        const int before = Browsers().size();
         FDialogs.FileAnswers << fileName;
         MainForm->mnuGameOpenArchive->trigger();
-        QMdiSubWindow* sub = MainForm->MdiArea->currentSubWindow();
-        return sub ? qobject_cast<TArchiveForm*>(sub->widget()) : nullptr;
+        return Browsers().size() > before ? Browsers().last() : nullptr;
     }
 
-    QList<TArchiveForm*> Browsers() const
-    {
-        QList<TArchiveForm*> forms;
-        for (QMdiSubWindow* sub : MainForm->MdiArea->subWindowList())
-            if (auto* form = qobject_cast<TArchiveForm*>(sub->widget()))
-                forms << form;
-        return forms;
-    }
+    QList<TArchiveForm*> Browsers() const { return MainForm->ArchiveBrowsers(); }
 
     int Row(const TArchiveForm* form, const QString& name) const
     {
@@ -169,8 +165,9 @@ private slots:
         QCOMPARE(model->rowCount(), 6);
         QCOMPARE(form->CountLabel->text(), QStringLiteral("6 entries (archive warnings)"));
 
-        // The browser is a child like the view windows, and leaves the menus alone.
-        QCOMPARE(MainForm->MdiArea->subWindowList().size(), 1);
+        // The browser is a window of its own, and leaves the menus alone.
+        QVERIFY(form->isWindow());
+        QVERIFY(MainForm->MdiArea->subWindowList().isEmpty());
         QVERIFY(MainForm->mnuFile->menuAction()->isVisible());
         QVERIFY(MainForm->mnuGame->menuAction()->isVisible());
     }
@@ -185,10 +182,10 @@ private slots:
                                      model->HasThumbnail(3) && model->HasThumbnail(4) &&
                                      model->HasThumbnail(5),
                                  kEventually);
-        const auto picture = [&](const QString& name)
+        const auto picture = [&](const QString& name, int role = Qt::DecorationRole)
         {
             return model->index(Row(form, name), TArchiveListModel::colName)
-                .data(Qt::DecorationRole)
+                .data(role)
                 .value<QPixmap>()
                 .toImage()
                 .convertToFormat(QImage::Format_ARGB32);
@@ -212,7 +209,11 @@ private slots:
 
         const QImage cross =
             TArchiveForm::FailedThumbnail().toImage().convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(picture(QStringLiteral("bad.3do")), cross);
+        QCOMPARE(picture(QStringLiteral("bad.3do"), TArchiveListModel::GalleryRole), cross);
+        QCOMPARE(picture(QStringLiteral("bad.3do")).size(), good.size());
+        // The gallery's pictures are the large ones.
+        QCOMPARE(picture(QStringLiteral("WIDE.3DO"), TArchiveListModel::GalleryRole).size(),
+                 QSize(kGalleryThumbnailSize, kGalleryThumbnailSize));
         QCOMPARE(model->index(Row(form, QStringLiteral("bad.3do")), 0).data(Qt::ToolTipRole),
                  QVariant(QStringLiteral("'0x3' is not a valid integer value")));
         // The duplicate's bytes are no model.
@@ -255,10 +256,10 @@ private slots:
         QVERIFY(form);
         QPointer<TArchiveForm> watched = form;
         QTRY_VERIFY_WITH_TIMEOUT(form->Model()->HasThumbnail(0), kEventually);
-        MainForm->MdiArea->closeAllSubWindows();
+        form->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!watched);
-        QVERIFY(MainForm->MdiArea->subWindowList().isEmpty());
+        QVERIFY(Browsers().isEmpty());
     }
 
     void enterAndDoubleClickOpenAsFileOpenDoes()
@@ -302,7 +303,7 @@ private slots:
         QCOMPARE(MainForm->ModelLocation().EntryName, std::string("3DO\\WIDE.3DO"));
         QCOMPARE(VisiblePreviews(), previews + 3);
 
-        // A model that fails keeps what was shown; an entry that is not a model opens nothing.
+        // A model that fails keeps what was shown; so does a material that cannot be read.
         form->EntryList->setCurrentIndex(form->Model()->index(Row(form, "bad.3do"), 0));
         QTest::keyClick(form->EntryList, Qt::Key_Enter);
         QCOMPARE(FDialogs.Messages.size(), 1);
@@ -314,7 +315,8 @@ private slots:
         form->AllEntries->setChecked(true);
         form->EntryList->setCurrentIndex(form->Model()->index(1, 0));
         QTest::keyClick(form->EntryList, Qt::Key_Return);
-        QCOMPARE(FDialogs.Messages.size(), 1);
+        QCOMPARE(FDialogs.Messages.size(), 2);
+        QCOMPARE(FDialogs.Messages[1].second, QStringLiteral("Material file is truncated"));
         QCOMPARE(VisiblePreviews(), previews + 3);
     }
 
@@ -325,7 +327,7 @@ private slots:
         QCOMPARE(FDialogs.Messages.size(), 1);
         QCOMPARE(FDialogs.Messages[0].first, QStringLiteral("Quillmark"));
         QCOMPARE(FDialogs.Messages[0].second, QStringLiteral("Not a Jedi Knight GOB archive"));
-        QVERIFY(MainForm->MdiArea->subWindowList().isEmpty());
+        QVERIFY(Browsers().isEmpty());
         QCOMPARE(CurrentModel->Get(0).Meshes.Get(0).Name, std::string("NEWOBJECT"));
 
         QVERIFY(!OpenByMenu(FDir->filePath(QStringLiteral("missing.goo"))));
@@ -335,8 +337,115 @@ private slots:
         // A cancelled dialog does nothing either.
         FDialogs.FileAnswers << QString();
         MainForm->mnuGameOpenArchive->trigger();
-        QVERIFY(MainForm->MdiArea->subWindowList().isEmpty());
+        QVERIFY(Browsers().isEmpty());
         QCOMPARE(FDialogs.Messages.size(), 2);
+    }
+
+    void fileOpenOnAnArchiveOpensTheBrowserAndDialogsRememberTheirFolders()
+    {
+        // Chosen as "All files" or typed with any name: the bytes say it is an archive.
+        const QString named = FDir->filePath(QStringLiteral("looks.3do"));
+        QVERIFY(QFile::copy(FArchive, named));
+        FDialogs.FileAnswers << named;
+        MainForm->mnuFileOpen->trigger();
+        QVERIFY(FDialogs.Messages.isEmpty());
+        QCOMPARE(Browsers().size(), 1);
+        QCOMPARE(Browsers().first()->FileName(), named);
+        QVERIFY(!D3DForm);
+        QCOMPARE(CurrentModel->Get(0).Meshes.Get(0).Name, std::string("NEWOBJECT"));
+
+        // Each kind of dialog starts where the last of its kind took a file.
+        QDir(FDir->path()).mkdir(QStringLiteral("other"));
+        OpenByMenu(Write(QStringLiteral("other/second.gob"), WriteTestGob({})));
+        FDialogs.FileAnswers << QString() << QString();
+        MainForm->mnuFileOpen->trigger();
+        MainForm->mnuGameOpenArchive->trigger();
+        QCOMPARE(FDialogs.FileStarts,
+                 (QStringList{QString(), QString(), FDir->path(), FDir->filePath("other")}));
+    }
+
+    void galleryMaterialsAndOtherEntries()
+    {
+        const std::string texture = MatHeader(2, 1, 1) + TextureCel(0, 0) +
+                                    TextureHeader(4, 2, 0, 2) + std::string(8, '\2') +
+                                    std::string(2, '\5');
+        const QString archive = Write(
+            QStringLiteral("mixed.gob"),
+            WriteTestGob({{"3do\\mat\\tex.mat", texture},
+                          {"mat\\col.mat", MatHeader(0, 2, 0) + ColourCel(9) + ColourCel(200)},
+                          {"misc\\cmp\\dflt.cmp", Cmp()},
+                          {"3do\\box.3do", kUpright},
+                          {"info\\readme", "text"}}));
+        MainForm->show();
+        TArchiveForm* form = OpenByMenu(archive);
+        QVERIFY(form);
+        // Big enough for four columns and three rows of the gallery.
+        QVERIFY(form->width() >= TArchiveForm::DefaultSize().width());
+        form->GalleryMode->setChecked(true);
+        QCOMPARE(form->Views->currentWidget(), form->Gallery);
+        QCOMPARE(form->Gallery->gridSize().width() * 4 <= form->width(), true);
+        QCOMPARE(form->Gallery->gridSize().height() * 3 <= form->height(), true);
+        form->AllEntries->setChecked(true);
+        const TArchiveListModel* model = form->Model();
+        QTRY_VERIFY_WITH_TIMEOUT(model->HasThumbnail(0) && model->HasThumbnail(1), kEventually);
+        QVERIFY(!model->HasPicture(4));
+        // Cel 0 through the archive's colormap: palette entry 2 is (2, 253, 14); a colour
+        // material fills its picture with its colour 9, (9, 246, 63).
+        const auto pixel = [&](int row, QPoint at)
+        {
+            return model->index(row, 0)
+                .data(TArchiveListModel::GalleryRole)
+                .value<QPixmap>()
+                .toImage()
+                .pixel(at);
+        };
+        const int c = kGalleryThumbnailSize / 2;
+        QCOMPARE(pixel(0, QPoint(c, c)), qRgb(2, 253, 14));
+        QCOMPARE(pixel(0, QPoint(c, 2)), qRgb(0x70, 0x70, 0x70)); // 4 x 2: a band in the middle
+        QCOMPARE(pixel(1, QPoint(0, 0)), qRgb(9, 246, 63));
+
+        // A material opens in its window: cels, mip levels and colours beside them.
+        form->Gallery->setCurrentIndex(form->Gallery->model()->index(0, 0));
+        QTest::keyClick(form->Gallery, Qt::Key_Return);
+        QVERIFY2(FDialogs.Messages.isEmpty(), qPrintable(FDialogs.Messages.value(0).second));
+        TMaterialForm* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* m = qobject_cast<TMaterialForm*>(w))
+                window = m;
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("3do\\mat\\tex.mat"));
+        QCOMPARE(window->CelTexts.size(), 1);
+        QCOMPARE(window->CelTexts[0]->text(),
+                 QStringLiteral("Cel 0: texture 0, 4 x 2, 2 mip levels, 8-bit indexed"));
+        QCOMPARE(window->CelPictures[0].size(), 2);
+        QVERIFY(window->Summary->text().startsWith(
+            QStringLiteral("Texture material, 1 cel, 8 bits per texel, colour mode 0 (indexed)")));
+        window->close();
+        form->Gallery->setCurrentIndex(form->Gallery->model()->index(1, 0));
+        QTest::keyClick(form->Gallery, Qt::Key_Enter);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* m = qobject_cast<TMaterialForm*>(w); m && m->isVisible())
+                window = m;
+        QCOMPARE(window->CelTexts.size(), 2);
+        QCOMPARE(window->CelTexts[1]->text(), QStringLiteral("Cel 1: colour 200 (#C83778)"));
+        QCOMPARE(window->CelPictures[1][0]->pixmap().toImage().pixel(3, 3), qRgb(200, 55, 120));
+
+        // Anything else: what it is, and how to get it out.
+        form->Gallery->setCurrentIndex(form->Gallery->model()->index(4, 0));
+        QTest::keyClick(form->Gallery, Qt::Key_Return);
+        QCOMPARE(FDialogs.Messages.size(), 1);
+        QCOMPARE(FDialogs.Messages[0].second,
+                 QStringLiteral("info\\readme is a file without an extension, which Quillmark "
+                                "does not show.\nquillmark-cli extract copies it out of the "
+                                "archive."));
+
+        // Closed, it remembers its size and mode for the next one.
+        form->resize(700, 650);
+        form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        TArchiveForm* next = OpenByMenu(archive);
+        QVERIFY(next->GalleryMode->isChecked());
+        QCOMPARE(next->size(), QSize(700, 650));
     }
 
     void commandLineAndDropsOpenModelsAndArchives()
@@ -345,7 +454,7 @@ private slots:
         MainForm->OpenArguments({});
         QCoreApplication::processEvents();
         QVERIFY(FDialogs.Messages.isEmpty() && FDialogs.Filters.isEmpty());
-        QVERIFY(MainForm->MdiArea->subWindowList().isEmpty());
+        QVERIFY(Browsers().isEmpty());
         QVERIFY(!ProgressForm->isVisible());
         QVERIFY(!D3DForm);
         QCOMPARE(CurrentModel->Get(0).Meshes.Get(0).Name, std::string("NEWOBJECT"));

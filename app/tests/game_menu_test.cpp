@@ -7,6 +7,7 @@
 #include "d3drmfake.h"
 #include "game_files.h"
 #include "formats/gob.h"
+#include "formats/profile.h"
 #include "model/model.h"
 #include "testsupport.h"
 #include "formats/xexport.h"
@@ -138,7 +139,8 @@ private slots:
             items << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(items.mid(items.indexOf("&Textures") - 1),
                  (QStringList{"-", "&Textures", "Game &Folder...", "C&lear Game Folder",
-                              "&Colormap..."}));
+                              "Game folder: none", "&Colormap..."}));
+        QVERIFY(!MainForm->mnuGameFolderInUse->isEnabled());
         QVERIFY(MainForm->mnuGameTextures->isCheckable());
         QVERIFY(MainForm->mnuGameTextures->isChecked());
         QVERIFY(!MainForm->mnuGameClearFolder->isEnabled());
@@ -179,6 +181,7 @@ private slots:
         Put("model/misc/cmp/dflt.cmp", Cmp());
         QDir().mkpath(Path("game"));
         FDialogs.FolderAnswers << Path("game");
+        FDialogs.AskAnswers << true;
         MainForm->mnuGameFolder->trigger();
         Open(model);
         QCOMPARE(FaceLooksCalls(), 1);
@@ -208,14 +211,17 @@ private slots:
         Put("game/misc/cmp/ALT.CMP", Cmp());
         Put("game/misc/cmp/game.cmp", Cmp());
         Put("game/readme.txt", "not a colormap");
+        Put("game/3DO/readme.txt", "the game's models would be here");
         FDialogs.FolderAnswers << Path("game");
         MainForm->mnuGameFolder->trigger();
+        QVERIFY(FDialogs.Questions.isEmpty());
         Open(model);
 
-        FDialogs.ItemAnswers << 3;
+        // The default is listed once, first; a saved "misc/cmp/dflt.cmp" is the same choice.
+        FDialogs.ItemAnswers << 2;
         MainForm->mnuGameColormap->trigger();
         const QStringList seen{"Default (misc/cmp/dflt.cmp)", "misc/cmp/alt.cmp",
-                               "misc/cmp/dflt.cmp", "misc/cmp/game.cmp"};
+                               "misc/cmp/game.cmp"};
         QCOMPARE(FDialogs.ItemLists.last(), seen);
         QCOMPARE(FDialogs.ItemCurrents.last(), 0);
         QCOMPARE(MainForm->GameSettings().Colormap, std::string("misc/cmp/game.cmp"));
@@ -223,7 +229,7 @@ private slots:
                                      "/misc/cmp/game.cmp)"));
         FDialogs.ItemAnswers << std::nullopt;
         MainForm->mnuGameColormap->trigger();
-        QCOMPARE(FDialogs.ItemCurrents.last(), 3);
+        QCOMPARE(FDialogs.ItemCurrents.last(), 2);
 
         // Without the game folder the choice is not seen: the newest preview says so once.
         MainForm->mnuGameClearFolder->trigger();
@@ -241,16 +247,24 @@ private slots:
         QCOMPARE(FaceLooksCalls(), looks + 1);
 
         // Listed as not found, so that confirming keeps it; the default is still offered.
-        FDialogs.ItemAnswers << 3;
+        FDialogs.ItemAnswers << 2;
         MainForm->mnuGameColormap->trigger();
         QCOMPARE(FDialogs.ItemLists.last(),
                  (QStringList{"Default (misc/cmp/dflt.cmp)", "misc/cmp/alt.cmp",
-                              "misc/cmp/dflt.cmp", "misc/cmp/game.cmp (not found)"}));
-        QCOMPARE(FDialogs.ItemCurrents.last(), 3);
+                              "misc/cmp/game.cmp (not found)"}));
+        QCOMPARE(FDialogs.ItemCurrents.last(), 2);
         QCOMPARE(MainForm->GameSettings().Colormap, std::string("misc/cmp/game.cmp"));
         FDialogs.ItemAnswers << 0;
         MainForm->mnuGameColormap->trigger();
         QCOMPARE(MainForm->GameSettings().Colormap, std::string());
+        TSettingsFile(Settings().toStdString())
+            .WriteString("GAME", "Colormap", "MISC/cmp/dflt.cmp");
+        Restart();
+        Open(model);
+        FDialogs.ItemAnswers << 0;
+        MainForm->mnuGameColormap->trigger();
+        QCOMPARE(FDialogs.ItemLists.last().size(), 2);
+        QCOMPARE(FDialogs.ItemCurrents.last(), 0);
     }
 
     // The archive browser's thumbnails show the materials in the archive while textures are on:
@@ -263,9 +277,9 @@ private slots:
             Put("models.gob", WriteTestGob({{"3do\\sq.3do", TexturedModel({"t.mat"})},
                                             {"3do\\mat\\t.mat", texture},
                                             {"misc\\cmp\\dflt.cmp", Cmp()}}));
+        TArchiveForm* form = MainForm->OpenArchiveFile(archive);
         const auto greenPixels = [&]
         {
-            TArchiveForm* form = MainForm->OpenArchiveFile(archive);
             [&] { QTRY_VERIFY_WITH_TIMEOUT(form->Model()->HasThumbnail(0), kEventually); }();
             const QImage picture = form->Model()
                                        ->index(0, TArchiveListModel::colName)
@@ -282,8 +296,12 @@ private slots:
             return green;
         };
         QVERIFY(greenPixels() > 20);
+        // The open browser draws its models again, as a new one draws them.
         MainForm->mnuGameTextures->trigger();
+        QVERIFY(!form->Model()->HasThumbnail(0));
         QCOMPARE(greenPixels(), 0);
+        MainForm->mnuGameTextures->trigger();
+        QVERIFY(greenPixels() > 20);
     }
 
     // Each setting is one key of section GAME, added after the colours, whose bytes stay as
@@ -299,9 +317,22 @@ private slots:
         QCOMPARE(FDialogs.FolderStarts, QStringList{QString()});
         QCOMPARE(FileBytes(Settings().toStdString()), colours);
 
+        // A folder with nothing of the game is taken only when the user says so.
         const std::string folder = Path("game").toStdString();
-        FDialogs.FolderAnswers << Path("game");
+        QDir().mkpath(Path("game/docs"));
+        FDialogs.FolderAnswers << Path("game") << Path("game");
+        FDialogs.AskAnswers << false << true;
         MainForm->mnuGameFolder->trigger();
+        QCOMPARE(FileBytes(Settings().toStdString()), colours);
+        QCOMPARE(MainForm->mnuGameFolderInUse->text(), QStringLiteral("Game folder: none"));
+        MainForm->mnuGameFolder->trigger();
+        QCOMPARE(FDialogs.Questions.size(), 2);
+        QCOMPARE(FDialogs.Questions[0],
+                 QDir::toNativeSeparators(Path("game")) +
+                     " holds nothing of the game (no resource or episode folder, no .gob or .goo "
+                     "archive, no 3do or mat folder).\nUse it as the game folder all the same?");
+        QCOMPARE(MainForm->mnuGameFolderInUse->text(),
+                 "Game folder: " + QDir::toNativeSeparators(Path("game")));
         MainForm->mnuGameTextures->trigger();
         QCOMPARE(FileBytes(Settings().toStdString()),
                  colours + "[GAME]\r\nFolder=" + folder + "\r\nTextures=0\r\n");

@@ -116,6 +116,10 @@ private slots:
         QCOMPARE(GltfJson(text, false)["meshes"].toArray()[0].toObject()["name"].toString(),
                  QStringLiteral("g1m0"));
         QCOMPARE(Files(), (QStringList{"plain.glb", "text.GLTF", "two.3do"}));
+        // The model's name with .glb is suggested, first beside nothing, then in the folder of
+        // the last export.
+        QCOMPARE(FDialogs.FileStarts.mid(1),
+                 (QStringList{QStringLiteral("two.glb"), FDir->filePath("two.glb")}));
         QCOMPARE(FDialogs.Messages.size(), 2);
         QVERIFY(
             FDialogs.Messages[1].second.contains(QStringLiteral("\nMaterial not found: x.mat")));

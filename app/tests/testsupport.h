@@ -35,6 +35,9 @@ public:
     QList<QPair<QString, QString>> Messages; // caption, text
     QList<QMessageBox::Icon> Icons;          // one per message
     QStringList Filters;
+    QStringList FileStarts; // one per file dialog, open or save
+    QList<bool> AskAnswers;
+    QStringList Questions;
     QList<std::int32_t> ColorPresets;
     QStringList FolderAnswers;
     QStringList FolderStarts;
@@ -43,9 +46,10 @@ public:
     QList<int> ItemCurrents;
     int Unexpected = 0;
 
-    QString OpenFileName(QWidget*, const QString& filter) override
+    QString OpenFileName(QWidget*, const QString& filter, const QString& start = {}) override
     {
         Filters.append(filter);
+        FileStarts.append(start);
         if (FileAnswers.isEmpty())
         {
             ++Unexpected;
@@ -55,9 +59,20 @@ public:
     }
 
     // Save dialogs answer from the same queue and record their filters in the same list.
-    QString SaveFileName(QWidget* parent, const QString& filter) override
+    QString SaveFileName(QWidget* parent, const QString& filter, const QString& start = {}) override
     {
-        return OpenFileName(parent, filter);
+        return OpenFileName(parent, filter, start);
+    }
+
+    bool Ask(QWidget*, const QString&, const QString& text) override
+    {
+        Questions.append(text);
+        if (AskAnswers.isEmpty())
+        {
+            ++Unexpected;
+            return false;
+        }
+        return AskAnswers.takeFirst();
     }
 
     std::optional<std::int32_t> ChooseColor(QWidget*, std::int32_t initial) override

@@ -102,11 +102,41 @@ error 'Archive entry not found: 3do/nope.3do' view --archive "$gob" 3do/nope.3do
 error 'Archive entry not found: gen' render --archive "$gob" gen "$tmp/x.png"
 error 'File not found' convert --archive "$tmp/none.gob" box.3do "$tmp/x.x"
 error 'Not a Jedi Knight GOB archive' list "$tmp/box.3do"
+# An archive where a model is expected is refused, saying how to name a model in it.
+for command in "view" "render" "convert" "materials"; do
+    out=$([ $command = materials ] || echo "$tmp/x.png")
+    error "$gob is a GOB archive, not a model: name a model in it with --archive $gob ENTRY" \
+        $command "$gob" $out
+done
+"$cli" info "$gob" >"$tmp/out"
+check "info of an archive: exit 1, said in its JSON" "[ $? -eq 1 ] &&
+    grep -q 'is a GOB archive, not a model' $tmp/out"
 "$cli" info --archive "$gob" TRI.3DO >"$tmp/out"
 code=$?
 echo '{"error":"Ambiguous archive entry: TRI.3DO (2 matches)"}' >"$tmp/out.expected"
 check "info reports ambiguity in its JSON" "[ $code -eq 1 ] && cmp -s $tmp/out $tmp/out.expected"
 check "no file written for a failed entry" "[ ! -e $tmp/x.x ] && [ ! -e $tmp/x.png ]"
+
+# A colormap the archive holds but that is cut short is a missing one: a warning that names it
+# and says why, and the model is still drawn and converted.
+python3 - "$src/cli/tests" "$tmp" <<'EOF'
+import sys
+sys.path.insert(0, sys.argv[1])
+import gobwriter
+tmp = sys.argv[2]
+model = b"MATERIALS 1\r\n0: x.mat\r\n" + open(f"{tmp}/box.3do", "rb").read()
+cmp = b"CMP " + bytes([30, 0, 0, 0]) + bytes(17208)
+data = gobwriter.archive([(b"3do\\box.3do", model), (b"misc\\cmp\\dflt.cmp", cmp)])
+open(f"{tmp}/cut.gob", "wb").write(data[:-1000])
+EOF
+for command in "render --size 32x24" convert; do
+    "$cli" $command --archive "$tmp/cut.gob" box.3do "$tmp/cut.glb" >"$tmp/out" 2>"$tmp/err"
+    code=$?
+    check "$command: a broken colormap is named and the command goes on" "[ $code -eq 0 ] &&
+        grep -q '^warning: Colormap .*cut.gob (misc.cmp.dflt.cmp) cannot be read (Broken archive entry: .*grey ramp\$' $tmp/err &&
+        [ -s $tmp/cut.glb ]"
+    rm -f "$tmp/cut.glb"
+done
 
 # extract everything: folders kept (matched in any case), unsafe names skipped and reported.
 mkdir "$tmp/ex"

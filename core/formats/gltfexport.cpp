@@ -236,7 +236,8 @@ private:
 
     void PrepareMaterials()
     {
-        FKinds.assign(FModel.Materials.size(), TMaterialKind::Missing);
+        // One past the list: the placeholder of faces whose material is beyond it.
+        FKinds.assign(FModel.Materials.size() + 1, TMaterialKind::Missing);
         for (std::size_t i = 0; i < FModel.Materials.size() && i < FMaterials.size(); ++i)
         {
             const TMaterialLook& m = FMaterials[i];
@@ -272,15 +273,19 @@ private:
             for (const T3DOFace& f : mesh.Faces)
             {
                 std::int32_t target = -1;
-                if (f.Material >= MaterialCount() || f.Material < -1)
+                int material = f.Material;
+                // Added: the preview draws such faces, so the file keeps them, as the
+                // placeholder; only material -1 means "not drawn" in the game.
+                if (material >= MaterialCount() || material < -1)
                 {
                     if (!warned)
                         Warn(kGltfMaterialBeyondListFormat, mesh.Name);
                     warned = true;
+                    material = MaterialCount();
                 }
-                else if (f.Material >= 0 && f.VertexCount() >= 3)
+                if (material >= 0 && f.VertexCount() >= 3)
                 {
-                    const TVariant v{f.Material, (f.Flags & kModelFaceDoubleSided) != 0,
+                    const TVariant v{material, (f.Flags & kModelFaceDoubleSided) != 0,
                                      (f.Flags & kModelFaceTranslucent) != 0,
                                      std::min(mesh.LightingMode, f.LightingMode) == 0};
                     if (last >= 0 && plan.Primitives[static_cast<std::size_t>(last)].Variant == v)
@@ -508,8 +513,10 @@ private:
         else
             pbr["baseColorFactor"] = {1.0, 0.0, 1.0, alpha};
         pbr["metallicFactor"] = 0.0;
-        json material = {{"name", Latin1ToUtf8(FModel.Materials[index])},
-                         {"pbrMetallicRoughness", pbr}};
+        const std::string name = index < FModel.Materials.size()
+                                     ? Latin1ToUtf8(FModel.Materials[index])
+                                     : std::string(kGltfBeyondListMaterial);
+        json material = {{"name", name}, {"pbrMetallicRoughness", pbr}};
         if (v.Translucent)
             material["alphaMode"] = "BLEND";
         else if (kind == TMaterialKind::Texture && FMaterials[index].CutOut)

@@ -28,7 +28,10 @@ inline constexpr const char* kGltfAnimationTimesFormat =
     "Animation '%s' has a frame rate that gives times a glTF file cannot hold";
 // Warnings: the export goes on.
 inline constexpr const char* kGltfMaterialBeyondListFormat =
-    "Mesh '%s' has faces whose material is beyond the material list; they are left out";
+    "Mesh '%s' has faces whose material is beyond the material list; they are exported with "
+    "the placeholder material";
+// Added: the name of the placeholder those faces take.
+inline constexpr const char* kGltfBeyondListMaterial = "beyond the material list";
 inline constexpr const char* kGltfBadTextureFormat =
     "Material '%s' has no usable texture; it is exported as missing";
 inline constexpr const char* kGltfNodeMeshBeyondFormat =

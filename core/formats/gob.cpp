@@ -3,9 +3,11 @@
 
 #include "base/errors.h"
 #include "base/U_String.h"
+#include "base/platform.h"
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <initializer_list>
 #include <limits>
 #include <new>
@@ -109,6 +111,13 @@ std::string ExtractionPath(std::string_view name)
     std::string path(name);
     std::replace(path.begin(), path.end(), '\\', '/');
     return path;
+}
+
+bool HasGobSignature(const std::string& fileName)
+{
+    std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
+    char signature[4] = {};
+    return in.read(signature, 4) && std::memcmp(signature, "GOB ", 4) == 0;
 }
 
 TGobArchive::TGobArchive(std::unique_ptr<TByteSource> source) : FSource(std::move(source))

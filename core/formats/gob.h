@@ -153,6 +153,10 @@ private:
     std::size_t FMoreWarnings = 0;
 };
 
+// Added: whether the file (UTF-8 name) starts with the archive signature, so that an archive
+// named where a model is expected is recognised as one. False for a file that cannot be read.
+bool HasGobSignature(const std::string& fileName);
+
 // A name as a lookup compares it: ASCII lower-case, '\' turned into '/'.
 std::string GobKey(std::string_view name);
 

@@ -358,6 +358,24 @@ void TAssetSource::AddArchiveQuietly(const std::string& fileName)
     }
 }
 
+bool LooksLikeGameFolder(const std::string& folder)
+{
+    std::error_code e;
+    for (fs::directory_iterator it(PathFromUtf8(folder), e), end; !e && it != end; it.increment(e))
+    {
+        const std::string name = LowerCase(Utf8FromPath(it->path().filename()));
+        std::error_code kindError;
+        if (it->is_directory(kindError))
+        {
+            if (name == "resource" || name == "episode" || name == "3do" || name == "mat")
+                return true;
+        }
+        else if (name.size() > 4 && (name.ends_with(".gob") || name.ends_with(".goo")))
+            return true;
+    }
+    return false;
+}
+
 void TAssetSource::AddGameFolder(const std::string& folder)
 {
     const fs::path root = PathFromUtf8(folder);

@@ -107,6 +107,10 @@ private:
     std::vector<std::string> FWarnings;
 };
 
+// Added: whether a folder holds anything of the game directly in it (names in any case): a
+// resource or episode folder, a .gob or .goo archive, a 3do or mat folder.
+bool LooksLikeGameFolder(const std::string& folder);
+
 // A model opened from a file, or from an entry of an archive.
 struct TModelLocation
 {

@@ -8,6 +8,13 @@ inline constexpr const char* kGameSection = "GAME";
 inline constexpr const char* kGameFolderKey = "Folder";     // UTF-8 path; empty: none
 inline constexpr const char* kGameColormapKey = "Colormap"; // empty: the default colormap
 inline constexpr const char* kGameTexturesKey = "Textures"; // "1" shown, "0" not
+// Added: the folder each kind of file dialog last took a file from (UTF-8 paths).
+inline constexpr const char* kGameModelDialogKey = "ModelDialogFolder";
+inline constexpr const char* kGameArchiveDialogKey = "ArchiveDialogFolder";
+inline constexpr const char* kGameExportDialogKey = "ExportDialogFolder";
+// Added: the archive browser's size ("WxH") and whether it shows the gallery ("1") or the list.
+inline constexpr const char* kGameBrowserSizeKey = "ArchiveBrowserSize";
+inline constexpr const char* kGameBrowserGalleryKey = "ArchiveBrowserGallery";
 
 struct TGameSettings
 {

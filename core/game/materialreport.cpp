@@ -17,6 +17,33 @@ constexpr const char* kMissing = "\nMissing: %s, looked in:";
 constexpr const char* kAlsoMissing = "\nAlso missing, looked for the same way: ";
 } // namespace
 
+namespace
+{
+TModelColormap LoadColormap(const TAssetSource& source, const std::string& colormap, bool saved,
+                            std::string& problem)
+{
+    if (!saved || colormap.empty())
+        return LoadModelColormap(source, colormap);
+    // Deliberate: a colormap saved for other models may not be seen from this one.
+    try
+    {
+        return LoadModelColormap(source, colormap);
+    }
+    catch (const std::runtime_error& e)
+    {
+        problem = e.what();
+    }
+    return LoadModelColormap(source, {});
+}
+} // namespace
+
+TColormap ColormapInUse(const TModelLocation& location, const std::string& gameFolder,
+                        const std::string& colormap)
+{
+    std::string problem;
+    return LoadColormap(ModelAssetSource(location, gameFolder), colormap, true, problem).Colormap;
+}
+
 TFoundMaterials FindModelMaterials(const std::vector<std::string>& names,
                                    const TModelLocation& location, const std::string& gameFolder,
                                    const std::string& colormap, bool saved)
@@ -24,23 +51,9 @@ TFoundMaterials FindModelMaterials(const std::vector<std::string>& names,
     const TAssetSource source = ModelAssetSource(location, gameFolder);
     TFoundMaterials found;
     found.Warnings = source.Warnings();
-    TModelColormap loaded;
-    if (!saved || colormap.empty())
-        loaded = LoadModelColormap(source, colormap);
-    else
-    {
-        // Deliberate: a colormap saved for other models may not be seen from this one.
-        try
-        {
-            loaded = LoadModelColormap(source, colormap);
-        }
-        catch (const std::runtime_error& e)
-        {
-            found.ColormapProblem = e.what();
-            found.Warnings.push_back(found.ColormapProblem);
-            loaded = LoadModelColormap(source, {});
-        }
-    }
+    const TModelColormap loaded = LoadColormap(source, colormap, saved, found.ColormapProblem);
+    if (!found.ColormapProblem.empty())
+        found.Warnings.push_back(found.ColormapProblem);
     found.ColormapOrigin = loaded.Origin;
     found.Warnings.insert(found.Warnings.end(), loaded.Warnings.begin(), loaded.Warnings.end());
     found.Materials = ResolveModelMaterials(names, source, loaded.Colormap);

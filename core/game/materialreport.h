@@ -25,6 +25,11 @@ TFoundMaterials FindModelMaterials(const std::vector<std::string>& names,
                                    const TModelLocation& location, const std::string& gameFolder,
                                    const std::string& colormap, bool saved);
 
+// Added: the colormap FindModelMaterials colours a model's materials with, for a `colormap`
+// saved in the settings (empty: the default); a grey ramp when none can be used.
+TColormap ColormapInUse(const TModelLocation& location, const std::string& gameFolder,
+                        const std::string& colormap);
+
 // The places a missing material was looked in, each file once, in the order first looked in:
 // the model's folder stands for several game folders, so a file can come up more than once.
 std::vector<TAssetOrigin> PlacesLookedIn(const TMaterialSource& source);

@@ -127,26 +127,26 @@ TModelColormap LoadModelColormap(const TAssetSource& source, const std::string& 
     TModelColormap result;
     if (choice.empty())
     {
-        const std::optional<TAsset> asset = source.Load(kDefaultColormapPath);
-        if (!asset)
+        const std::optional<TAssetOrigin> origin = source.Find(kDefaultColormapPath);
+        if (!origin)
         {
             result.Warnings.push_back(kNoColormap);
             return result;
         }
         try
         {
-            result.Colormap = TColormap(asset->Bytes);
+            result.Colormap = TColormap(source.Read(*origin));
         }
-        catch (const EColormapError& e)
+        catch (const std::runtime_error& e)
         {
-            // Deliberate: the default colormap only colours the picture; a broken one must not
-            // stop the model from showing.
+            // Deliberate: the default colormap only colours the picture; one that cannot be
+            // read (a broken file, an archive entry cut short) is one that is missing.
+            result.Colormap = TColormap::GreyRamp();
             result.Warnings.push_back(
-                FormatText(kColormapUnusable, {kDefaultColormapPath, e.what()}));
-            result.Warnings.push_back(kNoColormap);
+                FormatText(kColormapUnreadable, {DescribeOrigin(*origin), e.what()}));
             return result;
         }
-        result.Origin = DescribeOrigin(asset->Origin);
+        result.Origin = DescribeOrigin(*origin);
     }
     else if (const std::optional<std::string> bytes = ReadDiskFile(choice))
     {

@@ -18,6 +18,8 @@ inline constexpr const char* kColormapNotFound = "Colormap not found: %s";
 inline constexpr const char* kNoColormap =
     "No colormap found (looked for misc/cmp/dflt.cmp): colours are shown as a grey ramp";
 inline constexpr const char* kColormapUnusable = "Colormap %s: %s";
+inline constexpr const char* kColormapUnreadable =
+    "Colormap %s cannot be read (%s): colours are shown as a grey ramp";
 inline constexpr const char* kMaterialNotFound = "Material not found: %s";
 inline constexpr const char* kMaterialUnusable = "Material %s: %s";
 inline constexpr const char* kTextureBudgetSpent =
@@ -35,10 +37,11 @@ struct TModelColormap
     std::vector<std::string> Warnings;
 };
 
-// With an empty `choice`, misc/cmp/dflt.cmp from the source, or a grey ramp with a warning when
-// it is missing or broken. Otherwise the chosen one: a file on disk, else a game path (a bare
-// name is looked for in misc/cmp/). Throws EInOutError(kColormapNotFound) when a chosen one is
-// not found and EColormapError when it cannot be read: a choice is never silently replaced.
+// With an empty `choice`, misc/cmp/dflt.cmp from the source, or a grey ramp with one warning
+// when it is missing or cannot be read (kNoColormap, kColormapUnreadable naming it and why).
+// Otherwise the chosen one: a file on disk, else a game path (a bare name is looked for in
+// misc/cmp/). Throws EInOutError(kColormapNotFound) when a chosen one is not found and
+// EColormapError when it cannot be read: a choice is never silently replaced.
 TModelColormap LoadModelColormap(const TAssetSource& source, const std::string& choice);
 
 // Where one material came from, or why it is missing.

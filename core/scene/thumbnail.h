@@ -3,6 +3,7 @@
 // Safe on any thread.
 #pragma once
 
+#include "formats/colormap.h"
 #include "game/assets.h"
 
 #include <atomic>
@@ -32,3 +33,9 @@ struct TThumbnail
 TThumbnail DrawThumbnail(std::string_view bytes, int width, int height,
                          const std::atomic<bool>* cancel = nullptr,
                          const TModelLocation* materials = nullptr);
+// Added: cel 0 of the material (.mat) in `bytes` through `colormap`, scaled to fit width x
+// height (nearest texel, proportions kept, centred) on a transparent ground, its cut-out texels
+// transparent too; a colour cel fills the picture. Never throws: a material that cannot be read
+// gives its message in Error.
+TThumbnail DrawMaterialThumbnail(std::string_view bytes, int width, int height,
+                                 const TColormap& colormap);

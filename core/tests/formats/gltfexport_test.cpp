@@ -477,23 +477,25 @@ TEST(GltfExport, FacesAreFannedAndSplitPerMaterialVariant)
     AddFace(mesh, 0, {0, 1, 2, 3, 4}, {0, 0, 2});   // pentagon, textured
     AddFace(mesh, 1, {0, 1, 2, 3}, {0, 0, 0});      // quad, colour, normal from the corners
     AddFace(mesh, -1, {0, 1, 2});                   // no material: left out
-    AddFace(mesh, 4, {0, 1, 2});                    // beyond the list: left out, warned
     AddFace(mesh, 1, {0, 1});                       // too few corners: left out
     AddFace(mesh, 1, {0, 2, 3}, {0, 0, 1}, 0x1);    // double-sided variant
     AddFace(mesh, 2, {0, 1, 2}, {0, 0, 1}, 0x2);    // translucent, missing material
     AddFace(mesh, 3, {0, 1, 2}, {0, 0, 1}, 0x0, 0); // cut-out texture, unlit
     AddFace(mesh, 1, {1, 2, 3}, {0, 0, 1});         // joins the first colour primitive
+    AddFace(mesh, 4, {0, 1, 2});                    // beyond the list: placeholder, warned
+    AddFace(mesh, -2, {1, 2, 3});                   // likewise, one warning for both
     m.Meshes().Add(std::move(mesh));
     m.Nodes.Add(Node("n", 0, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}));
 
     std::vector<std::string> warnings;
     const TGltf g = m.Export(TGltfContainer::Binary, &warnings);
     EXPECT_EQ(warnings, std::vector<std::string>{"Mesh 'body' has faces whose material is beyond "
-                                                 "the material list; they are left out"});
+                                                 "the material list; they are exported with the "
+                                                 "placeholder material"});
     ASSERT_EQ(g.J["meshes"].size(), 1u);
     EXPECT_EQ(g.J["meshes"][0]["name"], "body");
     const json& prims = g.J["meshes"][0]["primitives"];
-    ASSERT_EQ(prims.size(), 5u);
+    ASSERT_EQ(prims.size(), 6u);
 
     // Pentagon: five corners, fanned around corner 0, UVs in texture units, normal made unit.
     const json& p0 = prims[0];
@@ -538,6 +540,11 @@ TEST(GltfExport, FacesAreFannedAndSplitPerMaterialVariant)
     EXPECT_TRUE(material(4)["extensions"].contains("KHR_materials_unlit"));
     EXPECT_EQ(g.J["extensionsUsed"], json::array({"KHR_materials_unlit"}));
     EXPECT_FALSE(material(1).contains("extensions"));
+    EXPECT_EQ(material(5)["name"], "beyond the material list");
+    EXPECT_EQ(material(5)["pbrMetallicRoughness"]["baseColorFactor"],
+              json::array({1.0, 0.0, 1.0, 1.0}));
+    EXPECT_EQ(Elements(g, prims[5]["indices"], 1), (std::vector<double>{0, 1, 2, 3, 4, 5}));
+    EXPECT_FALSE(prims[5]["attributes"].contains("TEXCOORD_0"));
 
     // Textures: nearest and repeat; cel 0 as PNG with red and blue in PNG order.
     EXPECT_EQ(g.J["samplers"], json::parse(R"([{"magFilter":9728,"minFilter":9728,

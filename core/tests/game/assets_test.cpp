@@ -185,3 +185,19 @@ TEST_F(Asset, KeysAndPuppetsAreFoundBesideTheModelThenInTheGame)
     EXPECT_EQ(source.Read(*ResolvePuppet(source, "ky.pup").Origin), "game puppet");
     EXPECT_FALSE(ResolveKey(source, "walker.pup").Origin);
 }
+
+TEST_F(Asset, GameFolderIsRecognisedByWhatItHolds)
+{
+    Put("empty/readme.txt", "x");
+    Put("empty/old.gob/a", "a folder named like an archive");
+    Put("files/3do", "a file, not a folder");
+    Put("files/x.gob.txt", "x");
+    Put("install/Resource/res1.gob", "x");
+    Put("mod/Mat/a.mat", "x");
+    Put("episode-only/EPISODE/x", "x");
+    Put("archive/JK.GOO", "x");
+    for (const char* folder : {"empty", "files", "missing"})
+        EXPECT_FALSE(LooksLikeGameFolder(At(folder))) << folder;
+    for (const char* folder : {"install", "mod", "episode-only", "archive"})
+        EXPECT_TRUE(LooksLikeGameFolder(At(folder))) << folder;
+}

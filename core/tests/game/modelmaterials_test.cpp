@@ -104,8 +104,8 @@ TEST_F(ModelMaterials, ResolvesDecodesAndExplainsEachMaterial)
 TEST_F(ModelMaterials, EachFileIsDecodedOnceAndTexturesStopAtTheBudget)
 {
     // An archive whose second entry lies over the first one's bytes.
-    const std::string big = MatHeader(2, 1, 1) + TextureCel(0, 0) + TextureHeader(4, 4, 0, 1) +
-                            std::string(16, '\1');
+    const std::string big =
+        MatHeader(2, 1, 1) + TextureCel(0, 0) + TextureHeader(4, 4, 0, 1) + std::string(16, '\1');
     std::string gob = WriteTestGob({{"mat/a.mat", CutOutTexture()},
                                     {"mat/same.mat", "x"},
                                     {"mat/big.mat", big},
@@ -142,6 +142,30 @@ TEST_F(ModelMaterials, ColormapChoiceIsHonouredOrRefused)
     EXPECT_EQ(LoadModelColormap(Source(), "other.cmp").Colormap.Colour(5), 0xFF05FA23u);
     EXPECT_EQ(LoadModelColormap(Source(), Utf8FromPath(FDir / "loose.cmp")).Colormap.Colour(5),
               0xFF05FA23u);
+    // A default colormap that cannot be read is one that is missing, named with why: a short
+    // file, and an archive entry whose data the file no longer holds.
+    Put("misc/cmp/dflt.cmp", Cmp().substr(0, 1000));
+    const TModelColormap shortFile = LoadModelColormap(Source(), "");
+    EXPECT_EQ(shortFile.Colormap.Colour(200), 0xFFC8C8C8u);
+    EXPECT_EQ(shortFile.Warnings,
+              std::vector<std::string>{"Colormap " +
+                                       Utf8FromPath(FDir / "misc" / "cmp" / "dflt.cmp") +
+                                       " cannot be read (Colormap file is truncated): colours "
+                                       "are shown as a grey ramp"});
+    const std::string gob = WriteTestGob({{"misc\\cmp\\dflt.cmp", Cmp()}});
+    Put("cut.gob", gob.substr(0, gob.size() - 100));
+    TAssetSource cut;
+    cut.AddArchive(Utf8FromPath(FDir / "cut.gob"));
+    const TModelColormap entry = LoadModelColormap(cut, "");
+    EXPECT_EQ(entry.Colormap.Colour(7), 0xFF070707u);
+    ASSERT_EQ(entry.Warnings.size(), 1u);
+    EXPECT_EQ(entry.Warnings[0].rfind("Colormap " + Utf8FromPath(FDir / "cut.gob") +
+                                          " (misc\\cmp\\dflt.cmp) cannot be read (Broken archive "
+                                          "entry: misc\\cmp\\dflt.cmp",
+                                      0),
+              0u)
+        << entry.Warnings[0];
+
     try
     {
         LoadModelColormap(Source(), "nowhere.cmp");
