@@ -8,6 +8,7 @@
 #include "dialogs.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -51,6 +52,35 @@ QToolButton* MakeSpeedButton(QWidget* parent, const QString& caption, int left)
 }
 } // namespace
 
+namespace
+{
+TKeyPlayback::TClock& ClockSlot()
+{
+    static TKeyPlayback::TClock clock;
+    return clock;
+}
+
+double RealClock()
+{
+    static QElapsedTimer timer;
+    if (!timer.isValid())
+        timer.start();
+    return static_cast<double>(timer.nsecsElapsed()) * 1e-9;
+}
+} // namespace
+
+void SetAnimationClock(TKeyPlayback::TClock clock)
+{
+    ClockSlot() = std::move(clock);
+}
+
+TKeyPlayback::TClock AnimationClock()
+{
+    if (ClockSlot())
+        return ClockSlot();
+    return &RealClock;
+}
+
 TD3DForm* TD3DForm::Create(QWidget* parent, const std::string& xFile, TPreviewLooks looks)
 {
     // Added: offer the OpenGL driver, before the drivers are first listed.
@@ -72,6 +102,76 @@ void TD3DForm::Reload(TPreviewLooks looks)
     D3DWin->LoadModel(FFileName);
     // The model's new frame turns as the bar says.
     RotSpeedChange();
+    if (FAnimation)
+    {
+        // Added: the new mesh is the rest model; the pose is laid on it at the next frame.
+        FRestVertices = D3DWin->Preview().ModelVerticesRaw();
+        FPosedFrame = -1;
+    }
+}
+
+void TD3DForm::PlayKey(std::shared_ptr<const TPosingGeoSet> geoSet, const TNodeList& nodes,
+                       TKeyframes key, std::string title, TLoopMode mode)
+{
+    auto animation = std::make_unique<TPreviewAnimation>(std::move(geoSet), nodes, std::move(key));
+    if (!D3DWin->Initialized())
+        return;
+    std::vector<float> rest =
+        FAnimation ? std::move(FRestVertices) : D3DWin->Preview().ModelVerticesRaw();
+    if (rest.size() != 3 * animation->VertexCount())
+    {
+        if (FAnimation)
+            FRestVertices = std::move(rest);
+        throw EKeyError(kAnimationModelDiffers);
+    }
+    FRestVertices = std::move(rest);
+    const TKeyframes& k = animation->Key();
+    FPlayback = std::make_unique<TKeyPlayback>(k.Frames, k.Fps, AnimationClock());
+    FPlayback->SetMode(mode);
+    FEntryFrames = KeyEntryFrames(k);
+    FAnimation = std::move(animation);
+    FAnimationTitle = std::move(title);
+    FPosedFrame = -1;
+    D3DWin->OnBeforeFrame = [this](TD3DRMWindow*) { PoseForFrame(); };
+    FPlayback->Play();
+    PoseForFrame();
+    if (OnAnimationChanged)
+        OnAnimationChanged();
+}
+
+void TD3DForm::StopAnimation()
+{
+    if (!FAnimation)
+        return;
+    D3DWin->OnBeforeFrame = nullptr;
+    FAnimation.reset();
+    FPlayback.reset();
+    FEntryFrames.clear();
+    FAnimationTitle.clear();
+    // Deliberate: the vertices as loaded, not the rest pose worked out again, so the picture is
+    // the design's own even where a node turns at rest.
+    D3DWin->Preview().SetModelVerticesRaw(FRestVertices);
+    FRestVertices.clear();
+    if (OnAnimationChanged)
+        OnAnimationChanged();
+}
+
+void TD3DForm::PoseForFrame()
+{
+    if (!FAnimation)
+        return;
+    const double frame = FPlayback->Frame();
+    if (FPlayback->Finished())
+    {
+        StopAnimation();
+        return;
+    }
+    const bool hold = FPlayback->Holds();
+    if (frame == FPosedFrame && hold == FPosedHold)
+        return;
+    D3DWin->Preview().PoseModel(FAnimation->PositionsAt(frame, hold));
+    FPosedFrame = frame;
+    FPosedHold = hold;
 }
 
 TD3DForm::TD3DForm(QWidget* parent, std::string xFile, TD3DRMWindow* d3dWin)
@@ -318,6 +418,12 @@ void TD3DForm::closeEvent(QCloseEvent* event)
 {
     hide();
     event->accept();
+    // Added: its animation stops and its Animation window goes with it.
+    RunCommand([this] { StopAnimation(); });
+    if (AnimationWindow)
+        AnimationWindow->close();
+    if (OnClosed)
+        OnClosed();
     // Added: nothing shows a closed preview again, so its model's memory goes back now.
     RunCommand(
         [this]

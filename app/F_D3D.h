@@ -3,11 +3,17 @@
 #pragma once
 
 #include "d3drmwnd.h"
+#include "model/playback.h"
+#include "scene/previewanimation.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 class QFrame;
 class QLabel;
@@ -23,6 +29,14 @@ struct TPreviewLooks
     TFaceLooks Faces;
     QString Summary;
 };
+
+inline constexpr const char* kAnimationModelDiffers =
+    "The preview no longer shows the model the key was chosen for";
+
+// Added: the clock animations play by, in seconds. Tests set one of their own; an empty one
+// brings back the real clock.
+void SetAnimationClock(TKeyPlayback::TClock clock);
+TKeyPlayback::TClock AnimationClock();
 
 // "Direct3D Model Viewer". Made with Create, which builds the scene and loads the DirectX
 // file; the caller shows it. It is a top-level window owned by `parent`; closing it only
@@ -65,6 +79,32 @@ public:
 
     const std::string& FileName() const { return FFileName; }
 
+    // Added: plays `key` (named `title`) on the loaded model, posed each frame from `geoSet`
+    // placed by `nodes`, which must be the geoset the preview loaded; a key already playing
+    // gives way. Throws EKeyError for a key that cannot play on the model and
+    // kAnimationModelDiffers for another geoset, leaving the preview as it was.
+    void PlayKey(std::shared_ptr<const TPosingGeoSet> geoSet, const TNodeList& nodes,
+                 TKeyframes key, std::string title, TLoopMode mode);
+    // Added: the model back in its rest pose as loaded, and the design's preview again.
+    void StopAnimation();
+    bool Animating() const { return FAnimation != nullptr; }
+    // The playing key's moment and controls; null when none plays.
+    TKeyPlayback* Playback() { return FPlayback.get(); }
+    const TPreviewAnimation* Animation() const { return FAnimation.get(); }
+    const std::string& AnimationTitle() const { return FAnimationTitle; }
+    const std::vector<double>& EntryFrames() const { return FEntryFrames; }
+    // Poses the model for the moment now when it moved (before every frame while playing);
+    // a key played once to its end stops here.
+    void PoseForFrame();
+    // Called after an animation starts or stops, and when the window closes.
+    std::function<void()> OnAnimationChanged;
+    std::function<void()> OnClosed;
+    // Added: which model this preview shows, as its creator counts models, and the geoset.
+    int ModelSerial = 0;
+    int GeoSetIndex = 0;
+    // Added: the preview's Animation window, closed with it.
+    QPointer<QWidget> AnimationWindow;
+
 protected:
     // `d3dWin` replaces the default control (tests pass one with a chosen screen depth).
     TD3DForm(QWidget* parent, std::string xFile, TD3DRMWindow* d3dWin = nullptr);
@@ -82,6 +122,14 @@ private:
     void AlignControls();
 
     std::string FFileName;
+    std::unique_ptr<TPreviewAnimation> FAnimation;
+    std::unique_ptr<TKeyPlayback> FPlayback;
+    std::string FAnimationTitle;
+    std::vector<double> FEntryFrames;
+    // The vertices as loaded, put back when the animation stops; the moment last posed.
+    std::vector<float> FRestVertices;
+    double FPosedFrame = -1;
+    bool FPosedHold = false;
     // The timer's tag: the frame count at the previous tick.
     int FTimerTag = 0;
     // Added: closed, the preview let go of its model.

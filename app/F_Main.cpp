@@ -1,5 +1,6 @@
 #include "F_Main.h"
 
+#include "F_Anim.h"
 #include "F_Archive.h"
 #include "F_Check.h"
 #include "F_D3D.h"
@@ -20,6 +21,7 @@
 #include "game/modelmaterials.h"
 #include "formats/profile.h"
 #include "formats/xexport.h"
+#include "game/keylist.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -62,6 +64,7 @@ constexpr const char* kArchiveFilter =
 constexpr const char* kGltfFilter = "glTF Binary (*.glb);;glTF (*.gltf)";
 // Added: after an export that went on past problems, one box lists them (the first few).
 constexpr const char* kExportWarnings = "The glTF file was written, with these problems:";
+constexpr const char* kNoPreviewForKey = "Open a model first: a key plays in its preview";
 constexpr int kExportWarningsShown = 10;
 constexpr const char* kMoreWarnings = "... and %1 more";
 constexpr int kStatusPanelWidths[] = {180, 45, 21, 40, 30, 50};
@@ -369,6 +372,8 @@ void TMainForm::createActions()
           {"Chec&k for the Game...", "mnuGameCheck", kShown, kNoKey, &TMainForm::mnuGameCheck,
            &TMainForm::mnuGameCheckClick,
            "List what the game would refuse or mishandle in the model"},
+          {"&Animation...", "mnuGameAnimation", kShown, kNoKey, &TMainForm::mnuGameAnimation,
+           &TMainForm::mnuGameAnimationClick, "Play the model's animations in the preview"},
           {"-"},
           {"&Textures", "mnuGameTextures", kShown, kNoKey, &TMainForm::mnuGameTextures,
            &TMainForm::mnuGameTexturesClick, "Show models with their materials"},
@@ -384,6 +389,8 @@ void TMainForm::createActions()
     // The start model is one empty mesh: nothing worth a file until a model is loaded.
     mnuGameExportGltf->setEnabled(false);
     mnuGameCheck->setEnabled(false);
+    mnuGameAnimation->setEnabled(false);
+    connect(mnuGame, &QMenu::aboutToShow, this, &TMainForm::UpdateAnimationItem);
     mnuGameTextures->setCheckable(true);
     // Added: says which game folder is in use; nothing to run.
     mnuGameFolderInUse->setEnabled(false);
@@ -521,6 +528,7 @@ void TMainForm::RememberDialogFolder(const char* key, const QString& fileName)
 void TMainForm::OpenModelFile(const QString& fileName)
 {
     const std::string name = fileName.toStdString(); // core takes UTF-8 names on every system
+    ++FModelSerial;
     Load3DO(name, *ProgressForm);
     FModelLocation = TModelLocation{name, {}, {}, {}};
     ShowLoadedModel();
@@ -529,6 +537,7 @@ void TMainForm::OpenModelFile(const QString& fileName)
 void TMainForm::OpenArchiveEntry(const std::shared_ptr<const TGobArchive>& archive,
                                  const QString& archiveName, std::size_t entry)
 {
+    ++FModelSerial;
     Load3DOEntry(*archive, entry, *ProgressForm);
     FModelLocation = TModelLocation{
         {}, archiveName.toStdString(), std::string(archive->Entry(entry).Name), archive};
@@ -601,8 +610,14 @@ void TMainForm::mnuGameExportGltfClick()
     const TModelLooks looks = LoadModelLooks(*CurrentModel, std::nullopt, FModelLocation,
                                              saved.Folder, saved.Colormap, true);
     std::vector<std::string> warnings = looks.Warnings();
+    // Added: the key the newest preview plays, when it shows this geoset of this model.
+    std::vector<TGltfAnimation> animations;
+    const auto* preview = dynamic_cast<const TD3DForm*>(D3DForm.data());
+    if (preview && preview->Animation() && preview->ModelSerial == FModelSerial &&
+        preview->GeoSetIndex == CurrentGeoSetIndex)
+        animations.push_back({preview->AnimationTitle(), &preview->Animation()->Key()});
     WriteGltfFile(fileName, *CurrentModel, *HierarchyNodes, CurrentGeoSetIndex,
-                  looks.Found.Materials.Looks, *container, &warnings);
+                  looks.Found.Materials.Looks, *container, &warnings, animations);
     if (warnings.empty())
         return;
     QString text = QString::fromLatin1(kExportWarnings);
@@ -677,6 +692,13 @@ void TMainForm::OpenArchiveEntryByKind(const std::shared_ptr<const TGobArchive>&
     case ekOther:
         break;
     }
+    // Added: a key plays on the newest preview.
+    if (QLatin1StringView(name.data(), static_cast<qsizetype>(name.size()))
+            .endsWith(QLatin1StringView(".key"), Qt::CaseInsensitive))
+    {
+        PlayKeyEntry(archive, entry);
+        return;
+    }
     const std::size_t dot = name.find_last_of("./\\");
     const QString kind = dot != std::string_view::npos && name[dot] == '.'
                              ? NameText(name.substr(dot + 1)).toUpper()
@@ -713,8 +735,18 @@ void TMainForm::OpenArguments(const QStringList& arguments)
     QTimer::singleShot(0, this,
                        [this, arguments]
                        {
-                           for (const QString& argument : arguments)
-                               RunCommand([&] { OpenFile(argument); });
+                           QStringList keys;
+                           for (qsizetype i = 0; i < arguments.size(); ++i)
+                           {
+                               // Added: --key KEY, played once the files are open.
+                               if (arguments[i] == QStringLiteral("--key") &&
+                                   i + 1 < arguments.size())
+                                   keys.append(arguments[++i]);
+                               else
+                                   RunCommand([&] { OpenFile(arguments[i]); });
+                           }
+                           for (const QString& key : keys)
+                               RunCommand([&] { PlayKeyNamed(key); });
                        });
 }
 
@@ -787,10 +819,77 @@ void TMainForm::OpenPreview(bool reportSteps)
     status(kStatusCreating);
     // Emptied first, so that a preview that fails to open leaves none behind as the newest.
     D3DForm = nullptr;
-    D3DForm = TD3DForm::Create(this, previewFile, PreviewLooks());
+    TD3DForm* preview = TD3DForm::Create(this, previewFile, PreviewLooks());
+    D3DForm = preview;
+    preview->ModelSerial = FModelSerial;
+    preview->GeoSetIndex = CurrentGeoSetIndex;
+    preview->OnClosed = [this] { UpdateAnimationItem(); };
     status("");
     if (D3DForm)
         D3DForm->show();
+    UpdateAnimationItem();
+}
+
+void TMainForm::UpdateAnimationItem()
+{
+    mnuGameAnimation->setEnabled(D3DForm && D3DForm->isVisible());
+}
+
+TAnimationForm* TMainForm::AnimationForm(bool create)
+{
+    auto* preview = dynamic_cast<TD3DForm*>(D3DForm.data());
+    if (!preview || !preview->isVisible())
+        return nullptr;
+    if (auto* form = dynamic_cast<TAnimationForm*>(preview->AnimationWindow.data()))
+        return form;
+    if (!create)
+        return nullptr;
+    // The keys are looked for where the model's materials are, and checked against it.
+    if (preview->ModelSerial != FModelSerial || preview->GeoSetIndex != CurrentGeoSetIndex)
+        throw EKeyError(kAnimationModelDiffers);
+    TAnimationModel model;
+    model.Source =
+        std::make_shared<const TAssetSource>(ModelAssetSource(FModelLocation, FGame.Folder));
+    model.Nodes = *HierarchyNodes;
+    model.GeoSet =
+        std::make_shared<const TPosingGeoSet>(PosingGeoSet(*CurrentModel, CurrentGeoSetIndex));
+    auto* form = new TAnimationForm(preview, std::move(model));
+    preview->AnimationWindow = form;
+    return form;
+}
+
+void TMainForm::mnuGameAnimationClick()
+{
+    TAnimationForm* form = AnimationForm(true);
+    if (!form)
+        return;
+    form->show();
+    form->raise();
+    form->activateWindow();
+}
+
+void TMainForm::PlayKeyNamed(const QString& name)
+{
+    TAnimationForm* form = AnimationForm(true);
+    if (!form)
+        throw EInOutError(kNoPreviewForKey);
+    const std::string argument = name.toStdString();
+    const TAssetSource source = ModelAssetSource(FModelLocation, FGame.Folder);
+    const std::optional<TAnimationFile> file = FindAnimationFile(argument, source, "3do/key");
+    if (!file)
+        throw EInOutError(FormatText(kAnimationKeyNotFoundFormat, {argument}));
+    form->PlayKeyBytes(file->Bytes, file->Title, file->Where);
+}
+
+void TMainForm::PlayKeyEntry(const std::shared_ptr<const TGobArchive>& archive, std::size_t entry)
+{
+    TAnimationForm* form = AnimationForm(true);
+    if (!form)
+        throw EInOutError(kNoPreviewForKey);
+    const std::string name(archive->Entry(entry).Name);
+    std::string title = name.substr(name.find_last_of("/\\") + 1);
+    title = title.substr(0, title.find_last_of('.'));
+    form->PlayKeyBytes(archive->Read(entry), title, name);
 }
 
 // ---------------------------------------------------------------------------------------------

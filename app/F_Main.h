@@ -107,6 +107,7 @@ public:
     QAction* mnuGameColormap;
     QAction* mnuGameExportGltf;
     QAction* mnuGameCheck;
+    QAction* mnuGameAnimation;
     QAction* Direct3DViewer1;
     QAction* mnuViewStructure;
     QAction* FrontView1;
@@ -130,6 +131,17 @@ public:
     // Added: what the game would refuse or mishandle in the loaded model, in the check window,
     // with its materials as the preview finds them (found now when the preview has not).
     void mnuGameCheckClick();
+    // Added: the newest preview's Animation window (made the first time), to play the model's
+    // keys on it. Enabled while that preview is open.
+    void mnuGameAnimationClick();
+    // Added: plays a key named by a path or a game name (found as the command line finds it)
+    // on the newest preview, as `quillmark MODEL --key KEY` asks.
+    void PlayKeyNamed(const QString& name);
+    // Added: plays an archive's .key entry on the newest preview.
+    void PlayKeyEntry(const std::shared_ptr<const TGobArchive>& archive, std::size_t entry);
+    // Added: the newest preview's Animation window, made when `create` and there is none; null
+    // when no preview is open.
+    class TAnimationForm* AnimationForm(bool create);
     void mnuCreatePolygonClick() {}
     void mnuFilePrintClick() {}
     void Direct3DViewer1Click();
@@ -176,7 +188,7 @@ public:
     void OpenFile(const QString& fileName);
     // Added: the files named on the command line (`arguments` without the program's name)
     // open one after the other, each as a command of its own, once the event loop runs. No
-    // file: nothing at all happens.
+    // file: nothing at all happens. "--key KEY" plays KEY on the preview of the files opened.
     void OpenArguments(const QStringList& arguments);
     // Added: where the current model came from; empty for the start model.
     const TModelLocation& ModelLocation() const { return FModelLocation; }
@@ -212,6 +224,8 @@ private:
     void createToolBar();
     void createLeftPane();
     void updateMenus();
+    // Added: Game, Animation... is enabled while the newest preview is open.
+    void UpdateAnimationItem();
     void updateWindowMenu();
     TViewInfo* ActiveView() const;
     void OpenView(int plane);
@@ -231,6 +245,9 @@ private:
     // The current model's materials under FGame; found when a preview first needs them.
     std::optional<TFoundMaterials> FMaterials;
     QList<QPointer<TArchiveForm>> FBrowsers;
+    // Added: counts the models loaded (and tried), so a preview knows whether the current
+    // model is still the one it shows.
+    int FModelSerial = 0;
 };
 
 extern TMainForm* MainForm;

@@ -96,6 +96,8 @@ void TD3DRMWindow::RecreateDevice(bool force)
 
 void TD3DRMWindow::RenderFrame(D3DVALUE step)
 {
+    if (OnBeforeFrame)
+        OnBeforeFrame(this);
     FPreview.RenderFrame(step);
 }
 

@@ -98,7 +98,12 @@ public:
     QColor Color() const { return FColor; }
     void SetColor(const QColor& color);
 
+    // Added: the preview's scene, for a model posed in place.
+    TPreviewScene& Preview() { return FPreview; }
+
     TNotifyEvent OnBuildScene;
+    // Added: called before each frame is rendered; an animated preview poses its model there.
+    TNotifyEvent OnBeforeFrame;
     TNotifyEvent OnClick;
     TKeyEvent OnKeyDown;
     TKeyEvent OnKeyUp;

@@ -4,8 +4,8 @@
 // the camera so the model fills the picture, --background replaces what was not drawn; a .3do is
 // drawn with its materials, found beside it and in the game folder (--game, else the one the
 // program saved), unless --no-textures. Added: --key with --frame draws a .3do in a key's pose
-// (the .X text of the posed geometry set, then the same scene); --frames draws one picture per
-// whole frame.
+// (the geometry set's .X text with the pose's vertices, as the preview poses it, then the same
+// scene); --frames draws one picture per whole frame.
 #include "commands.h"
 #include "keyinput.h"
 #include "materialoptions.h"
@@ -204,7 +204,7 @@ private:
     }
 
     // Added: the model in the key's pose at --frame, or at each frame of --frames, each picture
-    // drawn as plain render draws the model, from the .X text of the posed geometry set.
+    // drawn as plain render draws the model, with the vertices the posed .X text would give.
     int RenderPosed(TStillPicture& picture) const
     {
         if (LowerExtension(ModelName(FModel)) != ".3do")
@@ -221,8 +221,7 @@ private:
         {
             TPose pose;
             PoseAt(nodes, key.Key, keyNodes, KeyTime(key.Key, frame), pose);
-            const std::string text = PosedXText(*loaded.Model, nodes, FGeoSet, pose);
-            WritePicture(DrawStillPicture(text, picture), output);
+            WritePicture(DrawStillPicture(*loaded.Model, nodes, FGeoSet, pose, picture), output);
         };
         if (!FFramesGiven)
             draw(FFrame, FOutput);

@@ -4,6 +4,7 @@
 #include "base/platform.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fast_float/fast_float.h>
 #include <ostream>
 #include <vector>
 
@@ -113,6 +115,27 @@ char* WriteTwoStage(char* out, double m)
 }
 } // namespace
 
+namespace
+{
+// The millionths FormatXReal writes for a finite m >= 0 below kFastLimit, when they need no
+// second stage; false when they do.
+bool PlainMillionths(double m, std::uint64_t& n)
+{
+    // The two stages differ from plain rounding only within a hair of a ...5 boundary at the
+    // seventh decimal. The margin covers the first stage's rounding (5e-12 millionths below
+    // 10, 5e-18 of the value from 10 up) and the product's own, generously; outside it,
+    // rounding m * 1e6 to the nearest integer gives both stages' digits.
+    const double t = m * 1e6;
+    const double whole = std::floor(t);
+    const double frac = t - whole;
+    const double margin = t * 2.3e-16 + 1e-11;
+    if (std::fabs(frac - 0.5) <= margin)
+        return false;
+    n = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+    return true;
+}
+} // namespace
+
 char* FormatXReal(char* out, double value)
 {
     if (std::signbit(value))
@@ -124,20 +147,30 @@ char* FormatXReal(char* out, double value)
         return out + 3;
     }
     const double m = std::fabs(value);
-    if (m < kFastLimit)
-    {
-        // The two stages differ from plain rounding only within a hair of a ...5 boundary
-        // at the seventh decimal. The margin covers the first stage's rounding (5e-12
-        // millionths below 10, 5e-18 of the value from 10 up) and the product's own, generously;
-        // outside it, rounding m * 1e6 to the nearest integer gives both stages' digits.
-        const double t = m * 1e6;
-        const double whole = std::floor(t);
-        const double frac = t - whole;
-        const double margin = t * 2.3e-16 + 1e-11;
-        if (std::fabs(frac - 0.5) > margin)
-            return WriteMillionths(out, static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0));
-    }
+    std::uint64_t n = 0;
+    if (m < kFastLimit && PlainMillionths(m, n))
+        return WriteMillionths(out, n);
     return WriteTwoStage(out, m);
+}
+
+float XRealReadBack(double value)
+{
+    const double m = std::fabs(value);
+    std::uint64_t n = 0;
+    if (m < kFastLimit && PlainMillionths(m, n))
+    {
+        // n is below 2^53, so both operands are exact and the quotient is the decimal
+        // correctly rounded, as the reader's parse rounds it.
+        const double d = static_cast<double>(n) / 1e6;
+        return static_cast<float>(std::signbit(value) ? -d : d);
+    }
+    // Rare (a ...5 boundary, a huge or non-finite value): the text itself, read as the reader
+    // reads it.
+    char buf[kMaxXRealLength];
+    const char* end = FormatXReal(buf, value);
+    double d = 0;
+    fast_float::from_chars(buf, end, d);
+    return static_cast<float>(d);
 }
 
 std::string FormatXReal(double value)
@@ -306,29 +339,52 @@ void VertexLine(TXOutput& out, double px, double py, double pz, double scale)
     out.Commit(WriteLineEnd(p));
 }
 
+// Hands `emit` each of `count` vertices (`vertex(i)` gives x, y, z) where `place` puts it in
+// the model's axes. The one placement of the .X text and of PosedXPositions.
+template <class TVertex, class TEmit>
+void PlaceVertices(const TMeshPlacement& place, std::size_t count, TVertex vertex, TEmit emit)
+{
+    if (place.Turned)
+    {
+        const auto& m = place.Joint.M;
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            const auto [vx, vy, vz] = vertex(i);
+            const double x = vx + place.PivotX;
+            const double y = vy + place.PivotY;
+            const double z = vz + place.PivotZ;
+            emit(m[0][0] * x + m[0][1] * y + m[0][2] * z + m[0][3],
+                 m[1][0] * x + m[1][1] * y + m[1][2] * z + m[1][3],
+                 m[2][0] * x + m[2][1] * y + m[2][2] * z + m[2][3]);
+        }
+        return;
+    }
+    const T3DOOffset o = place.Offset;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const auto [vx, vy, vz] = vertex(i);
+        emit(vx + o.X, vy + o.Y, vz + o.Z);
+    }
+}
+
 void WriteVertices(TXOutput& out, const T3DOMesh& mesh, const TNodeList& nodes, double scale,
                    const TPose* pose)
 {
     if (mesh.Vertices.Count() == 0)
         return;
-    const TMeshPlacement place = pose ? PlaceMesh(nodes, *pose, mesh.NodeIndex) : TMeshPlacement{};
-    if (place.Turned)
-    {
-        const auto& m = place.Joint.M;
-        for (const T3DOVertex& v : mesh.Vertices)
+    TMeshPlacement place;
+    if (pose)
+        place = PlaceMesh(nodes, *pose, mesh.NodeIndex);
+    else
+        place.Offset = NodeOffset(nodes, mesh.NodeIndex);
+    PlaceVertices(
+        place, static_cast<std::size_t>(mesh.Vertices.Count()),
+        [first = mesh.Vertices.begin()](std::size_t i)
         {
-            const double x = v.X + place.PivotX;
-            const double y = v.Y + place.PivotY;
-            const double z = v.Z + place.PivotZ;
-            VertexLine(out, m[0][0] * x + m[0][1] * y + m[0][2] * z + m[0][3],
-                       m[1][0] * x + m[1][1] * y + m[1][2] * z + m[1][3],
-                       m[2][0] * x + m[2][1] * y + m[2][2] * z + m[2][3], scale);
-        }
-        return;
-    }
-    const T3DOOffset o = pose ? place.Offset : NodeOffset(nodes, mesh.NodeIndex);
-    for (const T3DOVertex& v : mesh.Vertices)
-        VertexLine(out, v.X + o.X, v.Y + o.Y, v.Z + o.Z, scale);
+            const T3DOVertex& v = first[static_cast<std::ptrdiff_t>(i)];
+            return std::array<double, 3>{v.X, v.Y, v.Z};
+        },
+        [&out, scale](double px, double py, double pz) { VertexLine(out, px, py, pz, scale); });
 }
 
 void WriteFaces(TXOutput& out, const T3DOMesh& mesh, std::int64_t vertexBase)
@@ -426,6 +482,44 @@ std::string PosedXText(const T3DO& model, const TNodeList& nodes, int geoSetInde
     WritePosedX(model, nodes, geoSetIndex, pose,
                 [&text](std::string_view piece) { text += piece; });
     return text;
+}
+
+TPosingGeoSet PosingGeoSet(const T3DO& model, int geoSetIndex)
+{
+    TPosingGeoSet set;
+    set.Scale = model.Radius == 0 ? 1.0 : 1.0 / model.Radius;
+    for (const T3DOMesh& mesh : model.Get(geoSetIndex).Meshes)
+    {
+        const auto count = static_cast<std::size_t>(mesh.Vertices.Count());
+        set.Meshes.push_back({mesh.NodeIndex, set.VertexCount(), count});
+        for (const T3DOVertex& v : mesh.Vertices)
+            set.Vertices.insert(set.Vertices.end(), {v.X, v.Y, v.Z});
+    }
+    return set;
+}
+
+void PosedXPositions(const TPosingGeoSet& geoSet, const TNodeList& nodes, const TPose& pose,
+                     std::vector<float>& out)
+{
+    out.resize(geoSet.Vertices.size());
+    float* p = out.data();
+    const double scale = geoSet.Scale;
+    for (const TPosingGeoSet::TMeshRange& mesh : geoSet.Meshes)
+    {
+        if (mesh.Count == 0)
+            continue;
+        const double* v = geoSet.Vertices.data() + 3 * mesh.First;
+        PlaceVertices(
+            PlaceMesh(nodes, pose, mesh.NodeIndex), mesh.Count,
+            [v](std::size_t i) { return std::array<double, 3>{v[3 * i], v[3 * i + 1], v[3 * i + 2]}; },
+            [&p, scale](double px, double py, double pz)
+            {
+                // As VertexLine writes them: the model's axes turned into the .X file's.
+                *p++ = XRealReadBack(-px * scale);
+                *p++ = XRealReadBack(pz * scale);
+                *p++ = XRealReadBack(-py * scale);
+            });
+    }
 }
 
 void WriteX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, std::ostream& out)

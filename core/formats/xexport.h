@@ -9,6 +9,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr const char* kPreviewFileTitle = "TEMP$$$$.X";
 
@@ -37,6 +38,32 @@ void WritePosedX(const T3DO& model, const TNodeList& nodes, int geoSetIndex, con
                  const TByteSink& sink);
 std::string PosedXText(const T3DO& model, const TNodeList& nodes, int geoSetIndex,
                        const TPose& pose);
+
+// Added: the number the .X reader reads back from FormatXReal's text of `value` (the decimal
+// rounded to the nearest double, then to a single), without the text.
+float XRealReadBack(double value);
+
+// Added: what posing a geoset again and again needs of the model, kept apart from it (the
+// model may be replaced meanwhile): the scale WriteX uses and every mesh's vertices in order.
+struct TPosingGeoSet
+{
+    struct TMeshRange
+    {
+        std::int32_t NodeIndex = 0;
+        std::size_t First = 0, Count = 0; // vertices
+    };
+    double Scale = 1;
+    std::vector<TMeshRange> Meshes;
+    std::vector<double> Vertices; // x, y, z per vertex, meshes one after another
+    std::size_t VertexCount() const { return Vertices.size() / 3; }
+};
+// Throws EListError for a geoset outside the model.
+TPosingGeoSet PosingGeoSet(const T3DO& model, int geoSetIndex);
+// Added: the vertex positions ReadXData gives for WritePosedX's text of the same geoset and
+// pose, in its order (x, y, z per vertex), made straight from the numbers: the same placement
+// and the same values, and no text. `out` is reused. Throws as WritePosedX.
+void PosedXPositions(const TPosingGeoSet& geoSet, const TNodeList& nodes, const TPose& pose,
+                     std::vector<float>& out);
 
 // Writes the .X text to FileName through WriteFileReplacing (platform.h): a failed write leaves
 // no partial file and the previous file untouched; an existing device or pipe is written in

@@ -149,6 +149,19 @@ public:
     HRESULT Scale(D3DVALUE sx, D3DVALUE sy, D3DVALUE sz) override;
     HRESULT AddFrame(const LPDIRECT3DRMFRAME& frame) override;
     HRESULT SetFaceLooks(const TFaceLooks& looks) override;
+    HRESULT GetVertices(std::vector<float>& positions) override
+    {
+        positions = FMesh->Positions;
+        return D3DRM_OK;
+    }
+    HRESULT SetVertices(const std::vector<float>& positions) override
+    {
+        if (positions.size() != FMesh->Positions.size())
+            return D3DRMERR_BADVALUE;
+        std::copy(positions.begin(), positions.end(), FMesh->Positions.begin());
+        ++FMesh->Version;
+        return D3DRM_OK;
+    }
     HRESULT GetBox(D3DRMBOX& box) override;
     int GetVertexCount() override { return static_cast<int>(FMesh->Positions.size() / 3); }
     int GetFaceCount() override { return static_cast<int>(FMesh->FaceSizes.size()); }

@@ -118,6 +118,11 @@ public:
     // another builder) and go with the next Load. Looks that do not fit the mesh (a count, a
     // texture index or a texture's size) are D3DRMERR_BADVALUE and change nothing.
     virtual HRESULT SetFaceLooks(const TFaceLooks& looks) = 0;
+    // Added: the vertex positions (x, y, z each), and all of them replaced by as many new ones,
+    // faces and looks kept: a model posed anew each frame. Any other count is
+    // D3DRMERR_BADVALUE and changes nothing.
+    virtual HRESULT GetVertices(std::vector<float>& positions) = 0;
+    virtual HRESULT SetVertices(const std::vector<float>& positions) = 0;
     // The bounding box of the vertices; all zero for an empty builder.
     virtual HRESULT GetBox(D3DRMBOX& box) = 0;
     virtual int GetVertexCount() = 0;

@@ -245,6 +245,7 @@ void TPreviewScene::LoadModelWith(const std::function<HRESULT(IDirect3DRMMeshBui
 {
     DXCheck(FScene->DeleteChild(FModelFrame));
     COMRelease(FModelFrame);
+    FModelVisual.reset();
     DXCheck(FD3DRM->CreateFrame(FScene, FModelFrame));
     DXCheck(FModelFrame->SetOrientation(FScene, 0, 0, 1, 0, 1, 0));
     LPDIRECT3DRMMESHBUILDER builder;
@@ -262,6 +263,8 @@ void TPreviewScene::LoadModelWith(const std::function<HRESULT(IDirect3DRMMeshBui
         DXCheck(builder->Scale(scale, scale, scale));
         DXCheck(FModelFrame->AddVisual(builder));
     }
+    FModelVisual = builder;
+    FModelScale = scale;
     COMRelease(builder);
     ResetView();
 }
@@ -278,6 +281,29 @@ void TPreviewScene::ReleaseModel(const GUID* driver)
     if (FDevice)
         RecreateDevice(driver, static_cast<int>(FDevice->GetWidth()),
                        static_cast<int>(FDevice->GetHeight()), true);
+    FModelVisual.reset();
+}
+
+void TPreviewScene::PoseModel(const std::vector<float>& positions)
+{
+    if (!FModelVisual)
+        return;
+    DXCheck(FModelVisual->SetVertices(positions));
+    DXCheck(FModelVisual->Scale(FModelScale, FModelScale, FModelScale));
+}
+
+void TPreviewScene::SetModelVerticesRaw(const std::vector<float>& positions)
+{
+    if (FModelVisual)
+        DXCheck(FModelVisual->SetVertices(positions));
+}
+
+std::vector<float> TPreviewScene::ModelVerticesRaw() const
+{
+    std::vector<float> positions;
+    if (FModelVisual)
+        DXCheck(FModelVisual->GetVertices(positions));
+    return positions;
 }
 
 void TPreviewScene::ResetView()
@@ -390,6 +416,7 @@ void TPreviewScene::Release()
         COMRelease(FWinDevice);
     if (FDevice)
         COMRelease(FDevice);
+    FModelVisual.reset();
     // Deliberate: no presence test, so a preview whose scene was never built reports each
     // missing frame and the clipper.
     COMRelease(FModelFrame);

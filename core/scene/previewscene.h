@@ -71,6 +71,14 @@ public:
     // so that nothing sized to the model stays, for a preview that is closed. Nothing happens
     // before the scene is built.
     void ReleaseModel(const GUID* driver);
+    // Added: the loaded model's vertices replaced in place, faces and looks kept, for a model
+    // posed anew each frame: `positions` as its file would give them (scaled here as the load
+    // scaled them), or, Raw, as they are shown. Another count than the model's raises
+    // EDirectX(D3DRMERR_BADVALUE); without a model nothing happens.
+    void PoseModel(const std::vector<float>& positions);
+    void SetModelVerticesRaw(const std::vector<float>& positions);
+    // The shown vertices (empty without a model): what SetModelVerticesRaw puts back.
+    std::vector<float> ModelVerticesRaw() const;
     // Releases viewport, window device and device where present, then the model frame,
     // camera, scene and clipper; a missing one of these four is reported.
     void Release();
@@ -105,4 +113,7 @@ private:
     LPDIRECT3DRMVIEWPORT FViewport;
     LPDIRECT3DRMFRAME FModelFrame;
     TFaceLooks FFaceLooks;
+    // Added: the loaded model's mesh builder, kept beside the frame that shows it, and its scale.
+    LPDIRECT3DRMMESHBUILDER FModelVisual;
+    D3DVALUE FModelScale = kModelScale;
 };

@@ -56,6 +56,22 @@ TFrameBuffer DrawStillPicture(const T3DO& model, const TNodeList& nodes, int geo
     return DrawStillPicture(XText(model, nodes, geoSet), picture);
 }
 
+TFrameBuffer DrawStillPicture(const T3DO& model, const TNodeList& nodes, int geoSet,
+                              const TPose& pose, const TStillPicture& picture)
+{
+    std::vector<float> positions;
+    PosedXPositions(PosingGeoSet(model, geoSet), nodes, pose, positions);
+    const std::string text = XText(model, nodes, geoSet);
+    return Draw(picture,
+                [&](TXMesh& mesh)
+                {
+                    const HRESULT result = ReadXData(text, mesh);
+                    if (result == D3DRM_OK && mesh.Positions.size() == positions.size())
+                        mesh.Positions = positions;
+                    return result;
+                });
+}
+
 TFrameBuffer DrawStillPicture(std::string_view xText, const TStillPicture& picture)
 {
     return Draw(picture, [xText](TXMesh& mesh) { return ReadXData(xText, mesh); });

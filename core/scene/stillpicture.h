@@ -7,6 +7,7 @@
 
 #include "formats/xreader.h"
 #include "model/model.h"
+#include "model/pose.h"
 #include "scene/d3ddriver.h"
 
 #include <cstdint>
@@ -49,6 +50,11 @@ struct TStillPicture
 // the model from the rest.
 TFrameBuffer DrawStillPicture(const T3DO& model, const TNodeList& nodes, int geoSet,
                               const TStillPicture& picture);
+// Added: the same in `pose`: the geoset's .X text read once, its vertices those of the pose as
+// PosedXPositions gives them (as the preview poses its model), so the picture is the one the
+// posed text gives. Throws also as PosedXPositions.
+TFrameBuffer DrawStillPicture(const T3DO& model, const TNodeList& nodes, int geoSet,
+                              const TPose& pose, const TStillPicture& picture);
 // The same from .X text in memory, or from a .X file read once the device is made (a file
 // that cannot be read is EDirectX of D3DRMERR_FILENOTFOUND, as the preview reports it).
 TFrameBuffer DrawStillPicture(std::string_view xText, const TStillPicture& picture);

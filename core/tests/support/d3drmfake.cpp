@@ -87,6 +87,18 @@ HRESULT TFakeMeshBuilder::SetFaceLooks(const TFaceLooks& looks)
                                          std::to_string(looks.Textures.size()) + " textures)");
 }
 
+HRESULT TFakeMeshBuilder::GetVertices(std::vector<float>& positions)
+{
+    positions.clear();
+    return Log->Call("GetVertices", Name + ".GetVertices");
+}
+
+HRESULT TFakeMeshBuilder::SetVertices(const std::vector<float>& positions)
+{
+    return Log->Call("SetVertices",
+                     Name + ".SetVertices(" + std::to_string(positions.size() / 3) + " vertices)");
+}
+
 HRESULT TFakeMeshBuilder::GetBox(D3DRMBOX& box)
 {
     box = Log->Box;

@@ -85,6 +85,8 @@ public:
     HRESULT Scale(D3DVALUE x, D3DVALUE y, D3DVALUE z) override;
     HRESULT AddFrame(const LPDIRECT3DRMFRAME& frame) override;
     HRESULT SetFaceLooks(const TFaceLooks& looks) override;
+    HRESULT GetVertices(std::vector<float>& positions) override;
+    HRESULT SetVertices(const std::vector<float>& positions) override;
     HRESULT GetBox(D3DRMBOX& box) override;
     int GetVertexCount() override { return 0; }
     int GetFaceCount() override { return 0; }
