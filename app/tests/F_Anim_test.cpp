@@ -21,10 +21,31 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <memory>
 
 namespace
 {
+// A hip (node 0) carrying a triangle and a torso (node 1) carrying another half a unit along x,
+// each drawn from both sides; node 2 is walked from nowhere.
+std::string Model()
+{
+    std::string s = "3DO 2.1\nSECTION: GEOMETRYDEF\nRADIUS 1.0\nINSERT OFFSET 0 0 0\nGEOSETS 1\n"
+                    "GEOSET 0\nMESHES 2\n";
+    for (int m = 0; m < 2; ++m)
+        s += "MESH " + std::to_string(m) +
+             "\nNAME m\nRADIUS 1.0\nGEOMETRYMODE 4\nLIGHTINGMODE 3\nTEXTUREMODE 0\n"
+             "VERTICES 3\n0: 0 0 0 0\n1: 0.4 0 0 0\n2: 0 0 0.4 0\n"
+             "TEXTURE VERTICES 1\n0: 0 0\nVERTEX NORMALS\n0: 0 1 0\n1: 0 1 0\n2: 0 1 0\n"
+             "FACES 2\n0: 0 0x0 4 0 0 0.0 3 0,0 1,0 2,0\n1: 0 0x0 4 0 0 0.0 3 2,0 1,0 0,0\n"
+             "FACE NORMALS\n0: 0 1 0\n1: 0 -1 0\n";
+    s += "SECTION: HIERARCHYDEF\nHIERARCHY NODES 3\n"
+         "0: 0x0 0x1 0 -1 1 -1 1 0 0 0 0 0 0 0 0 0 node0\n"
+         "1: 0x0 0x1 1 0 -1 -1 0 0.5 0 0 0 0 0 0 0 0 node1\n"
+         "2: 0x0 0x1 -1 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 node2\n";
+    return s;
+}
+
 // FRAMES 20 at 10 fps, a marker at 5; node 0 moving and turning from entry 0, still at 10.
 std::string Key(const char* node = "0", const char* name = "node0")
 {
@@ -53,10 +74,10 @@ private:
     {
         QDir(FDir->path()).mkpath("3do/key");
         QDir(FDir->path()).mkpath("misc/pup");
-        WriteTextFile(Path("3do/two.3do"), ModelText({{3, 3}}));
+        WriteTextFile(Path("3do/two.3do"), Model());
         WriteTextFile(Path("3do/key/wave.key"), Key());
         WriteTextFile(Path("3do/key/other.key"), Key("1", "elbow"));  // misnamed node
-        WriteTextFile(Path("3do/key/far.key"), Key("1", "node1"));   // a node not walked
+        WriteTextFile(Path("3do/key/far.key"), Key("2", "node2"));   // a node not walked
         WriteTextFile(Path("misc/pup/two.pup"),
                       "mode=0\nstand wave.key 0x14 1\nwalk gone.key 0\nwave other.key 0\n");
     }
@@ -214,6 +235,8 @@ private slots:
         TFrameBuffer shown = preview->D3DWin->Device()->GetFrameBuffer();
         for (std::uint32_t& p : shown.Pixels)
             p |= 0xFF000000u;
+        QVERIFY(std::count(shown.Pixels.begin(), shown.Pixels.end(), 0xFF000000u) <
+                static_cast<std::ptrdiff_t>(shown.Pixels.size()) - 100);
 
         TStillPicture picture;
         picture.Width = shown.Width;
@@ -223,6 +246,8 @@ private slots:
             DrawStillPicture(*CurrentModel, *HierarchyNodes, 0,
                              PoseAt(*HierarchyNodes, key, 6.5), picture);
         QVERIFY(shown.Pixels == still.Pixels);
+        const TFrameBuffer rest = DrawStillPicture(*CurrentModel, *HierarchyNodes, 0, picture);
+        QVERIFY(rest.Pixels != still.Pixels);
 
         form->StopButtonClick();
         QVERIFY(!preview->Animating());

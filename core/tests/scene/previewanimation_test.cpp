@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -29,13 +30,14 @@ T3DONode Node(int parent, int child, int sibling, int children, double x, double
 }
 
 // Three meshes on a chain of three nodes (the middle one turned at rest, the last with a
-// pivot): a box of faces on each, and many vertices of awkward values on the last.
+// pivot): a triangle seen from both sides on each, and many vertices of awkward values on the
+// last, one of them `far` away.
 struct TFigure
 {
     T3DO Model;
     TNodeList Nodes;
 
-    TFigure()
+    explicit TFigure(double far = 4e9)
     {
         Model.Radius = 3.7;
         Nodes.Add(Node(-1, 1, -1, 1, 0, 0, 0.5, 0, "hip"));
@@ -56,14 +58,21 @@ struct TFigure
                 seed = seed * 6364136223846793005ull + 1442695040888963407ull;
                 v.X = static_cast<double>(seed >> 11) / 9007199254740992.0 - 0.5;
                 v.Y = (i % 7) * 0.1234565; // a 5 at the seventh decimal
-                v.Z = i == 5 ? 4e9 : i * -0.000001;
+                v.Z = i == 5 ? far : i * -0.000001;
+                if (i < 3)
+                    v = {};
+                v.X = i == 1 ? 0.5 : v.X;
+                v.Z = i == 2 ? 0.5 : v.Z;
                 m.Vertices.Add(v);
             }
-            T3DOFace f;
-            f.SetVertexCount(3);
-            for (int k = 0; k < 3; ++k)
-                f.SetCorner(k, static_cast<std::uint16_t>(k), 0);
-            m.Faces.Add(f);
+            for (int side = 0; side < 2; ++side)
+            {
+                T3DOFace f;
+                f.SetVertexCount(3);
+                for (int k = 0; k < 3; ++k)
+                    f.SetCorner(k, static_cast<std::uint16_t>(side ? 2 - k : k), 0);
+                m.Faces.Add(f);
+            }
             g.Meshes.Add(std::move(m));
         }
         Model.Add(std::move(g));
@@ -163,7 +172,7 @@ TEST(PreviewAnimation, KeysThatCannotPlayAreRefused)
 
 TEST(PreviewAnimation, APausedPreviewDrawsWhatRenderDraws)
 {
-    const TFigure figure;
+    const TFigure figure(0.3);
     const TKeyframes key = Walk();
     const double frame = 6.5;
     const TPose pose = PoseAt(figure.Nodes, key, frame);
@@ -174,6 +183,9 @@ TEST(PreviewAnimation, APausedPreviewDrawsWhatRenderDraws)
     const TFrameBuffer fromText =
         DrawStillPicture(PosedXText(figure.Model, figure.Nodes, 0, pose), picture);
     EXPECT_EQ(still.Pixels, fromText.Pixels);
+    EXPECT_GT(std::count_if(still.Pixels.begin(), still.Pixels.end(),
+                            [](std::uint32_t p) { return p != 0xFF000000u; }),
+              20);
 
     // The preview: the rest model loaded, posed in place, framed again (Reset), one step.
     TPreviewScene scene(&BuiltinD3DPlatform());
