@@ -3,7 +3,7 @@
 
 usage: report.py DIR   (DIR holds loader.json, xexport.json, gltfexport.json, xreader.json,
                         view.json, render.json, materials.json, preview.json, gob.json,
-                        browser.json, gamecheck.json and keys.json; a missing file leaves its
+                        browser.json, gamecheck.json, keys.json and anim.json; a missing file leaves its
                         rows empty)
 """
 import json
@@ -18,7 +18,7 @@ SIZES = (1, 10, 100)
 def load(directory):
     runs = {}
     for name in ("loader", "xexport", "gltfexport", "xreader", "view", "render", "materials",
-                 "preview", "gob", "browser", "gamecheck", "keys"):
+                 "preview", "gob", "browser", "gamecheck", "keys", "anim"):
         path = os.path.join(directory, name + ".json")
         if not os.path.exists(path):
             continue
@@ -216,6 +216,18 @@ def main():
         v is not None and v < 50,
         ms(keyed, "cpu_time") - ms(bare, "cpu_time") if bare and keyed else None)
     row("  the 64-node model alone to .glb (ms)", ms(bare), 2, cpu=ms(bare, "cpu_time") if bare else None)
+
+    for mb, share in ((REAL, 0.9), (BIG, 0.5)):
+        still, animated = get(f"BM_PreviewStill/{mb}"), get(f"BM_PreviewAnimated/{mb}")
+        row(f"Preview scene, software, {mb} MB model, no window: still (fps)", fps(still), 0)
+        row(f"  animated, every node turning (fps)", fps(animated), 0)
+        r = fps(animated) / fps(still) if still and animated else None
+        rc = (fps(animated, "cpu_time") / fps(still, "cpu_time") if still and animated else None)
+        row(f"  animated / still", r, 2, f">= {share:.2f}", r is not None and r >= share, rc)
+    for mb in (REAL, BIG):
+        b = get(f"BM_PoseLaidOn/{mb}")
+        row(f"A pose laid on the {mb} MB model alone (switch or scrub, ms)", ms(b), 2,
+            cpu=ms(b, "cpu_time") if b else None)
 
     head = ("Measure", "Wall clock", "By CPU time", "Target", "")
     widths = [max(len(r[i]) for r in rows + [head]) for i in range(5)]

@@ -11,7 +11,7 @@ cmake --build --preset release -j2
 bin=build-release
 out=$bin/bench-results
 mkdir -p "$out"
-for name in loader xexport gltfexport xreader view render materials gob gamecheck keys; do
+for name in loader xexport gltfexport xreader view render materials gob gamecheck keys anim; do
     echo "Running ${name}_bench..." >&2
     "$bin/${name}_bench" --benchmark_out="$out/$name.json" --benchmark_out_format=json \
         >"$out/$name.txt"
