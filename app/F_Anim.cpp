@@ -157,8 +157,8 @@ void TAnimationForm::CreateComponents()
     StepForwardButton = Button(this, "StepForwardButton", ">", tr("One frame on (Right)"));
     NextEntryButton = Button(this, "NextEntryButton", ">|", tr("Next entry (Page Down)"));
     StopButton = Button(this, "StopButton", tr("Stop"), tr("Back to the rest pose"));
-    for (QToolButton* b :
-         {PrevEntryButton, StepBackButton, PlayButton, StepForwardButton, NextEntryButton, StopButton})
+    for (QToolButton* b : {PrevEntryButton, StepBackButton, PlayButton, StepForwardButton,
+                           NextEntryButton, StopButton})
         controls->addWidget(b);
     SpeedBox = new QComboBox(this);
     SpeedBox->setObjectName("SpeedBox");
@@ -186,16 +186,25 @@ void TAnimationForm::CreateComponents()
             [this](QTreeWidgetItem* item) { RunCommand([&] { KeyListActivate(item); }); });
     connect(ActionList, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { RunCommand([&] { ActionListActivate(item); }); });
-    connect(PuppetList, &QComboBox::currentIndexChanged, this, Command(this, &TAnimationForm::PuppetListChange));
-    connect(OpenKeyButton, &QPushButton::clicked, this, Command(this, &TAnimationForm::OpenKeyButtonClick));
-    connect(PlayButton, &QToolButton::clicked, this, Command(this, &TAnimationForm::PlayButtonClick));
-    connect(StopButton, &QToolButton::clicked, this, Command(this, &TAnimationForm::StopButtonClick));
+    connect(PuppetList, &QComboBox::currentIndexChanged, this,
+            Command(this, &TAnimationForm::PuppetListChange));
+    connect(OpenKeyButton, &QPushButton::clicked, this,
+            Command(this, &TAnimationForm::OpenKeyButtonClick));
+    connect(PlayButton, &QToolButton::clicked, this,
+            Command(this, &TAnimationForm::PlayButtonClick));
+    connect(StopButton, &QToolButton::clicked, this,
+            Command(this, &TAnimationForm::StopButtonClick));
     connect(StepBackButton, &QToolButton::clicked, this, [this] { RunCommand([&] { Step(-1); }); });
-    connect(StepForwardButton, &QToolButton::clicked, this, [this] { RunCommand([&] { Step(1); }); });
-    connect(PrevEntryButton, &QToolButton::clicked, this, [this] { RunCommand([&] { StepEntry(-1); }); });
-    connect(NextEntryButton, &QToolButton::clicked, this, [this] { RunCommand([&] { StepEntry(1); }); });
-    connect(SpeedBox, &QComboBox::currentIndexChanged, this, Command(this, &TAnimationForm::SpeedBoxChange));
-    connect(LoopBox, &QComboBox::currentIndexChanged, this, Command(this, &TAnimationForm::LoopBoxChange));
+    connect(StepForwardButton, &QToolButton::clicked, this,
+            [this] { RunCommand([&] { Step(1); }); });
+    connect(PrevEntryButton, &QToolButton::clicked, this,
+            [this] { RunCommand([&] { StepEntry(-1); }); });
+    connect(NextEntryButton, &QToolButton::clicked, this,
+            [this] { RunCommand([&] { StepEntry(1); }); });
+    connect(SpeedBox, &QComboBox::currentIndexChanged, this,
+            Command(this, &TAnimationForm::SpeedBoxChange));
+    connect(LoopBox, &QComboBox::currentIndexChanged, this,
+            Command(this, &TAnimationForm::LoopBoxChange));
     connect(Timeline, &QSlider::valueChanged, this, Command(this, &TAnimationForm::TimelineChange));
     connect(RefreshTimer, &QTimer::timeout, this, Command(this, &TAnimationForm::Refresh));
 

@@ -180,10 +180,40 @@ void BM_PoseLaidOn(benchmark::State& state)
 }
 } // namespace
 
-BENCHMARK(BM_AnimatedShare)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(4.0);
-BENCHMARK(BM_SwingingShare)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(4.0);
-BENCHMARK(BM_PreviewStill)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_PreviewAnimated)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_PreviewSwinging)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_PoseLaidOn)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_AnimatedShare)
+    ->Arg(1)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(4.0);
+BENCHMARK(BM_SwingingShare)
+    ->Arg(1)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(4.0);
+BENCHMARK(BM_PreviewStill)
+    ->Arg(1)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK(BM_PreviewAnimated)
+    ->Arg(1)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK(BM_PreviewSwinging)
+    ->Arg(1)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK(BM_PoseLaidOn)
+    ->Arg(1)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
 BENCHMARK_MAIN();

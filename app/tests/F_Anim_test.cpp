@@ -76,7 +76,7 @@ private:
         QDir(FDir->path()).mkpath("misc/pup");
         WriteTextFile(Path("3do/two.3do"), Model());
         WriteTextFile(Path("3do/key/wave.key"), Key());
-        WriteTextFile(Path("3do/key/other.key"), Key("1", "elbow"));  // misnamed node
+        WriteTextFile(Path("3do/key/other.key"), Key("1", "elbow")); // misnamed node
         WriteTextFile(Path("3do/key/far.key"), Key("2", "node2"));   // a node not walked
         WriteTextFile(Path("misc/pup/two.pup"),
                       "mode=0\nstand wave.key 0x14 1\nwalk gone.key 0\nwave other.key 0\n");
@@ -242,9 +242,8 @@ private slots:
         picture.Width = shown.Width;
         picture.Height = shown.Height;
         const TKeyframes key = ReadKeyframes(Key());
-        const TFrameBuffer still =
-            DrawStillPicture(*CurrentModel, *HierarchyNodes, 0,
-                             PoseAt(*HierarchyNodes, key, 6.5), picture);
+        const TFrameBuffer still = DrawStillPicture(*CurrentModel, *HierarchyNodes, 0,
+                                                    PoseAt(*HierarchyNodes, key, 6.5), picture);
         QVERIFY(shown.Pixels == still.Pixels);
         const TFrameBuffer rest = DrawStillPicture(*CurrentModel, *HierarchyNodes, 0, picture);
         QVERIFY(rest.Pixels != still.Pixels);

@@ -512,7 +512,9 @@ void PosedXPositions(const TPosingGeoSet& geoSet, const TNodeList& nodes, const 
         const double* v = geoSet.Vertices.data() + 3 * mesh.First;
         PlaceVertices(
             PlaceMesh(nodes, pose, mesh.NodeIndex), mesh.Count,
-            [v](std::size_t i) { return std::array<double, 3>{v[3 * i], v[3 * i + 1], v[3 * i + 2]}; },
+            [v](std::size_t i) {
+                return std::array<double, 3>{v[3 * i], v[3 * i + 1], v[3 * i + 2]};
+            },
             [&p, scale](double px, double py, double pz)
             {
                 // As VertexLine writes them: the model's axes turned into the .X file's.

@@ -22,8 +22,7 @@ constexpr double kSameFrame = 1e-6;
 std::string Fixed(double value, int decimals, bool trim = false)
 {
     char buf[64];
-    const auto r =
-        std::to_chars(buf, buf + sizeof(buf), value, std::chars_format::fixed, decimals);
+    const auto r = std::to_chars(buf, buf + sizeof(buf), value, std::chars_format::fixed, decimals);
     std::string text(buf, r.ptr);
     if (trim && text.find('.') != std::string::npos)
     {
@@ -151,7 +150,8 @@ void TKeyPlayback::Step(int delta)
 {
     const double now = Frame();
     Pause();
-    const double whole = delta > 0 ? std::floor(now + kSameFrame) + 1 : std::ceil(now - kSameFrame) - 1;
+    const double whole =
+        delta > 0 ? std::floor(now + kSameFrame) + 1 : std::ceil(now - kSameFrame) - 1;
     Seek(FMode == lmLoop ? whole : std::clamp(whole, 0.0, LastFrame()));
 }
 
@@ -161,7 +161,8 @@ void TKeyPlayback::StepEntry(const std::vector<double>& entryFrames, int delta)
     Pause();
     if (delta > 0)
     {
-        const auto next = std::upper_bound(entryFrames.begin(), entryFrames.end(), now + kSameFrame);
+        const auto next =
+            std::upper_bound(entryFrames.begin(), entryFrames.end(), now + kSameFrame);
         if (next != entryFrames.end() && *next <= LastFrame())
             Seek(*next);
         return;

@@ -99,7 +99,7 @@ TEST(Playback, ModesFromPuppetFlagsAndEntryFrames)
     EXPECT_EQ(LoopModeForFlags(0), lmLoop);
     EXPECT_EQ(LoopModeForFlags(0x8), lmLoop);
     EXPECT_EQ(LoopModeForFlags(0x2), lmOnce);
-    EXPECT_EQ(LoopModeForFlags(0x6), lmOnce); // stopping wins over holding
+    EXPECT_EQ(LoopModeForFlags(0x6), lmOnce);  // stopping wins over holding
     EXPECT_EQ(LoopModeForFlags(0x2C), lmHold); // a death: held, faded
     EXPECT_EQ(LoopModeForFlags(0x14), lmHold);
     EXPECT_EQ(LoopModeForFlags(0x20), lmHold);

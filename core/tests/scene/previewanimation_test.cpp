@@ -153,8 +153,7 @@ TEST(PreviewAnimation, KeysThatCannotPlayAreRefused)
     const TFigure figure;
     TKeyframes beyond = Walk();
     beyond.Nodes[1].Index = 3;
-    EXPECT_THROW(TPreviewAnimation(Posing(figure.Model), figure.Nodes, beyond),
-                 EKeyError);
+    EXPECT_THROW(TPreviewAnimation(Posing(figure.Model), figure.Nodes, beyond), EKeyError);
 
     // Node 1 is not walked from node 0 once node 0 says it has no children.
     TNodeList cut = figure.Nodes;
