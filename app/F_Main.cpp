@@ -65,6 +65,8 @@ constexpr const char* kGltfFilter = "glTF Binary (*.glb);;glTF (*.gltf)";
 // Added: after an export that went on past problems, one box lists them (the first few).
 constexpr const char* kExportWarnings = "The glTF file was written, with these problems:";
 constexpr const char* kNoPreviewForKey = "Open a model first: a key plays in its preview";
+constexpr const char* kPreviewModelGone =
+    "The newest preview shows a model or geometry set that is no longer the current one";
 constexpr int kExportWarningsShown = 10;
 constexpr const char* kMoreWarnings = "... and %1 more";
 constexpr int kStatusPanelWidths[] = {180, 45, 21, 40, 30, 50};
@@ -846,7 +848,7 @@ TAnimationForm* TMainForm::AnimationForm(bool create)
         return nullptr;
     // The keys are looked for where the model's materials are, and checked against it.
     if (preview->ModelSerial != FModelSerial || preview->GeoSetIndex != CurrentGeoSetIndex)
-        throw EKeyError(kAnimationModelDiffers);
+        throw EKeyError(kPreviewModelGone);
     TAnimationModel model;
     model.Source =
         std::make_shared<const TAssetSource>(ModelAssetSource(FModelLocation, FGame.Folder));

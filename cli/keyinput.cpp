@@ -9,11 +9,6 @@
 #include "model/pose.h"
 #include "view/colors.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
-
 void TGameOption::Declare(TOptionParser& parser)
 {
     parser.Value("--game DIR",
@@ -28,45 +23,6 @@ void TGameOption::Declare(TOptionParser& parser)
 std::string TGameOption::Folder() const
 {
     return FGiven ? FGame : ReadGameSettings(SettingsFileName()).Folder;
-}
-
-namespace
-{
-std::string Title(const std::string& name)
-{
-    std::string title = name.substr(name.find_last_of("/\\") + 1);
-    const std::size_t dot = title.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? title : title.substr(0, dot);
-}
-
-void CheckSize(std::uint64_t size, const std::string& where)
-{
-    if (size > kMaxKeyFileBytes)
-        throw EInOutError(FormatText(kFileTooLargeFormat, {where}));
-}
-} // namespace
-
-std::optional<TNamedFile> FindNamedFile(const std::string& argument, const TAssetSource& source,
-                                        const char* folder)
-{
-    std::error_code error;
-    const std::filesystem::path path = PathFromUtf8(argument);
-    if (std::filesystem::is_regular_file(path, error))
-    {
-        CheckSize(std::filesystem::file_size(path, error), argument);
-        std::ifstream in(path, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof())
-            throw EInOutError(FormatText(kFileUnreadableFormat, {argument}));
-        return TNamedFile{std::move(bytes), Title(argument), argument};
-    }
-    const TResolvedAsset found = ResolveAsset(source, argument, {folder});
-    if (!found.Origin)
-        return std::nullopt;
-    const std::string where = DescribeOrigin(*found.Origin);
-    std::string bytes = source.Read(*found.Origin);
-    CheckSize(bytes.size(), where);
-    return TNamedFile{std::move(bytes), Title(argument), where};
 }
 
 TKeyframes ReadKeyFile(const TNamedFile& file)

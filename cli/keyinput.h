@@ -4,6 +4,7 @@
 #pragma once
 
 #include "game/assets.h"
+#include "game/keylist.h"
 #include "formats/keyframes.h"
 #include "formats/puppet.h"
 #include "model/model.h"
@@ -14,13 +15,8 @@
 
 inline constexpr const char* kKeyNotFoundFormat = "Key not found: %s";
 inline constexpr const char* kPuppetNotFoundFormat = "Puppet not found: %s";
-inline constexpr const char* kFileUnreadableFormat = "Cannot read %s";
-inline constexpr const char* kFileTooLargeFormat = "%s is larger than 64 MB; no key or puppet is";
 // A reader's message with the file it is about.
 inline constexpr const char* kInFileFormat = "%s: %s";
-
-// The most bytes a key or puppet may have: the game's are a few kilobytes.
-inline constexpr std::uint64_t kMaxKeyFileBytes = 64ull << 20;
 
 // --game DIR: the game folder, else the one the program saved.
 class TGameOption
@@ -34,17 +30,15 @@ private:
     bool FGiven = false;
 };
 
-struct TNamedFile
-{
-    std::string Bytes;
-    std::string Title; // the file name without folder and extension
-    std::string Where; // the file, or where in the asset source it was found
-};
-
 // The bytes `argument` names: an existing file, else the game path FOLDER\ARGUMENT found
-// through the model's asset source (`folder` "3do/key" or "misc/pup"); none when neither.
-std::optional<TNamedFile> FindNamedFile(const std::string& argument, const TAssetSource& source,
-                                        const char* folder);
+// through the model's asset source (`folder` "3do/key" or "misc/pup"); none when neither. The
+// program's Animation window finds them the same way.
+using TNamedFile = TAnimationFile;
+inline std::optional<TNamedFile> FindNamedFile(const std::string& argument,
+                                               const TAssetSource& source, const char* folder)
+{
+    return FindAnimationFile(argument, source, folder);
+}
 
 // A key a command plays on a model: found as above (else kKeyNotFoundFormat), read, its warnings
 // and the warnings of its fit on standard error; a key node beyond the model refuses it.
