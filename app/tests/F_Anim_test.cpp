@@ -4,6 +4,9 @@
 #include "F_Anim.h"
 #include "F_D3D.h"
 #include "F_Main.h"
+#include "formats/colormap.h"
+#include "formats/gob.h"
+#include "game_files.h"
 #include "model/model.h"
 #include "scene/stillpicture.h"
 #include "testsupport.h"
@@ -252,6 +255,27 @@ private slots:
         QVERIFY(!preview->Animating());
         QVERIFY(!preview->D3DWin->OnBeforeFrame);
         QCOMPARE(preview->D3DWin->Preview().ModelVerticesRaw(), loaded);
+    }
+
+    // Opening a .key entry of an archive plays it on the newest preview; one that does not fit
+    // says why and leaves the preview as it was.
+    void aKeyEntryOfAnArchivePlaysOnTheNewestPreview()
+    {
+        const auto archive = std::make_shared<const TGobArchive>(MakeMemorySource(WriteTestGob(
+            {{"3do\\key\\beyond.key", Key("5", "x")}, {"3do\\key\\wave.key", Key()}})));
+        const TColormap colormap = TColormap::GreyRamp();
+        MainForm->OpenModelFile(Path("3do/two.3do"));
+        QTRY_VERIFY_WITH_TIMEOUT(Preview(), kEventually);
+        const auto open = [&](std::size_t entry)
+        { RunCommand([&] { MainForm->OpenArchiveEntryByKind(archive, "a.gob", entry, colormap); }); };
+        open(0);
+        const std::vector<std::string> messages = MessageTexts(FDialogs);
+        QCOMPARE(messages.size(), std::size_t{1});
+        QVERIFY(QString::fromStdString(messages[0]).contains("beyond the model"));
+        QVERIFY(!Preview()->Animating());
+        open(1);
+        QVERIFY(Preview()->Animating());
+        QCOMPARE(QString::fromStdString(Preview()->AnimationTitle()), QStringLiteral("wave"));
     }
 
     void exportAndTheCommandLineTakeTheKey()
