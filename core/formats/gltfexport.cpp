@@ -33,7 +33,6 @@ constexpr int kUnsignedInt = 5125;
 constexpr int kNearest = 9728;
 constexpr int kRepeat = 10497;
 constexpr const char* kUnlit = "KHR_materials_unlit";
-constexpr double kPi = 3.14159265358979323846;
 
 [[noreturn]] void Fail(const char* format, std::string_view name)
 {
